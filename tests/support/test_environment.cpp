@@ -1,0 +1,68 @@
+#include "support/test_environment.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace clarivex::test {
+
+namespace {
+QString g_root;
+
+void setPath(const char *name, const QString &path)
+{
+    QDir().mkpath(path);
+    qputenv(name, QFile::encodeName(path));
+}
+} // namespace
+
+TestEnvironment::TestEnvironment()
+{
+    QByteArray base = qgetenv("TMPDIR");
+    if (base.isEmpty())
+        base = "/tmp";
+    QByteArray templ = base + "/clarivex-test-XXXXXX";
+    if (!mkdtemp(templ.data()))
+        throw std::runtime_error("cannot create the test folder under " + base.toStdString());
+    m_root = QFile::decodeName(templ);
+    g_root = m_root;
+
+    setPath("HOME", m_root + "/home");
+    setPath("XDG_CONFIG_HOME", m_root + "/home/.config");
+    setPath("XDG_DATA_HOME", m_root + "/home/.local/share");
+    setPath("XDG_STATE_HOME", m_root + "/home/.local/state");
+    setPath("XDG_CACHE_HOME", m_root + "/home/.cache");
+    setPath("XDG_RUNTIME_DIR", m_root + "/run");
+    ::chmod(QFile::encodeName(m_root + "/run").constData(), 0700);
+    setPath("TMPDIR", m_root + "/tmp");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+TestEnvironment::~TestEnvironment()
+{
+    if (qEnvironmentVariableIsEmpty("CLARIVEX_KEEP_TEST_HOME"))
+        forceRemoveTree(m_root);
+    g_root.clear();
+}
+
+QString testRoot() { return g_root; }
+
+void forceRemoveTree(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    ::chmod(QFile::encodeName(path).constData(), 0700);
+    QDirIterator it(path, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        ::chmod(QFile::encodeName(it.next()).constData(), 0700);
+    QDir(path).removeRecursively();
+}
+
+} // namespace clarivex::test
