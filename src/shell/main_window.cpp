@@ -1,5 +1,8 @@
 #include "shell/main_window.h"
 
+#include "shell/options_page.h"
+#include "shell/tips.h"
+#include "shell/tips_panel.h"
 #include "ui/artwork.h"
 #include "ui/banner_menu.h"
 #include "ui/busy_animation.h"
@@ -125,6 +128,12 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     splitter->setStretchFactor(1, 2);
     outer->addWidget(splitter);
     setCentralWidget(central);
+
+    m_optionsPage = new TOptionsPage;
+    setPageContent(QStringLiteral("Options"), m_optionsPage);
+    m_tipsPanel = new TipsPanel;
+    ExtPageControl->addTab(m_tipsPanel, QStringLiteral("Tips"));
+    connect(ExtPageControl, &QTabWidget::currentChanged, this, &TClarivexMainForm::ShowTips);
 
     buildScanPopup();
     buildStatusBar();
@@ -345,8 +354,24 @@ void TClarivexMainForm::ShowPage(const QString &name)
     if (!target) return;
     Notebook->setCurrentWidget(target);
     lblTop->setText(QLatin1Char(' ') + name);
+    ShowTips();
     btnScanNow->setEnabled(isScanPage(name));
-    emit pageShown(name); // the tips follow the page
+    emit pageShown(name);
+}
+
+void TClarivexMainForm::setPageContent(const QString &name, QWidget *content)
+{
+    QWidget *holder = page(name);
+    if (!holder) return;
+    auto *layout = new QVBoxLayout(holder);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(content);
+}
+
+void TClarivexMainForm::ShowTips()
+{
+    m_tipsPanel->clear();
+    m_tipsPanel->showTip(tipForPage(currentPage(), QString()));
 }
 
 QString TClarivexMainForm::currentPage() const

@@ -21,6 +21,9 @@ class QTabWidget;
 
 namespace clarivex {
 
+class TOptionsPage;
+class TipsPanel;
+
 namespace ui {
 class BannerMenu;
 class BusyAnimation;
@@ -50,6 +53,7 @@ public:
     QWidget *page(const QString &name) const;
     QString headerText() const;
 
+    void ShowTips();
     void ShowAbout();
     void EnterScanningState();
     void LeaveScanningState();
@@ -61,6 +65,10 @@ public:
     TScanKind ScanKind = skTempFiles;
 
     ui::SideBar *sideBar() const { return AutoOutLookBar; }
+    TOptionsPage *optionsPage() const { return m_optionsPage; }
+    TipsPanel *tipsPanel() const { return m_tipsPanel; }
+    // Puts a page's contents into its place in the stack.
+    void setPageContent(const QString &name, QWidget *content);
     QTabWidget *resultTabs() const { return ExtPageControl; }
     QMenu *trayMenu() const;
     QMenu *scanMenu() const { return MenuItemScan; }
@@ -111,6 +119,8 @@ private:
     QMenu *MenuItemScan = nullptr;
     QSystemTrayIcon *PGTrayIcon95 = nullptr;
     ui::BannerMenu *m_trayMenu = nullptr;
+    TOptionsPage *m_optionsPage = nullptr;
+    TipsPanel *m_tipsPanel = nullptr;
 };
 
 } // namespace clarivex
