@@ -33,9 +33,7 @@ bool makePrivateFolder(const QString &path, QString *error)
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         return fail(error, QStringLiteral("Cannot create %1: %2")
                                .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (::lstat(native.constData(), &st) != 0)
         return fail(error, QStringLiteral("Cannot examine %1: %2")
                                .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
@@ -59,9 +57,7 @@ std::optional<QString> runtimeFolder(QString *error)
 
 std::optional<uid_t> peerUserId(int socketDescriptor)
 {
-    struct ucred credentials
-    {
-    };
+    struct ucred credentials = {};
     socklen_t length = sizeof credentials;
     if (socketDescriptor < 0 ||
         ::getsockopt(socketDescriptor, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0)

@@ -98,9 +98,7 @@ void TestCopyData::runtimeFolderIsPrivate()
     const auto made = runtimeFolder();
     QVERIFY(made);
     QCOMPARE(*made, folder + QLatin1Char('/'));
-    struct stat st
-    {
-    };
+    struct stat st = {};
     QCOMPARE(::stat(QFile::encodeName(folder).constData(), &st), 0);
     QCOMPARE(int(st.st_mode & 07777), 0700);
 }
