@@ -53,6 +53,7 @@ private slots:
     void secondStartBringsTheFirstForward();
     void secondStartEndsAlsoWithoutAWindow();
     void crashedInstanceLeavesNothingInTheWay();
+    void theProgramItselfStartsOnce();
 
 private:
     static int runSecondStart();
@@ -120,6 +121,29 @@ void TestSingleInstance::crashedInstanceLeavesNothingInTheWay()
     QSignalSpy forward(&window, &CopyDataServer::comeForwardRequested);
     QCOMPARE(runSecondStart(), 0);
     QCOMPARE(forward.count(), 1);
+}
+
+void TestSingleInstance::theProgramItselfStartsOnce()
+{
+    const QString socket = copyDataSocketPath(QString::fromLatin1(kMainWindowClass));
+    QProcess first;
+    first.start(QStringLiteral(CLARIVEX_GUI_PATH), {});
+    QVERIFY(first.waitForStarted(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket) || first.state() == QProcess::NotRunning, 15000);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    QProcess second;
+    second.start(QStringLiteral(CLARIVEX_GUI_PATH), {QStringLiteral("/NOSPLASH")});
+    QVERIFY(second.waitForFinished(15000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    first.terminate();
+    if (!first.waitForFinished(5000)) {
+        first.kill();
+        first.waitForFinished(5000);
+    }
 }
 
 int main(int argc, char **argv)
