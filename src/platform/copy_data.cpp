@@ -98,6 +98,12 @@ QString copyDataSocketPath(const QString &windowClass)
     return *folder + windowClass + QStringLiteral(".socket");
 }
 
+bool windowExists(const QString &windowClass)
+{
+    const QString path = copyDataSocketPath(windowClass);
+    return !path.isEmpty() && socketIsLive(path);
+}
+
 QByteArray comeForwardBlock()
 {
     return QByteArrayLiteral("\0CLARIVEX_COME_FORWARD");

@@ -41,6 +41,10 @@ inline constexpr qsizetype kMaxCopyDataBytes = 64 * 1024;
 // The block of the "come forward" request: "\0CLARIVEX_COME_FORWARD".
 [[nodiscard]] QByteArray comeForwardBlock();
 
+// True when a live process receives the messages of that window class (what
+// FindWindow by class told the original programs, e.g. SchedulerRunning).
+[[nodiscard]] bool windowExists(const QString &windowClass);
+
 // The text of a copy-data block: its bytes up to the first NUL.
 [[nodiscard]] QByteArray copyDataText(const QByteArray &block);
 
@@ -59,8 +63,10 @@ struct CopyDataResult
     bool delivered() const { return status == CopyDataStatus::Delivered; }
 };
 
-// Sends one block and waits for the answer, running a local event loop.
-// replyTimeoutMs < 0 waits until the answer comes or the receiver goes away.
+// Sends one block and waits for the answer, running a local event loop that
+// serves timers, painting and incoming messages but no keyboard or mouse
+// input. replyTimeoutMs < 0 waits until the answer comes or the receiver goes
+// away (a scheduled run may take long).
 [[nodiscard]] CopyDataResult sendCopyData(const QString &windowClass, const QByteArray &block,
                                           int replyTimeoutMs = -1);
 // A text sent the way the original programs send it: its bytes and one NUL.

@@ -203,16 +203,19 @@ void TestCopyData::staleSocketIsReplaced()
         QVERIFY(dead.listen());
     } // closed without removing its file, as a crash leaves it
     QVERIFY(QFile::exists(copyDataSocketPath(windowClass)));
+    QVERIFY(!windowExists(windowClass));
     QCOMPARE(sendCopyDataText(windowClass, "x", 1000).status, CopyDataStatus::NoWindow);
 
     CopyDataServer server;
     QVERIFY2(server.listen(windowClass), qPrintable(server.errorString()));
+    QVERIFY(windowExists(windowClass));
     server.setHandler([](const QByteArray &) { return 5; });
     const auto result = sendCopyDataText(windowClass, "x", 5000);
     QVERIFY(result.delivered());
     QCOMPARE(result.reply, 5);
     server.close();
     QVERIFY(!QFile::exists(copyDataSocketPath(windowClass)));
+    QVERIFY(!windowExists(windowClass));
 }
 
 void TestCopyData::liveListenerIsNotTakenOver()
