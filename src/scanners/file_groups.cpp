@@ -4,42 +4,23 @@
 
 namespace clarivex {
 
-QList<TFileGroup> factoryFileGroups()
-{
-    return {
-        {QStringLiteral("Temporary Files"), QStringLiteral("*.TMP;*.~*;~*.*;*.??~;*.??$;*.^*;"),
-         QStringLiteral("clBlue"), true},
-        {QStringLiteral("Backup Files"), QStringLiteral("*.BAK;*.OLD;"), QStringLiteral("clGray"),
-         true},
-        {QStringLiteral("Lost Cluster Files"), QStringLiteral("CHKLIST.*;*.CHK;FILE????._DD;"),
-         QStringLiteral("clPurple"), true},
-        {QStringLiteral("Help Temporary Files"), QStringLiteral("*.GID;*.FTS;*.FTG;"),
-         QStringLiteral("clTeal"), true},
-        {QStringLiteral("Setup Temporary Files"), QStringLiteral("MSCREATE.DIR;*.---;"),
-         QStringLiteral("clOlive"), true},
-        {QStringLiteral("System Log Files"),
-         QStringLiteral("*.LOG.TXT;BOOTLOG.PRV;MODEMDET.TXT;SUHDLOG.DAT;SYSTEM.1ST;"),
-         QStringLiteral("clSilver"), true},
-    };
-}
-
-QString scanMaskText(const QList<TFileGroup> &groups)
+QString scanMaskText(const QList<FileGroup> &groups)
 {
     QString text;
-    for (const TFileGroup &group : groups) {
-        if (group.Checked) text += group.Masks;
+    for (const FileGroup &group : groups) {
+        if (group.checked) text += group.masks;
     }
     return text;
 }
 
-int colourGroupOf(const QString &name, const QList<TFileGroup> &groups)
+int colourGroupOf(const QString &name, const QList<FileGroup> &groups)
 {
     const QString lowerName = name.toLower();
     const qsizetype dot = lowerName.lastIndexOf(QLatin1Char('.'));
     const QString ext = dot < 0 ? QString() : lowerName.mid(dot);
     int found = -1;
     for (int i = 0; i < groups.size(); ++i) {
-        const QString masks = groups[i].Masks.toLower();
+        const QString masks = groups[i].masks.toLower();
         const bool matches =
             (!ext.isEmpty() && masks.contains(ext)) || masks.contains(lowerName) ||
             (masks.contains(QLatin1Char('~')) && lowerName.contains(QLatin1Char('~'))) ||

@@ -3,24 +3,15 @@
 // The file groups of the temporary-file scan and the rules that read them:
 // which masks a scan searches for, and which group colours a found row.
 
+#include "shell/settings_catalogue.h" // FileGroup, factoryFileGroups()
+
 #include <QList>
 #include <QString>
 
 namespace clarivex {
 
-struct TFileGroup
-{
-    QString Name;
-    QString Masks;  // separated by ";", normally ending with ";"
-    QString Colour; // "clBlue", or "$00BBGGRR"
-    bool Checked = true;
-};
-
-// The six groups a first start offers, all checked.
-[[nodiscard]] QList<TFileGroup> factoryFileGroups();
-
 // The masks of every checked group, in group order, with nothing in between.
-[[nodiscard]] QString scanMaskText(const QList<TFileGroup> &groups);
+[[nodiscard]] QString scanMaskText(const QList<FileGroup> &groups);
 
 // The index of the group whose colour a row named `name` takes, or -1: for
 // each group in order, checked or not, the first of these that holds makes it
@@ -30,7 +21,7 @@ struct TFileGroup
 //   the masks and the name both contain "~";
 //   the masks contain "$" and the extension contains "$".
 // Everything is compared in lower case.
-[[nodiscard]] int colourGroupOf(const QString &name, const QList<TFileGroup> &groups);
+[[nodiscard]] int colourGroupOf(const QString &name, const QList<FileGroup> &groups);
 
 // "Save" of the mask edit: nothing for an empty text, else the text ending with ";".
 [[nodiscard]] QString savedMasks(const QString &editText);

@@ -40,18 +40,18 @@ void TestFileGroups::factoryGroupsColourTheirFiles()
 {
     QFETCH(QString, name);
     QFETCH(QString, colour);
-    const QList<TFileGroup> groups = factoryFileGroups();
+    const QList<FileGroup> groups = factoryFileGroups();
     const int group = colourGroupOf(name, groups);
-    QCOMPARE(group < 0 ? QString() : groups[group].Colour, colour);
+    QCOMPARE(group < 0 ? QString() : groups[group].color, colour);
 }
 
 void TestFileGroups::laterGroupWins()
 {
-    QList<TFileGroup> groups = factoryFileGroups();
+    QList<FileGroup> groups = factoryFileGroups();
     groups.append({"Mine", "*.t;", "clRed", true});
     // '.t' is in '.tmp' and '.txt' of earlier groups too; the last one wins.
     QCOMPARE(colourGroupOf("a.t", groups), 6);
-    groups[6].Checked = false; // unchecked groups colour rows all the same
+    groups[6].checked = false; // unchecked groups colour rows all the same
     QCOMPARE(colourGroupOf("a.t", groups), 6);
     groups.removeLast();
     QCOMPARE(colourGroupOf("a.t", groups), 5);
@@ -59,12 +59,12 @@ void TestFileGroups::laterGroupWins()
 
 void TestFileGroups::maskTextJoinsCheckedGroups()
 {
-    QList<TFileGroup> groups = factoryFileGroups();
-    for (TFileGroup &g : groups)
-        g.Checked = false;
+    QList<FileGroup> groups = factoryFileGroups();
+    for (FileGroup &g : groups)
+        g.checked = false;
     QCOMPARE(scanMaskText(groups), QString());
-    groups[1].Checked = true;
-    groups[3].Checked = true;
+    groups[1].checked = true;
+    groups[3].checked = true;
     QCOMPARE(scanMaskText(groups), QStringLiteral("*.BAK;*.OLD;*.GID;*.FTS;*.FTG;"));
 }
 
