@@ -5,20 +5,41 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace clarivex::test {
 
 namespace {
+// Byte paths throughout: the names need not be UTF-8.
+void makePath(const QByteArray &path)
+{
+    for (qsizetype slash = path.indexOf('/', 1); slash >= 0; slash = path.indexOf('/', slash + 1))
+        ::mkdir(path.left(slash).constData(), 0755);
+    ::mkdir(path.constData(), 0755);
+}
+
 void makeParent(const QByteArray &path)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    QDir().mkpath(QFile::decodeName(path.left(slash)));
+    makePath(path.left(path.lastIndexOf('/')));
+}
+
+int removeEntry(const char *path, const struct stat *, int type, struct FTW *)
+{
+    if (type == FTW_DP) return ::rmdir(path), 0;
+    return ::unlink(path), 0;
 }
 } // namespace
 
 FinderTree::FinderTree() : m_root(QFile::encodeName(m_dir.path())) {}
+
+FinderTree::~FinderTree()
+{
+    // Qt cannot name every entry a test makes (bytes that are not UTF-8).
+    ::chmod(m_root.constData(), 0755);
+    ::nftw(m_root.constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS | FTW_MOUNT);
+}
 
 void FinderTree::file(const QByteArray &relative, const QByteArray &content, int mode)
 {
@@ -33,7 +54,9 @@ void FinderTree::file(const QByteArray &relative, const QByteArray &content, int
 
 void FinderTree::folder(const QByteArray &relative)
 {
-    QVERIFY(QDir().mkpath(QFile::decodeName(path(relative))));
+    makePath(path(relative));
+    struct stat st;
+    QVERIFY(::stat(path(relative).constData(), &st) == 0 && S_ISDIR(st.st_mode));
 }
 
 void FinderTree::link(const QByteArray &relative, const QByteArray &target)

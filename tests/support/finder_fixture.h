@@ -18,6 +18,7 @@ class FinderTree
 {
 public:
     FinderTree();
+    ~FinderTree();
     [[nodiscard]] bool isValid() const { return m_dir.isValid(); }
     [[nodiscard]] const QByteArray &root() const { return m_root; }
     [[nodiscard]] QByteArray path(const QByteArray &relative) const
