@@ -59,7 +59,7 @@ constexpr qint64 kNsPerSecond = 1000000000;
 // (on Windows it was the file time 0x0000FFFF0000FFFF, in the year 1601).
 constexpr qint64 kBadDateTime = std::numeric_limits<qint64>::min();
 constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_ATIME |
-                                STATX_MTIME | STATX_CTIME | STATX_BTIME;
+                                STATX_MTIME | STATX_CTIME | STATX_BLOCKS | STATX_BTIME;
 
 qint64 toNs(const statx_timestamp &t)
 {
@@ -319,26 +319,52 @@ bool TKvFindFile::PassesFilters(Walk &walk, int fd, Entry &entry, bool &Cancel)
     return ContainsText(walk, fd, entry);
 }
 
+// Finds the next run of data at or after pos in a sparse file; false when
+// only a hole is left. A file system that cannot tell gives one run to the end.
+static bool nextDataRun(int fd, qint64 &pos, qint64 &runEnd, qint64 size)
+{
+    const off_t data = ::lseek(fd, off_t(pos), SEEK_DATA);
+    if (data < 0) {
+        runEnd = size;
+        return errno != ENXIO;
+    }
+    if (data >= size) return false;
+    const off_t hole = ::lseek(fd, data, SEEK_HOLE);
+    pos = data;
+    runEnd = hole < 0 ? size : std::min<qint64>(hole, size);
+    return true;
+}
+
 bool TKvFindFile::ContainsText(Walk &walk, int fd, const Entry &entry)
 {
     if (S_ISLNK(entry.st.stx_mode)) return false; // a link's target is never read
     const qsizetype m = m_search.pattern().size();
-    qint64 left =
-        qint64(entry.st.stx_size); // what the listing saw: a device swapped in is not read on
-    if (left < m) return false;
+    // Read no further than the listing saw: a file that grows while it is
+    // read (or a device swapped in for it) does not keep the walk.
+    const qint64 size = qint64(entry.st.stx_size);
+    if (size < m) return false;
     const UniqueFd file(
         ::openat(fd, entry.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.get() < 0) return false;
     if (walk.block.size() < size_t(kContentBlockSize + m))
         walk.block.resize(size_t(kContentBlockSize + m));
     char *buffer = walk.block.data();
+    // Holes of a sparse file read as zeros; unless the text holds a zero
+    // byte, no match can touch one, so they are skipped.
+    const bool sparse = qint64(entry.st.stx_blocks) * 512 < size && !m_search.patternHolds(0);
+    qint64 pos = 0;
+    qint64 runEnd = sparse ? 0 : size; // a sparse file looks for its first run
     qsizetype carry = 0; // the previous block's last m - 1 bytes: a match may straddle blocks
-    while (left > 0) {
-        const ssize_t got =
-            ::read(file.get(), buffer + carry, size_t(std::min<qint64>(left, kContentBlockSize)));
+    while (pos < size) {
+        if (sparse && pos >= runEnd) {
+            if (!nextDataRun(file.get(), pos, runEnd, size)) return false;
+            carry = 0;
+        }
+        const qint64 want = std::min<qint64>(runEnd - pos, kContentBlockSize);
+        const ssize_t got = ::pread(file.get(), buffer + carry, size_t(want), off_t(pos));
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        left -= got;
+        if (got <= 0) return false;
+        pos += got;
         const qsizetype total = carry + got;
         pump();
         if (m_search.contains(buffer, total)) return true;

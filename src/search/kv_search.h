@@ -39,6 +39,8 @@ public:
     [[nodiscard]] bool contains(const char *data, qsizetype size) const;
 
     [[nodiscard]] uchar lower(uchar byte) const { return m_lower[byte]; }
+    // Whether the byte (as it folds) occurs in the pattern at all.
+    [[nodiscard]] bool patternHolds(uchar byte) const { return m_m > 0 && m_shift[byte] <= m_m; }
 
     // Called at the start of FindFirst and FindNext ("process pending window
     // messages"); may be empty.
