@@ -114,8 +114,7 @@ void TestCliFind::exitCodes()
     QFETCH(Args, args);
     QFETCH(int, exitCode);
     for (QByteArray &arg : args) {
-        if (arg == "ROOT")
-            arg = m_tree->root();
+        if (arg == "ROOT") arg = m_tree->root();
     }
     const CliResult result = runCli(args);
     QCOMPARE(result.exitCode, exitCode);
