@@ -33,13 +33,13 @@ quint64 timeKey(qint64 nanoseconds)
     return orderOf(seconds >> 1); // separators take 0
 }
 
-// The first eight bytes of a name with A..Z folded, most significant first.
+// The first eight bytes of a name with a..z folded to upper case, most significant first.
 quint64 namePrefix(QByteArrayView name)
 {
     quint64 key = 0;
     for (int i = 0; i < 8; ++i) {
         uchar c = i < name.size() ? uchar(name[i]) : 0;
-        if (c >= 'A' && c <= 'Z') c = uchar(c + 32);
+        if (c >= 'a' && c <= 'z') c = uchar(c - 32);
         key = (key << 8) | c;
     }
     return key;

@@ -35,11 +35,11 @@ int validSequence(const uchar *p, qsizetype left)
 
 inline uchar foldAscii(uchar c)
 {
-    return (c >= 'A' && c <= 'Z') ? uchar(c + 32) : c;
+    return (c >= 'a' && c <= 'z') ? uchar(c - 32) : c;
 }
 inline char16_t foldAscii(char16_t c)
 {
-    return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+    return (c >= 'a' && c <= 'z') ? char16_t(c - 32) : c;
 }
 
 } // namespace

@@ -12,7 +12,8 @@ namespace clarivex {
 // so a name in an old 8-bit encoding stays readable and tells what it holds.
 [[nodiscard]] QString displayText(QByteArrayView bytes);
 
-// Byte-wise comparison with only the letters A to Z folded (negative, 0, positive).
+// Byte-wise comparison with only the letters a to z folded to upper case
+// (negative, 0, positive), so "_" sorts after the letters.
 [[nodiscard]] int compareFoldedAscii(QByteArrayView a, QByteArrayView b);
 // The same rule for texts: only A to Z fold, everything else by code unit.
 [[nodiscard]] int compareFoldedAscii(const QString &a, const QString &b);
