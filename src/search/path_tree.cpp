@@ -110,7 +110,11 @@ quint32 PathTree::AddPath(const QByteArray &line)
 
 void PathTree::SortAll()
 {
-    QCollator collator;
+    // The user's collation, as the platform compares texts; the C locale
+    // would order by code point ("Zeta" before "alpha"), so English stands in.
+    QLocale locale;
+    if (locale.language() == QLocale::C) locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator(locale);
     std::vector<QCollatorSortKey> keys;
     for (Node &node : m_nodes) {
         std::vector<quint32> &children = node.children;
