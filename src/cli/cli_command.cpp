@@ -17,7 +17,10 @@ CliCommandRegistrar::CliCommandRegistrar(const CliCommand &command)
     commands().push_back(command);
 }
 
-const std::vector<CliCommand> &registeredCommands() { return commands(); }
+const std::vector<CliCommand> &registeredCommands()
+{
+    return commands();
+}
 
 int usageError(const CliCommand &command, const QByteArray &problem)
 {

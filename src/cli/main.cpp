@@ -13,8 +13,9 @@ static void printUsage(FILE *to)
 {
     std::fprintf(to, "usage: clarivex-cli COMMAND [ARGUMENTS]\ncommands:\n");
     std::vector<CliCommand> sorted = registeredCommands();
-    std::sort(sorted.begin(), sorted.end(),
-              [](const CliCommand &a, const CliCommand &b) { return std::strcmp(a.name, b.name) < 0; });
+    std::sort(sorted.begin(), sorted.end(), [](const CliCommand &a, const CliCommand &b) {
+        return std::strcmp(a.name, b.name) < 0;
+    });
     for (const CliCommand &command : sorted)
         std::fprintf(to, "  %s\n", command.usage);
 }
@@ -32,8 +33,7 @@ int main(int argc, char **argv)
         return ExitOk;
     }
     for (const CliCommand &command : registeredCommands()) {
-        if (std::strcmp(command.name, argv[1]) != 0)
-            continue;
+        if (std::strcmp(command.name, argv[1]) != 0) continue;
         QList<QByteArray> args;
         for (int i = 2; i < argc; ++i)
             args << QByteArray(argv[i]);

@@ -88,12 +88,9 @@ protected:
     qint64 currentKey() const { return m_currentKey; }
 
 private:
-    qint64 requireValueKey(const QString &name) const;
-
     RegistryHive m_root = RegistryHive::CurrentUser;
     qint64 m_currentKey = 0;
     QString m_currentPath;
-    bool m_lazyWrite = true;
 };
 
 class TRegIniFile : public TRegistry
@@ -127,8 +124,7 @@ public:
     void DropSection(const QString &section);
 
 private:
-    template <typename Read>
-    auto withSection(const QString &section, bool create, Read read);
+    template <typename Read> auto withSection(const QString &section, bool create, Read read);
 
     QString m_basePath;
 };

@@ -11,7 +11,10 @@ const QDate kEpoch(1899, 12, 30);
 constexpr double kMsPerDay = 86400000.0;
 } // namespace
 
-double dateToValue(const QDate &date) { return double(kEpoch.daysTo(date)); }
+double dateToValue(const QDate &date)
+{
+    return double(kEpoch.daysTo(date));
+}
 
 double dateTimeToValue(const QDateTime &local)
 {
@@ -24,8 +27,7 @@ double dateTimeToValue(const QDateTime &local)
 
 QDateTime valueToDateTime(double value)
 {
-    if (!std::isfinite(value))
-        return {};
+    if (!std::isfinite(value)) return {};
     const double whole = std::trunc(value);
     const double fraction = std::fabs(value - whole);
     qint64 ms = qint64(std::llround(fraction * kMsPerDay));
@@ -35,14 +37,19 @@ QDateTime valueToDateTime(double value)
         days += value < 0 ? -1 : 1;
     }
     const QDate date = kEpoch.addDays(days);
-    if (!date.isValid())
-        return {};
+    if (!date.isValid()) return {};
     return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(ms)));
 }
 
-QString formatShortDate(const QDate &date) { return date.toString(QLatin1String(kShortDateFormat)); }
+QString formatShortDate(const QDate &date)
+{
+    return date.toString(QLatin1String(kShortDateFormat));
+}
 
-QString formatLongTime(const QTime &time) { return time.toString(QLatin1String(kLongTimeFormat)); }
+QString formatLongTime(const QTime &time)
+{
+    return time.toString(QLatin1String(kLongTimeFormat));
+}
 
 QString formatDateTime(const QDateTime &dateTime)
 {
@@ -52,16 +59,14 @@ QString formatDateTime(const QDateTime &dateTime)
 std::optional<QDate> parseShortDate(const QString &text)
 {
     const QDate date = QDate::fromString(text.trimmed(), QLatin1String(kShortDateFormat));
-    if (!date.isValid())
-        return std::nullopt;
+    if (!date.isValid()) return std::nullopt;
     return date;
 }
 
 std::optional<QTime> parseLongTime(const QString &text)
 {
     const QTime time = QTime::fromString(text.trimmed(), QLatin1String(kLongTimeFormat));
-    if (!time.isValid())
-        return std::nullopt;
+    if (!time.isValid()) return std::nullopt;
     return time;
 }
 
@@ -70,18 +75,19 @@ std::optional<QDateTime> parseDateTime(const QString &text)
     const QString trimmed = text.trimmed();
     const qsizetype blank = trimmed.indexOf(QLatin1Char(' '));
     const auto date = parseShortDate(blank < 0 ? trimmed : trimmed.left(blank));
-    if (!date)
-        return std::nullopt;
+    if (!date) return std::nullopt;
     QTime time(0, 0);
     if (blank >= 0) {
         const auto parsed = parseLongTime(trimmed.mid(blank + 1));
-        if (!parsed)
-            return std::nullopt;
+        if (!parsed) return std::nullopt;
         time = *parsed;
     }
     return QDateTime(*date, time);
 }
 
-QString formatGrouped(qint64 value) { return QLocale().toString(value); }
+QString formatGrouped(qint64 value)
+{
+    return QLocale().toString(value);
+}
 
 } // namespace clarivex

@@ -1,10 +1,9 @@
 // clarivex: the main window.
 
 #include "platform/display.h"
+#include "shell/main_window.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
 
 #include <cstdio>
 
@@ -16,10 +15,8 @@ int main(int argc, char **argv)
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Clarivex 2000"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Clarivex 2000 3.5"));
-    window.setMinimumSize(600, 460);
-    window.setCentralWidget(new QLabel(QStringLiteral("Clarivex 2000 3.5"), &window));
+    QApplication::setApplicationDisplayName(QStringLiteral("Clarivex 2000"));
+    clarivex::TClarivexMainForm window;
     window.show();
     return app.exec();
 }

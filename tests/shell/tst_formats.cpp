@@ -48,7 +48,8 @@ void TestFormats::textForms()
     QCOMPARE(formatDateTime(dt), QStringLiteral("04-03-2026 05:06:07"));
     QCOMPARE(formatLongTime(QTime(17, 0, 1)), QStringLiteral("17:00:01"));
     QCOMPARE(parseDateTime(QStringLiteral("04-03-2026 05:06:07")), dt);
-    QCOMPARE(parseDateTime(QStringLiteral("04-03-2026")), QDateTime(QDate(2026, 3, 4), QTime(0, 0)));
+    QCOMPARE(parseDateTime(QStringLiteral("04-03-2026")),
+             QDateTime(QDate(2026, 3, 4), QTime(0, 0)));
     QVERIFY(!parseDateTime(QStringLiteral("2026-03-04")));
     QVERIFY(!parseDateTime(QStringLiteral("31-02-2026")));
     QVERIFY(!parseDateTime(QStringLiteral("04-03-2026 25:00:00")));

@@ -77,11 +77,9 @@ CliResult spawnAndCollect(const QList<QByteArray> &args, const QByteArray &input
             result.err += "\ntimed out";
             break;
         }
-        if (::poll(fds, 3, left) < 0 && errno != EINTR)
-            break;
+        if (::poll(fds, 3, left) < 0 && errno != EINTR) break;
         for (int i = 0; i < 2; ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
+            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
             if (n > 0) {
                 (i == 0 ? result.out : result.err).append(buffer, n);
@@ -91,16 +89,14 @@ CliResult spawnAndCollect(const QList<QByteArray> &args, const QByteArray &input
         }
         if (inFd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
             ssize_t n = ::write(inFd, input.constData() + written, input.size() - written);
-            if (n > 0)
-                written += n;
+            if (n > 0) written += n;
             if (n < 0 || written == input.size()) {
                 ::close(inFd);
                 inFd = -1;
             }
         }
     }
-    if (inFd >= 0)
-        ::close(inFd);
+    if (inFd >= 0) ::close(inFd);
     ::close(outPipe[0]);
     ::close(errPipe[0]);
     int status = 0;

@@ -14,7 +14,8 @@ struct CliResult
 
 // Runs the built clarivex-cli with the given arguments (raw bytes, so that
 // paths that are not UTF-8 pass unchanged) in the current, isolated environment.
-CliResult runCli(const QList<QByteArray> &args, const QByteArray &input = {}, int timeoutMs = 120000);
+CliResult runCli(const QList<QByteArray> &args, const QByteArray &input = {},
+                 int timeoutMs = 120000);
 CliResult runCli(const QStringList &args, const QByteArray &input = {}, int timeoutMs = 120000);
 
 } // namespace clarivex::test

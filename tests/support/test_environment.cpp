@@ -23,14 +23,22 @@ void setPath(const char *name, const QString &path)
 
 TestEnvironment::TestEnvironment()
 {
+    // A test that starts copies of itself (several writers at once) hands its
+    // own temporary home down to them.
+    if (qEnvironmentVariableIsSet("CLARIVEX_TEST_INHERIT_HOME")) {
+        m_root = qEnvironmentVariable("CLARIVEX_TEST_ROOT");
+        g_root = m_root;
+        m_inherited = true;
+        return;
+    }
     QByteArray base = qgetenv("TMPDIR");
-    if (base.isEmpty())
-        base = "/tmp";
+    if (base.isEmpty()) base = "/tmp";
     QByteArray templ = base + "/clarivex-test-XXXXXX";
     if (!mkdtemp(templ.data()))
         throw std::runtime_error("cannot create the test folder under " + base.toStdString());
     m_root = QFile::decodeName(templ);
     g_root = m_root;
+    qputenv("CLARIVEX_TEST_ROOT", templ);
 
     setPath("HOME", m_root + "/home");
     setPath("XDG_CONFIG_HOME", m_root + "/home/.config");
@@ -40,23 +48,24 @@ TestEnvironment::TestEnvironment()
     setPath("XDG_RUNTIME_DIR", m_root + "/run");
     ::chmod(QFile::encodeName(m_root + "/run").constData(), 0700);
     setPath("TMPDIR", m_root + "/tmp");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
 TestEnvironment::~TestEnvironment()
 {
-    if (qEnvironmentVariableIsEmpty("CLARIVEX_KEEP_TEST_HOME"))
+    if (!m_inherited && qEnvironmentVariableIsEmpty("CLARIVEX_KEEP_TEST_HOME"))
         forceRemoveTree(m_root);
     g_root.clear();
 }
 
-QString testRoot() { return g_root; }
+QString testRoot()
+{
+    return g_root;
+}
 
 void forceRemoveTree(const QString &path)
 {
-    if (path.isEmpty())
-        return;
+    if (path.isEmpty()) return;
     ::chmod(QFile::encodeName(path).constData(), 0700);
     QDirIterator it(path, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);

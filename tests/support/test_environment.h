@@ -20,6 +20,7 @@ public:
 
 private:
     QString m_root;
+    bool m_inherited = false;
 };
 
 // The folder the current TestEnvironment made (empty when none).

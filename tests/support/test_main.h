@@ -9,14 +9,14 @@
 #include <QCoreApplication>
 #include <QtTest>
 
-#define CLARIVEX_TEST_MAIN_IMPL(AppType, TestObject)                                              \
-    int main(int argc, char **argv)                                                               \
-    {                                                                                             \
-        clarivex::test::TestEnvironment testEnvironment;                                          \
-        AppType app(argc, argv);                                                                  \
-        TestObject tc;                                                                            \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                \
-        return QTest::qExec(&tc, argc, argv);                                                     \
+#define CLARIVEX_TEST_MAIN_IMPL(AppType, TestObject)                                               \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        clarivex::test::TestEnvironment testEnvironment;                                           \
+        AppType app(argc, argv);                                                                   \
+        TestObject tc;                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
     }
 
 // For tests of widgets (offscreen platform unless QT_QPA_PLATFORM says otherwise).

@@ -1,0 +1,481 @@
+#include "shell/main_window.h"
+
+#include "shell/options_page.h"
+#include "shell/tips.h"
+#include "shell/tips_panel.h"
+#include "ui/artwork.h"
+#include "ui/banner_menu.h"
+#include "ui/busy_animation.h"
+#include "ui/side_bar.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace clarivex {
+
+namespace {
+
+struct PageEntry
+{
+    const char *name;
+    const char *icon;
+    int group; // 0 "Scan Tools", 1 "System"
+};
+
+const PageEntry kPages[] = {
+    {"Options", "options", 0},
+    {"Temporary Files", "temporary-files", 0},
+    {"Duplicate Files", "duplicate-files", 0},
+    {"Dead Shortcuts", "dead-shortcuts", 0},
+    {"Clean Directories", "clean-directories", 0},
+    {"FAT-Losses", "fat-losses", 0},
+    {"Schedule Options", "schedule-options", 0},
+    {"Logs", "logs", 0},
+    {"Add / Remove Programs", "add-remove-programs", 1},
+    {"System Tools", "system-tools", 1},
+};
+
+// The page that no side-bar item or menu selects.
+const char kDeadLinksPage[] = "Dead Links";
+
+} // namespace
+
+const QStringList &TClarivexMainForm::pageNames()
+{
+    static const QStringList names = [] {
+        QStringList list;
+        for (const PageEntry &entry : kPages)
+            list << QString::fromLatin1(entry.name);
+        return list;
+    }();
+    return names;
+}
+
+bool TClarivexMainForm::isScanPage(const QString &name)
+{
+    return name == QLatin1String("Temporary Files") || name == QLatin1String("Duplicate Files") ||
+           name == QLatin1String("Dead Shortcuts") || name == QLatin1String("Clean Directories");
+}
+
+TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("TClarivexMainForm"));
+    setWindowTitle(QStringLiteral("Clarivex 2000 3.5"));
+    setWindowIcon(ui::artwork(QStringLiteral("clarivex")));
+    setMinimumSize(600, 460);
+    resize(600, 460);
+
+    auto *central = new QWidget(this);
+    auto *outer = new QVBoxLayout(central);
+    outer->setContentsMargins(2, 2, 2, 0);
+    outer->setSpacing(2);
+    auto *splitter = new QSplitter(Qt::Vertical, central);
+    splitter->setChildrenCollapsible(false);
+
+    auto *top = new QWidget(splitter);
+    auto *topLayout = new QHBoxLayout(top);
+    topLayout->setContentsMargins(0, 0, 0, 0);
+    topLayout->setSpacing(3);
+    buildSideBar();
+    topLayout->addWidget(AutoOutLookBar);
+
+    auto *centre = new QVBoxLayout;
+    centre->setSpacing(0);
+    lblTop = new QLabel(top);
+    lblTop->setObjectName(QStringLiteral("lblTop"));
+    QFont headerFont(QStringLiteral("Arial"));
+    headerFont.setBold(true);
+    headerFont.setPointSizeF(headerFont.pointSizeF() * 1.2);
+    lblTop->setFont(headerFont);
+    lblTop->setAutoFillBackground(true);
+    lblTop->setBackgroundRole(QPalette::Dark);
+    lblTop->setForegroundRole(QPalette::HighlightedText);
+    lblTop->setContentsMargins(2, 3, 2, 3);
+    centre->addWidget(lblTop);
+    Notebook = new QStackedWidget(top);
+    Notebook->setObjectName(QStringLiteral("Notebook"));
+    Notebook->setFrameShape(QFrame::StyledPanel);
+    QStringList stack = pageNames();
+    stack << QString::fromLatin1(kDeadLinksPage);
+    for (const QString &name : stack) {
+        auto *page = new QWidget(Notebook);
+        page->setObjectName(name);
+        Notebook->addWidget(page);
+    }
+    centre->addWidget(Notebook, 1);
+    topLayout->addLayout(centre, 1);
+    topLayout->addWidget(buildButtonColumn());
+
+    ExtPageControl = new QTabWidget(splitter);
+    ExtPageControl->setObjectName(QStringLiteral("ExtPageControl"));
+    ExtPageControl->setDocumentMode(true);
+    splitter->addWidget(top);
+    splitter->addWidget(ExtPageControl);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    outer->addWidget(splitter);
+    setCentralWidget(central);
+
+    m_optionsPage = new TOptionsPage;
+    setPageContent(QStringLiteral("Options"), m_optionsPage);
+    m_tipsPanel = new TipsPanel;
+    ExtPageControl->addTab(m_tipsPanel, QStringLiteral("Tips"));
+    connect(ExtPageControl, &QTabWidget::currentChanged, this, &TClarivexMainForm::ShowTips);
+
+    buildScanPopup();
+    buildStatusBar();
+    buildMainMenu();
+    buildTray();
+    ShowPage(QStringLiteral("Options"));
+}
+
+TClarivexMainForm::~TClarivexMainForm() = default;
+
+void TClarivexMainForm::buildSideBar()
+{
+    AutoOutLookBar = new ui::SideBar(this);
+    AutoOutLookBar->setFixedWidth(120);
+    const int tools = AutoOutLookBar->addGroup(QStringLiteral("Scan Tools"));
+    const int system = AutoOutLookBar->addGroup(QStringLiteral("System"));
+    const int more = AutoOutLookBar->addGroup(QStringLiteral("More"));
+    for (const PageEntry &entry : kPages) {
+        AutoOutLookBar->addItem(entry.group == 0 ? tools : system, QString::fromLatin1(entry.name),
+                                ui::artwork(QString::fromLatin1(entry.icon)));
+    }
+    AutoOutLookBar->addItem(more, QStringLiteral("About"), ui::artwork(QStringLiteral("about")));
+    connect(AutoOutLookBar, &ui::SideBar::itemClicked, this, [this](const QString &caption) {
+        if (caption == QLatin1String("About"))
+            ShowAbout();
+        else
+            ShowPage(caption);
+    });
+}
+
+QWidget *TClarivexMainForm::buildButtonColumn()
+{
+    auto *column = new QWidget(this);
+    column->setFixedWidth(106);
+    auto *layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(3);
+    const auto button = [&](QPushButton *&field, const char *name, const QString &caption,
+                            const QString &hint) {
+        field = new QPushButton(caption, column);
+        field->setObjectName(QString::fromLatin1(name));
+        field->setToolTip(hint);
+        layout->addWidget(field);
+    };
+    button(btnScanNow, "btnScanNow", QStringLiteral("&Scan"),
+           QStringLiteral("Scan the selected \"Scan Tool\""));
+    button(btnScan, "btnScan", QStringLiteral("&Scan for..."), QStringLiteral("Scan Now"));
+    button(btnStop, "btnStop", QStringLiteral("&Stop"), QStringLiteral("Stop Scan"));
+    button(btnCleanSelected, "btnCleanSelected", QStringLiteral("&Clean Selected"),
+           QStringLiteral("Clean Selected Files"));
+    button(btnCleanAll, "btnCleanAll", QStringLiteral("Clean &All"),
+           QStringLiteral("Clean All Files"));
+    button(btnHide, "btnHide", QStringLiteral("&Hide"),
+           QStringLiteral("Minimizes Clarivex to the Tray Area"));
+    Animate = new ui::BusyAnimation(column);
+    layout->addWidget(Animate);
+    lblBytesFound = new QLabel(column);
+    lblBytesFound->setObjectName(QStringLiteral("lblBytesFound"));
+    lblFilesFound = new QLabel(column);
+    lblFilesFound->setObjectName(QStringLiteral("lblFilesFound"));
+    for (QLabel *label : {lblBytesFound, lblFilesFound}) {
+        label->setWordWrap(true);
+        layout->addWidget(label);
+    }
+    layout->addStretch(1);
+
+    connect(btnStop, &QPushButton::clicked, this, &TClarivexMainForm::stopRequested);
+    connect(btnHide, &QPushButton::clicked, this, &TClarivexMainForm::btnHideClick);
+    connect(btnCleanSelected, &QPushButton::clicked, this, [this] { emit cleanRequested(true); });
+    connect(btnCleanAll, &QPushButton::clicked, this, [this] { emit cleanRequested(false); });
+    return column;
+}
+
+void TClarivexMainForm::buildScanPopup()
+{
+    ExplorerPopup = new QFrame(this, Qt::Popup);
+    ExplorerPopup->setObjectName(QStringLiteral("ExplorerPopup"));
+    ExplorerPopup->setFrameShape(QFrame::StyledPanel);
+    auto *layout = new QVBoxLayout(ExplorerPopup);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(2);
+    const std::pair<const char *, TScanKind> scans[] = {
+        {"Scan &Temporary Files", skTempFiles},
+        {"Scan &Duplicate Files", skDuplicates},
+        {"Scan D&irectories", skDirectories},
+        {"Scan Dead &Shortcuts", skDeadShortcuts},
+    };
+    for (const auto &[caption, kind] : scans) {
+        auto *item = new QPushButton(QString::fromLatin1(caption), ExplorerPopup);
+        item->setFlat(true);
+        item->setStyleSheet(QStringLiteral("text-align: left; padding: 3px 8px;"));
+        connect(item, &QPushButton::clicked, this, [this, kind = kind] {
+            ExplorerPopup->hide();
+            emit scanRequested(kind);
+        });
+        layout->addWidget(item);
+    }
+    connect(btnScan, &QPushButton::clicked, this, [this] {
+        ExplorerPopup->adjustSize();
+        // Next to the button, to its left, so it stays on the screen.
+        const QPoint at = btnScan->mapToGlobal(QPoint(-ExplorerPopup->width() - 2, 0));
+        ExplorerPopup->move(at);
+        ExplorerPopup->show();
+    });
+}
+
+void TClarivexMainForm::buildStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    for (int i = 0; i < 2; ++i) {
+        m_statusPanels[i] = new QLabel(bar);
+        m_statusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        m_statusPanels[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
+    m_statusPanels[0]->setFixedWidth(210);
+    bar->addWidget(m_statusPanels[0]);
+    bar->addWidget(m_statusPanels[1], 1);
+    // The progress bar lies over the first panel and stays hidden until used.
+    StatusProgressBar = new QProgressBar(m_statusPanels[0]);
+    StatusProgressBar->setObjectName(QStringLiteral("StatusProgressBar"));
+    StatusProgressBar->setTextVisible(false);
+    StatusProgressBar->setGeometry(0, 2, 210, 16);
+    StatusProgressBar->hide();
+}
+
+void TClarivexMainForm::buildMainMenu()
+{
+    QMenuBar *bar = menuBar();
+    QMenu *file = bar->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("&Close"), this, &QWidget::close);
+
+    const auto pageAction = [this](QMenu *menu, const char *caption, const char *pageName) {
+        const QString name = QString::fromLatin1(pageName);
+        menu->addAction(QString::fromLatin1(caption), this, [this, name] { ShowPage(name); });
+    };
+    QMenu *tools = bar->addMenu(QStringLiteral("&Scan Tools"));
+    pageAction(tools, "&Options", "Options");
+    pageAction(tools, "&Temporary Files", "Temporary Files");
+    pageAction(tools, "&Duplicate Files", "Duplicate Files");
+    pageAction(tools, "D&ead Shortcuts", "Dead Shortcuts");
+    pageAction(tools, "&Clean Directories", "Clean Directories");
+    pageAction(tools, "&FAT-Losses", "FAT-Losses");
+    pageAction(tools, "&Schedule Options", "Schedule Options");
+    pageAction(tools, "&Logs", "Logs");
+    QMenu *system = bar->addMenu(QStringLiteral("S&ystem"));
+    pageAction(system, "&Add/Remove Programs", "Add / Remove Programs");
+    pageAction(system, "&System Tools", "System Tools");
+
+    MenuItemScan = bar->addMenu(QStringLiteral("Scan..."));
+    MenuItemScan->setObjectName(QStringLiteral("MenuItemScan"));
+    const std::pair<const char *, TScanKind> scans[] = {
+        {"Temporary Files", skTempFiles},
+        {"Duplicate Files", skDuplicates},
+        {"Dead Shortcuts", skDeadShortcuts},
+        {"Directories", skDirectories},
+    };
+    for (const auto &[caption, kind] : scans) {
+        MenuItemScan->addAction(QString::fromLatin1(caption), this,
+                                [this, kind = kind] { emit scanRequested(kind); });
+    }
+
+    QMenu *help = bar->addMenu(QStringLiteral("&Help"));
+    QAction *helpAction =
+        help->addAction(QStringLiteral("&Help"), this, &TClarivexMainForm::helpRequested);
+    helpAction->setShortcut(QKeySequence(Qt::Key_F1));
+    help->addSeparator();
+    help->addAction(QStringLiteral("&Check program updates..."), this,
+                    &TClarivexMainForm::updateCheckRequested);
+    help->addSeparator();
+    help->addAction(QStringLiteral("&About..."), this, &TClarivexMainForm::ShowAbout);
+}
+
+void TClarivexMainForm::buildTray()
+{
+    m_trayMenu = new ui::BannerMenu(this);
+    m_trayMenu->setObjectName(QStringLiteral("TrayMenu"));
+    m_trayMenu->addAction(QStringLiteral("&Show..."), this, &TClarivexMainForm::showFromTray);
+    m_trayMenu->addSection(QStringLiteral("Scan"));
+    QMenu *scanFor = m_trayMenu->addMenu(QStringLiteral("&Scan For"));
+    const std::pair<const char *, TScanKind> scans[] = {
+        {"&Temporary Files", skTempFiles},
+        {"&Duplicate Files", skDuplicates},
+        {"&Files on Directories", skDirectories},
+        {"Dead &Shortcuts", skDeadShortcuts},
+    };
+    for (const auto &[caption, kind] : scans) {
+        scanFor->addAction(QString::fromLatin1(caption), this,
+                           [this, kind = kind] { emit scanRequested(kind); });
+    }
+    m_trayMenu->addSection(QStringLiteral("About"));
+    m_trayMenu->addAction(QStringLiteral("About Clarivex 2000..."), this,
+                          &TClarivexMainForm::ShowAbout);
+    m_trayMenu->addSection(QStringLiteral("Exit this application"));
+    m_trayMenu->addAction(QStringLiteral("&Close"), this, &QWidget::close);
+
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return; // no tray on this desktop: the window stays the way in
+    PGTrayIcon95 = new QSystemTrayIcon(ui::artwork(QStringLiteral("clarivex")), this);
+    PGTrayIcon95->setObjectName(QStringLiteral("PGTrayIcon95"));
+    PGTrayIcon95->setToolTip(QStringLiteral("Clarivex 2000"));
+    PGTrayIcon95->setContextMenu(m_trayMenu);
+    connect(PGTrayIcon95, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::DoubleClick) showFromTray();
+            });
+    PGTrayIcon95->show();
+}
+
+QMenu *TClarivexMainForm::trayMenu() const
+{
+    return m_trayMenu;
+}
+
+void TClarivexMainForm::ShowPage(const QString &name)
+{
+    QWidget *target = page(name);
+    if (!target) return;
+    Notebook->setCurrentWidget(target);
+    lblTop->setText(QLatin1Char(' ') + name);
+    ShowTips();
+    btnScanNow->setEnabled(isScanPage(name));
+    emit pageShown(name);
+}
+
+void TClarivexMainForm::setPageContent(const QString &name, QWidget *content)
+{
+    QWidget *holder = page(name);
+    if (!holder) return;
+    auto *layout = new QVBoxLayout(holder);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(content);
+}
+
+void TClarivexMainForm::ShowTips()
+{
+    m_tipsPanel->clear();
+    m_tipsPanel->showTip(tipForPage(currentPage(), QString()));
+}
+
+QString TClarivexMainForm::currentPage() const
+{
+    return Notebook->currentWidget() ? Notebook->currentWidget()->objectName() : QString();
+}
+
+QWidget *TClarivexMainForm::page(const QString &name) const
+{
+    for (int i = 0; i < Notebook->count(); ++i) {
+        if (Notebook->widget(i)->objectName() == name) return Notebook->widget(i);
+    }
+    return nullptr;
+}
+
+QString TClarivexMainForm::headerText() const
+{
+    return lblTop->text();
+}
+
+void TClarivexMainForm::ShowAbout()
+{
+    btnScanNow->setEnabled(false);
+    emit aboutRequested();
+}
+
+void TClarivexMainForm::EnterScanningState()
+{
+    for (QWidget *w :
+         {static_cast<QWidget *>(btnScan), static_cast<QWidget *>(btnScanNow),
+          static_cast<QWidget *>(btnCleanAll), static_cast<QWidget *>(btnCleanSelected)})
+        w->setEnabled(false);
+    MenuItemScan->setEnabled(false);
+    setCursor(Qt::WaitCursor);
+    Animate->setActive(true);
+}
+
+void TClarivexMainForm::LeaveScanningState()
+{
+    for (QWidget *w :
+         {static_cast<QWidget *>(btnScan), static_cast<QWidget *>(btnScanNow),
+          static_cast<QWidget *>(btnCleanAll), static_cast<QWidget *>(btnCleanSelected)})
+        w->setEnabled(true);
+    MenuItemScan->setEnabled(true);
+    unsetCursor();
+    Animate->setActive(false);
+}
+
+bool TClarivexMainForm::scanInProgress() const
+{
+    return !ExplorerPopup->isEnabled();
+}
+
+void TClarivexMainForm::setScanCommandsEnabled(bool enabled)
+{
+    ExplorerPopup->setEnabled(enabled);
+}
+
+void TClarivexMainForm::btnHideClick()
+{
+    // Without a tray icon a hidden window could not be found again: minimise it instead.
+    if (PGTrayIcon95)
+        hide();
+    else
+        showMinimized();
+}
+
+void TClarivexMainForm::showFromTray()
+{
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+void TClarivexMainForm::setStatusText(int panel, const QString &text)
+{
+    if (panel == 0 || panel == 1) m_statusPanels[panel]->setText(text);
+}
+
+QString TClarivexMainForm::statusText(int panel) const
+{
+    return panel == 0 || panel == 1 ? m_statusPanels[panel]->text() : QString();
+}
+
+void TClarivexMainForm::setFoundTotalsText(const QString &files, const QString &bytes)
+{
+    lblFilesFound->setText(files);
+    lblBytesFound->setText(bytes);
+}
+
+void TClarivexMainForm::closeEvent(QCloseEvent *event)
+{
+    emit stopRequested(); // a running search ends; closing is always allowed
+    event->accept();
+}
+
+void TClarivexMainForm::changeEvent(QEvent *event)
+{
+    // Minimising leaves only the tray icon.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && PGTrayIcon95) hide();
+    QMainWindow::changeEvent(event);
+}
+
+} // namespace clarivex
