@@ -116,7 +116,8 @@ void FoundFileModel::FlushPending()
 bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qint64 *size,
                              qint32 group)
 {
-    if (data.name.isEmpty() || data.name.size() > kMaxNameLength || data.name.contains('/'))
+    if (data.name.isEmpty() || data.name.size() > kMaxNameLength || data.name.contains('/') ||
+        data.name == "." || data.name == "..")
         return false;
     const quint32 folderId = folderIndex(folder);
     if (m_folderFd < 0 || m_folderFdIndex != folderId) {

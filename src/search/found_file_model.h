@@ -9,6 +9,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QHash>
 
 #include <functional>
 #include <memory>

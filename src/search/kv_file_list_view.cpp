@@ -31,7 +31,24 @@ TKvFileListView::TKvFileListView(QWidget *parent)
     connect(head, &QHeaderView::sectionClicked, m_model, &FoundFileModel::ColumnClick);
 }
 
-TKvFileListView::~TKvFileListView() = default;
+TKvFileListView::~TKvFileListView()
+{
+    try {
+        SaveColumnSizes();
+    } catch (const std::exception &error) {
+        // A destructor cannot report; the widths are merely not kept this time.
+        qWarning("column widths not saved: %s", error.what());
+    }
+}
+
+void TKvFileListView::showEvent(QShowEvent *event)
+{
+    if (!m_loaded) {
+        m_loaded = true;
+        LoadColumnSizes();
+    }
+    QTreeView::showEvent(event);
+}
 
 bool TKvFileListView::AddFile(const QByteArray &folder, const TFindData &data, qint64 *size,
                               qint32 group)
@@ -68,6 +85,7 @@ void TKvFileListView::SetColumnWidths(const QList<int> &widths)
 
 void TKvFileListView::LoadColumnSizes()
 {
+    m_loaded = true;
     QList<int> widths;
     if (SaveSettings.LoadColumns(m_model->columnCount(), widths)) SetColumnWidths(widths);
 }

@@ -42,6 +42,7 @@ signals:
 
 protected:
     void keyReleaseEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     FoundFileModel *m_model = nullptr;

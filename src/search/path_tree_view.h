@@ -9,6 +9,7 @@
 #include <QTreeView>
 
 #include <memory>
+#include <optional>
 
 namespace clarivex {
 

@@ -21,6 +21,7 @@ private slots:
     void savedAndLoadedThroughTheStore();
     void onlyWhenAsked();
     void listViewAppliesWidths();
+    void loadedWhenShownSavedWhenDestroyed();
 };
 
 void TestColumnSizes::parse_data()
@@ -105,6 +106,24 @@ void TestColumnSizes::listViewAppliesWidths()
     QList<int> stored;
     QVERIFY(list.SaveSettings.LoadColumns(kFoundFileColumnCount, stored));
     QCOMPARE(stored, list.ColumnWidths());
+}
+
+void TestColumnSizes::loadedWhenShownSavedWhenDestroyed()
+{
+    const QString key = kKey + QStringLiteral("Shown\\");
+    TRegIniFile(key).WriteText(QStringLiteral("Columns"), QStringLiteral("Sizes"),
+                               QStringLiteral("81,82,83"));
+    auto list = std::make_unique<TKvFileListView>();
+    list->SaveSettings.AutoSave = true;
+    list->SaveSettings.RegistryKey = key;
+    QCOMPARE(list->ColumnWidths()[0], 100);
+    list->show();
+    QCOMPARE(list->ColumnWidths()[0], 81);
+    list->header()->resizeSection(0, 90);
+    list.reset();
+    const QString stored =
+        TRegIniFile(key).ReadText(QStringLiteral("Columns"), QStringLiteral("Sizes"), QString());
+    QVERIFY2(stored.startsWith(QStringLiteral("90,82,83,")), qPrintable(stored));
 }
 
 CLARIVEX_TEST_MAIN(TestColumnSizes)
