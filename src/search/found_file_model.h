@@ -108,6 +108,12 @@ public:
 
 private:
     class Arena;
+    struct SortKey
+    {
+        quint64 key;
+        quint32 row;
+    };
+    void sortNameRuns(std::vector<SortKey> &keys, bool ascending) const;
 
     quint32 folderIndex(const QByteArray &folder);
     void closeFolder();

@@ -8,16 +8,11 @@
 #include "search/path_text.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace clarivex {
 
 namespace {
-
-struct SortKey
-{
-    quint64 key;
-    quint32 row;
-};
 
 // Signed values in unsigned order.
 quint64 orderOf(qint64 value)
@@ -63,6 +58,42 @@ std::vector<quint32> ranksOf(const std::vector<QString> &texts)
 }
 
 } // namespace
+
+// Rows whose keys tie share their first eight folded bytes (or the whole,
+// shorter name): order each run by the rest of the names.
+void FoundFileModel::sortNameRuns(std::vector<SortKey> &keys, bool ascending) const
+{
+    struct Named
+    {
+        QByteArrayView rest;
+        quint32 row;
+    };
+    std::vector<Named> run;
+    size_t first = 0;
+    while (first < keys.size()) {
+        size_t end = first + 1;
+        while (end < keys.size() && keys[end].key == keys[first].key)
+            ++end;
+        if (end - first > 1) {
+            run.clear();
+            for (size_t i = first; i < end; ++i) {
+                const QByteArrayView name = nameView(m_rows[keys[i].row]);
+                run.push_back({name.size() > 8 ? name.sliced(8) : QByteArrayView(), keys[i].row});
+            }
+            std::sort(run.begin(), run.end(), [ascending](const Named &a, const Named &b) {
+                int c = 0;
+                if (a.rest.size() != b.rest.size() ||
+                    memcmp(a.rest.data(), b.rest.data(), size_t(a.rest.size())) != 0)
+                    c = compareFoldedAscii(a.rest, b.rest);
+                if (c != 0) return ascending ? c < 0 : c > 0;
+                return a.row < b.row;
+            });
+            for (size_t i = first; i < end; ++i)
+                keys[i].row = run[i - first].row;
+        }
+        first = end;
+    }
+}
 
 void FoundFileModel::ColumnClick(int column)
 {
@@ -166,23 +197,7 @@ void FoundFileModel::SortRows(int column, bool ascending)
         if (a.key != b.key) return ascending ? a.key < b.key : a.key > b.key;
         return a.row < b.row;
     });
-    if (column == colName) {
-        auto byFullName = [&](const SortKey &a, const SortKey &b) {
-            const int c = compareFoldedAscii(nameView(m_rows[a.row]), nameView(m_rows[b.row]));
-            if (c != 0) return ascending ? c < 0 : c > 0;
-            return a.row < b.row;
-        };
-        size_t first = 0;
-        while (first < count) {
-            size_t end = first + 1;
-            while (end < count && keys[end].key == keys[first].key)
-                ++end;
-            if (end - first > 1)
-                std::sort(keys.begin() + qsizetype(first), keys.begin() + qsizetype(end),
-                          byFullName);
-            first = end;
-        }
-    }
+    if (column == colName) sortNameRuns(keys, ascending);
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<FoundFileRow> sorted(count);
