@@ -1,10 +1,13 @@
 #include "search/file_facts.h"
 #include "search/found_file_model.h"
 #include "search/kv_file_list_view.h"
+#include "search/path_text.h"
+#include "shell/formats.h"
 #include "support/pe_builder.h"
 #include "support/test_main.h"
 
 #include <QLabel>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <ctime>
@@ -42,6 +45,8 @@ private slots:
     void sortByDateColumns();
     void sortByName();
     void sortFolderFirstClickIsDescending();
+    void sortAgreesWithShownTexts_data();
+    void sortAgreesWithShownTexts();
     void sortKeepsSelection();
     void removeRows();
     void selectedFilePathAndTotals();
@@ -300,6 +305,69 @@ void TestFoundFileModel::sortFolderFirstClickIsDescending()
     QCOMPARE(model.FolderOf(0), folder() + "sub/");
     model.ColumnClick(colType);
     QVERIFY(model.SortAscending());
+}
+
+void TestFoundFileModel::sortAgreesWithShownTexts_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("ascending");
+    for (int c = 0; c < kFoundFileColumnCount; ++c) {
+        const QByteArray caption = FoundFileModel::ColumnCaption(c).toUtf8();
+        QTest::newRow(caption + " up") << c << true;
+        QTest::newRow(caption + " down") << c << false;
+    }
+}
+
+// Every neighbouring pair after a sort is in order by the rule for the shown
+// texts: numbers for sizes, times for dates, case-folded text for the rest.
+void TestFoundFileModel::sortAgreesWithShownTexts()
+{
+    QFETCH(int, column);
+    QFETCH(bool, ascending);
+    QRandomGenerator random(column * 2 + ascending);
+    const QByteArray pe = test::peFile(test::versionBlock("1.10", "1.9"));
+    const QByteArray pe2 = test::peFile(test::versionBlock("1.2", "2.0"));
+    QVERIFY(QDir(m_dir.path()).mkpath("Sub dir"));
+    const char *stems[] = {"longcommonprefix_", "LongCommonPrefix_", "short", "Zed", "_under"};
+    const char *exts[] = {".txt", ".TMP", ".exe", ".dll", ".html", ""};
+    FoundFileModel model;
+    for (int i = 0; i < 120; ++i) {
+        const QByteArray sub = random.bounded(2) ? "Sub dir/" : "";
+        const QByteArray name = QByteArray(stems[random.bounded(5)]) +
+                                QByteArray::number(random.bounded(30)) + exts[random.bounded(6)];
+        touch(sub + name, random.bounded(2) ? pe : pe2);
+        TFindData data = facts(name, random.bounded(3000), 0);
+        data.attributes = random.bounded(64) & ~quint32(faDirectory);
+        data.lastWriteTime = qint64(random.bounded(1000)) * 1500000000LL;
+        data.creationTime = qint64(random.bounded(1000)) * 700000000LL;
+        data.lastAccessTime = qint64(random.bounded(1000)) * 3100000000LL;
+        QVERIFY(model.AddFile(folder() + sub, data));
+        if (i % 40 == 0) model.AddSeparator();
+    }
+    model.SortRows(column, ascending);
+    auto compare = [&](int a, int b) -> int {
+        const QString ta = model.CellText(a, column), tb = model.CellText(b, column);
+        if (column == colSize || column == colModified || column >= colCreation) {
+            if (model.IsSeparator(a) || model.IsSeparator(b)) // text that says nothing: first
+                return int(model.IsSeparator(b)) - int(model.IsSeparator(a));
+            if (column == colSize) {
+                const qint64 va = QString(ta).remove(',').toLongLong();
+                const qint64 vb = QString(tb).remove(',').toLongLong();
+                return va < vb ? -1 : (va > vb ? 1 : 0);
+            }
+            const QDateTime da = *parseDateTime(ta), db = *parseDateTime(tb);
+            return da < db ? -1 : (da > db ? 1 : 0);
+        }
+        return compareFoldedAscii(ta, tb);
+    };
+    for (int r = 1; r < model.RowCount(); ++r) {
+        const int c = compare(r - 1, r);
+        if (ascending ? c > 0 : c < 0)
+            QFAIL(qPrintable(QStringLiteral("rows %1 and %2 out of order: '%3' '%4'")
+                                 .arg(r - 1)
+                                 .arg(r)
+                                 .arg(model.CellText(r - 1, column), model.CellText(r, column))));
+    }
 }
 
 void TestFoundFileModel::sortKeepsSelection()
