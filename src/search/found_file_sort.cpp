@@ -83,7 +83,8 @@ void FoundFileModel::sortNameRuns(std::vector<SortKey> &keys, bool ascending) co
             std::sort(run.begin(), run.end(), [ascending](const Named &a, const Named &b) {
                 int c = 0;
                 if (a.rest.size() != b.rest.size() ||
-                    memcmp(a.rest.data(), b.rest.data(), size_t(a.rest.size())) != 0)
+                    (!a.rest.isEmpty() &&
+                     memcmp(a.rest.data(), b.rest.data(), size_t(a.rest.size())) != 0))
                     c = compareFoldedAscii(a.rest, b.rest);
                 if (c != 0) return ascending ? c < 0 : c > 0;
                 return a.row < b.row;
