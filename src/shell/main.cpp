@@ -1,7 +1,10 @@
 // clarivex: the main window.
 
 #include "platform/display.h"
+#include "platform/single_instance.h"
+#include "shell/command_line.h"
 #include "shell/main_window.h"
+#include "shell/settings_catalogue.h"
 
 #include <QApplication>
 
@@ -9,14 +12,23 @@
 
 int main(int argc, char **argv)
 {
-    if (!clarivex::platform::displayAvailable()) {
-        std::fprintf(stderr, "%s\n", clarivex::platform::noDisplayMessage().constData());
+    using namespace clarivex;
+    if (!platform::displayAvailable()) {
+        std::fprintf(stderr, "%s\n", platform::noDisplayMessage().constData());
         return 1;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Clarivex 2000"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Clarivex 2000"));
-    clarivex::TClarivexMainForm window;
-    window.show();
+    QApplication::setApplicationName(QString::fromLatin1(platform::kProgramTitle));
+    QApplication::setApplicationDisplayName(QString::fromLatin1(platform::kProgramTitle));
+    // A second start brings the running program forward and ends quietly.
+    if (platform::CheckPreviousInstance(true)) return 0;
+
+    const QStringList parameters = commandLineParameters(QApplication::arguments());
+    TClarivexMainForm window;
+    window.listenForMessages();
+    window.createWindowSteps(parameters);
+    // Started in the tray, the window stays hidden until the user shows it
+    // (a desktop without a tray shows it all the same).
+    if (!window.currentSettings().options.StartInTray || !window.hasTrayIcon()) window.show();
     return app.exec();
 }

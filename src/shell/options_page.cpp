@@ -162,13 +162,14 @@ QWidget *TOptionsPage::buildAdvancedTab()
 
 void TOptionsPage::setDeleteType(int value)
 {
-    const quint8 mode = quint8(value & 0xff);
+    // Only the low byte counts; a number that names no mode is the Recycle Bin,
+    // so that the button shown is the mode a clean uses.
+    quint8 mode = quint8(value & 0xff);
+    if (mode > 3) mode = 0;
     QRadioButton *buttons[] = {rbMoveFilesToRecycleBin, rbDeleteFiles, rbMoveFilesToFolder,
                                rbZipFiles};
-    QRadioButton *button = mode >= 1 && mode <= 3 ? buttons[mode] : rbMoveFilesToRecycleBin;
-    button->setChecked(true);
-    cleanModeChosen(mode >= 1 && mode <= 3 ? mode : 0);
-    DeleteType = mode; // the number is kept as loaded
+    buttons[mode]->setChecked(true);
+    cleanModeChosen(mode);
 }
 
 void TOptionsPage::cleanModeChosen(quint8 mode)

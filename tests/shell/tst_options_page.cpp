@@ -68,9 +68,9 @@ void TestOptionsPage::loadedModeKeepsItsLowByte()
     QCOMPARE(int(page.DeleteType), 2);
     QVERIFY(page.rbMoveFilesToFolder->isChecked());
     QVERIFY(page.txtMoveFolderPath->isEnabled());
-    page.setDeleteType(7); // not a mode: Recycle Bin is shown, the number is kept
+    page.setDeleteType(7); // not a mode: the Recycle Bin, shown and used
     QVERIFY(page.rbMoveFilesToRecycleBin->isChecked());
-    QCOMPARE(int(page.DeleteType), 7);
+    QCOMPARE(int(page.DeleteType), 0);
     QVERIFY(!page.txtMoveFolderPath->isEnabled());
 }
 

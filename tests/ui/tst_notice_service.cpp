@@ -1,0 +1,168 @@
+#include "support/scripted_notices.h"
+#include "support/test_main.h"
+#include "ui/notice_service.h"
+
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTemporaryDir>
+
+using namespace clarivex;
+using clarivex::test::ScopedNotices;
+using clarivex::test::ScriptedNotices;
+
+namespace {
+
+// Acts on the next modal dialog as soon as it is open.
+template <typename Dialog> void whenOpen(std::function<void(Dialog *)> act)
+{
+    auto *poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            act(dialog);
+        }
+    });
+    poll->start();
+}
+
+} // namespace
+
+class TestNoticeService : public QObject
+{
+    Q_OBJECT
+private slots:
+    void questionAnswers_data();
+    void questionAnswers();
+    void informationShowsItsText();
+    void fileDialogGivesTheChosenFile();
+    void cancelledDialogsGiveNothing();
+    void scriptedServiceRecordsAndAnswers();
+    void scriptedServiceIsRemovedWithItsScope();
+};
+
+void TestNoticeService::questionAnswers_data()
+{
+    QTest::addColumn<int>("press");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes") << int(QMessageBox::Yes) << true;
+    QTest::newRow("No") << int(QMessageBox::No) << false;
+    QTest::newRow("closed") << int(QMessageBox::Cancel) << false;
+}
+
+void TestNoticeService::questionAnswers()
+{
+    QFETCH(int, press);
+    QFETCH(bool, yes);
+    QString seen;
+    whenOpen<QMessageBox>([&](QMessageBox *box) {
+        seen = box->windowTitle() + '|' + box->text();
+        if (press == QMessageBox::Cancel)
+            box->reject(); // the close box or Escape
+        else
+            box->button(QMessageBox::StandardButton(press))->click();
+    });
+    ui::QtNoticeService service;
+    QCOMPARE(
+        service.confirm(nullptr, "Clarivex 2000", "Are you sure you want to clean all the files ?"),
+        yes);
+    QCOMPARE(seen, QStringLiteral("Clarivex 2000|Are you sure you want to clean all the files ?"));
+}
+
+void TestNoticeService::informationShowsItsText()
+{
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString text;
+    whenOpen<QMessageBox>([&](QMessageBox *box) {
+        icon = box->icon();
+        text = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    ui::QtNoticeService().information(
+        nullptr, "Clarivex 2000 Scheduler",
+        "Failed to open Clarivex 2000 Scheduler. Please contact the author.");
+    QCOMPARE(icon, QMessageBox::Information);
+    QCOMPARE(text,
+             QStringLiteral("Failed to open Clarivex 2000 Scheduler. Please contact the author."));
+}
+
+void TestNoticeService::fileDialogGivesTheChosenFile()
+{
+    QTemporaryDir dir;
+    const QString wave = dir.filePath("Notify.wav");
+    QFile(wave).open(QIODevice::WriteOnly);
+    QStringList filters;
+    whenOpen<QFileDialog>([&](QFileDialog *dialog) {
+        filters = dialog->nameFilters();
+        dialog->selectFile(wave);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    ui::FileDialogRequest request;
+    request.directory = dir.path();
+    request.filter = "WAV Files (*.wav)";
+    request.defaultSuffix = "wav";
+    QCOMPARE(ui::QtNoticeService().openFileName(nullptr, request), wave);
+    QCOMPARE(filters, QStringList{"WAV Files (*.wav)"});
+
+    QVERIFY(QDir(dir.path()).mkdir("Backups"));
+    whenOpen<QFileDialog>([&](QFileDialog *dialog) {
+        // The folder view fills in the background, so choosing by name could
+        // race it; the folder the dialog stands in is its answer as well.
+        dialog->setDirectory(dir.filePath("Backups"));
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    QCOMPARE(ui::QtNoticeService().existingFolder(nullptr, "Select folder:", dir.path()),
+             dir.filePath("Backups"));
+}
+
+void TestNoticeService::cancelledDialogsGiveNothing()
+{
+    whenOpen<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
+    QVERIFY(ui::QtNoticeService().openFileName(nullptr, {}).isEmpty());
+    whenOpen<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
+    QVERIFY(ui::QtNoticeService().existingFolder(nullptr, "Select folder:", QString()).isEmpty());
+}
+
+void TestNoticeService::scriptedServiceRecordsAndAnswers()
+{
+    ScopedNotices notices;
+    notices->queueConfirm(true);
+    notices->queuePath("/tmp/a.wav");
+    QStringList seenWhileOpen;
+    notices->setOnRequest([&](const ScriptedNotices::Request &r) { seenWhileOpen << r.text; });
+
+    QVERIFY(ui::notices().confirm(nullptr, "C", "Sure?"));
+    QCOMPARE(ui::notices().openFileName(nullptr, {"Open", "", "WAV Files (*.wav)", "wav", true}),
+             "/tmp/a.wav");
+    QCOMPARE(notices->unanswered(), 0);
+    QVERIFY(!ui::notices().confirm(nullptr, "C", "Again?")); // nothing queued: No
+    QVERIFY(ui::notices().existingFolder(nullptr, "Select folder:", "/").isEmpty());
+    ui::notices().information(nullptr, "C", "Done.");
+
+    QCOMPARE(notices->unanswered(), 2);
+    QCOMPARE(notices->requests().size(), 5);
+    QCOMPARE(notices->requests().at(1).kind, ScriptedNotices::Kind::OpenFile);
+    QCOMPARE(notices->requests().at(1).file.defaultSuffix, "wav");
+    QCOMPARE(notices->requests().at(3).caption, "Select folder:");
+    QCOMPARE(seenWhileOpen, (QStringList{"Sure?", "WAV Files (*.wav)", "Again?", "", "Done."}));
+}
+
+void TestNoticeService::scriptedServiceIsRemovedWithItsScope()
+{
+    {
+        ScopedNotices outer;
+        {
+            ScopedNotices inner;
+            ui::notices().information(nullptr, "C", "inner");
+            QCOMPARE(inner->requests().size(), 1);
+        }
+        ui::notices().information(nullptr, "C", "outer");
+        QCOMPARE(outer->requests().size(), 1);
+    }
+    QVERIFY(dynamic_cast<ui::QtNoticeService *>(&ui::notices()));
+}
+
+CLARIVEX_TEST_MAIN(TestNoticeService)
+#include "tst_notice_service.moc"
