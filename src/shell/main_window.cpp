@@ -1,5 +1,7 @@
 #include "shell/main_window.h"
 
+#include "search/kv_file_list_view.h"
+#include "search/path_tree_view.h"
 #include "shell/options_page.h"
 #include "shell/tips.h"
 #include "shell/tips_panel.h"
@@ -20,6 +22,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -145,6 +148,12 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
 
     m_optionsPage = new TOptionsPage;
     setPageContent(QStringLiteral("Options"), m_optionsPage);
+    FileListView = new TKvFileListView;
+    FileListView->setObjectName(QStringLiteral("FileListView"));
+    ExtPageControl->addTab(FileListView, QStringLiteral("File List"));
+    PathTreeViewFileTree = new TPathTreeView;
+    PathTreeViewFileTree->setObjectName(QStringLiteral("PathTreeViewFileTree"));
+    ExtPageControl->addTab(PathTreeViewFileTree, QStringLiteral("File Tree"));
     m_tipsPanel = new TipsPanel;
     ExtPageControl->addTab(m_tipsPanel, QStringLiteral("Tips"));
     connect(ExtPageControl, &QTabWidget::currentChanged, this, &TClarivexMainForm::ShowTips);
@@ -464,7 +473,19 @@ void TClarivexMainForm::setPageContent(const QString &name, QWidget *content)
 void TClarivexMainForm::ShowTips()
 {
     m_tipsPanel->clear();
-    m_tipsPanel->showTip(tipForPage(currentPage(), QString()));
+    const QByteArray selected = SelectedFilePath(FileListView);
+    if (!selected.isEmpty()) {
+        const QString name = QFile::decodeName(selected.mid(selected.lastIndexOf('/') + 1));
+        if (const auto tip = tipForFile(ScanKind, name))
+            m_tipsPanel->showTip(*tip);
+        return; // dead shortcuts: the panel stays empty
+    }
+    m_tipsPanel->showTip(tipForPage(currentPage(), m_deadShortcutsExplanation));
+}
+
+void TClarivexMainForm::UpdateFoundTotals(qint64 files, qint64 bytes)
+{
+    clarivex::UpdateFoundTotals(FoundTotals{files, bytes}, lblBytesFound, lblFilesFound);
 }
 
 QString TClarivexMainForm::currentPage() const

@@ -25,7 +25,9 @@ class QTimer;
 
 namespace clarivex {
 
+class TKvFileListView;
 class TOptionsPage;
+class TPathTreeView;
 class TipsPanel;
 
 namespace platform {
@@ -105,6 +107,10 @@ public:
 
     ui::SideBar *sideBar() const { return AutoOutLookBar; }
     TOptionsPage *optionsPage() const { return m_optionsPage; }
+    TKvFileListView *FileListView = nullptr;
+    TPathTreeView *PathTreeViewFileTree = nullptr;
+    // Shows the totals as "Files: %.0n" and "Bytes: %.0n".
+    void UpdateFoundTotals(qint64 files, qint64 bytes);
     TipsPanel *tipsPanel() const { return m_tipsPanel; }
     // Puts a page's contents into its place in the stack.
     void setPageContent(const QString &name, QWidget *content);
@@ -167,6 +173,7 @@ private:
     EventLog m_eventLog;
     platform::CopyDataServer *m_messages = nullptr;
     int m_scheduledRuns = 0;
+    QString m_deadShortcutsExplanation; // the memo of the "Dead Shortcuts" page
     TipsPanel *m_tipsPanel = nullptr;
 };
 
