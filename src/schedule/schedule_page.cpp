@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTabWidget>
@@ -46,7 +47,7 @@ QLineEdit *numberEdit(const char *name, const char *initial, QWidget *parent)
     auto *edit = new QLineEdit(QString::fromLatin1(initial), parent);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setMaxLength(2);
-    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("000")) + 10);
+    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00")) + 8);
     return edit;
 }
 
@@ -57,6 +58,10 @@ QTimeEdit *timePicker(const char *name, QWidget *parent)
     auto *picker = new QTimeEdit(QTime(now.hour(), now.minute(), now.second()), parent);
     picker->setObjectName(QString::fromLatin1(name));
     picker->setDisplayFormat(QStringLiteral("hh:mm:ss"));
+    // Typed, or stepped with the arrow keys and the wheel: the page has no
+    // room for spin buttons on every line.
+    picker->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    picker->setMinimumWidth(picker->sizeHint().width());
     return picker;
 }
 
@@ -77,7 +82,12 @@ TSchedulePage::TSchedulePage(QWidget *parent) : QWidget(parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     m_tabs = new QTabWidget(this);
-    m_tabs->addTab(buildScheduleTab(), QStringLiteral("Schedule"));
+    // A page shown smaller than its controls scrolls instead of squeezing them.
+    auto *scroll = new QScrollArea(m_tabs);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(buildScheduleTab());
+    m_tabs->addTab(scroll, QStringLiteral("Schedule"));
     m_moreTab = buildMoreTab();
     m_tabs->addTab(m_moreTab, QStringLiteral("More"));
     layout->addWidget(m_tabs);
@@ -93,7 +103,8 @@ QWidget *TSchedulePage::buildScheduleTab()
 {
     auto *tab = new QWidget;
     auto *layout = new QVBoxLayout(tab);
-    layout->setSpacing(4);
+    layout->setContentsMargins(3, 3, 3, 3);
+    layout->setSpacing(3);
 
     auto *top = new QHBoxLayout;
     cbScheduleScans = named<QCheckBox>("cbScheduleScans", "Schedule Scans", tab);
@@ -116,11 +127,13 @@ QWidget *TSchedulePage::buildScheduleTab()
     gbSchedule = new QGroupBox(QStringLiteral("Run"), tab);
     gbSchedule->setObjectName(QStringLiteral("gbSchedule"));
     auto *run = new QVBoxLayout(gbSchedule);
-    run->setSpacing(3);
+    run->setContentsMargins(4, 2, 4, 3);
+    run->setSpacing(2);
     run->addWidget(buildEveryFrame(gbSchedule));
 
-    auto *grid = new QGridLayout;
-    grid->setVerticalSpacing(3);
+    // One line per kind, each as long as it needs: the page is narrow.
+    auto *rows = new QVBoxLayout;
+    rows->setSpacing(2);
     rbHourly = named<QRadioButton>("rbHourly", "Hourly: Start at", gbSchedule);
     txtHourly = numberEdit("txtHourly", "0", gbSchedule);
     udHourly = new ui::UpDown(txtHourly, 0, 59, gbSchedule);
@@ -131,16 +144,16 @@ QWidget *TSchedulePage::buildScheduleTab()
     hourly->addSpacing(4);
     hourly->addWidget(text("minutes after the hour", gbSchedule));
     hourly->addStretch(1);
-    grid->addWidget(rbHourly, 0, 0);
-    grid->addLayout(hourly, 0, 1);
+    hourly->insertWidget(0, rbHourly);
+    rows->addLayout(hourly);
 
     rbDaily = named<QRadioButton>("rbDaily", "Daily at:", gbSchedule);
     dtpDaily = timePicker("dtpDaily", gbSchedule);
     auto *daily = new QHBoxLayout;
     daily->addWidget(dtpDaily);
     daily->addStretch(1);
-    grid->addWidget(rbDaily, 1, 0);
-    grid->addLayout(daily, 1, 1);
+    daily->insertWidget(0, rbDaily);
+    rows->addLayout(daily);
 
     rbWeekly = named<QRadioButton>("rbWeekly", "Weekly", gbSchedule);
     dtpWeekly = timePicker("dtpWeekly", gbSchedule);
@@ -150,27 +163,27 @@ QWidget *TSchedulePage::buildScheduleTab()
     weekly->addWidget(dtpWeekly);
     weekly->addWidget(text("every", gbSchedule));
     weekly->addWidget(cbWeekly, 1);
-    grid->addWidget(rbWeekly, 2, 0);
-    grid->addLayout(weekly, 2, 1);
+    weekly->insertWidget(0, rbWeekly);
+    rows->addLayout(weekly);
 
     rbMonthly = named<QRadioButton>("rbMonthly", "Monthly", gbSchedule);
     dtpMonthly = timePicker("dtpMonthly", gbSchedule);
     txtMonthly_Day = numberEdit("txtMonthly_Day", "1", gbSchedule);
     udMonthly_Day = new ui::UpDown(txtMonthly_Day, 1, 31, gbSchedule);
     auto *monthly = new QHBoxLayout;
+    monthly->setSpacing(2);
+    monthly->addWidget(rbMonthly);
     monthly->addWidget(dtpMonthly);
     monthly->addWidget(text("on the", gbSchedule));
     auto *day = new QHBoxLayout;
-    day->setSpacing(2);
+    day->setSpacing(1);
     day->addWidget(txtMonthly_Day);
     day->addWidget(udMonthly_Day);
     monthly->addLayout(day);
     monthly->addWidget(text("day of the month", gbSchedule));
     monthly->addStretch(1);
-    grid->addWidget(rbMonthly, 3, 0);
-    grid->addLayout(monthly, 3, 1);
-    grid->setColumnStretch(1, 1);
-    run->addLayout(grid);
+    rows->addLayout(monthly);
+    run->addLayout(rows);
     layout->addWidget(gbSchedule);
     layout->addStretch(1);
 

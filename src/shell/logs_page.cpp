@@ -58,7 +58,7 @@ TLogsPage::TLogsPage(const QString &logFilePath, QWidget *parent)
     cbLogEvents->setChecked(true);
     btnClearLogs = new QPushButton(QStringLiteral("Clear Logs"), this);
     btnClearLogs->setObjectName(QStringLiteral("btnClearLogs"));
-    top->addWidget(cbLogEvents, 1);
+    top->addWidget(cbLogEvents, 1, Qt::AlignVCenter);
     top->addWidget(btnClearLogs);
     layout->addLayout(top);
 
