@@ -16,7 +16,6 @@ TClarivexSplashScreen::TClarivexSplashScreen(QWidget *parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("TClarivexSplashScreen"));
-    setAttribute(Qt::WA_DeleteOnClose, false);
     setFixedSize(kWidth, kHeight);
     setAutoFillBackground(false);
 

@@ -24,7 +24,6 @@ VersionInfo makeProgram()
         {QStringLiteral("InternalName"), QStringLiteral("Clarivex 2000")},
         {QStringLiteral("LegalCopyright"), kMaker},
         {QStringLiteral("LegalTrademarks"), kMaker},
-        {QStringLiteral("OriginalFilename"), QStringLiteral("clarivex")},
         {QStringLiteral("ProductName"), QStringLiteral("Clarivex 2000")},
         {QStringLiteral("ProductVersion"), QStringLiteral("3.5.0.0")},
         {QStringLiteral("Comments"), QStringLiteral("Clarivex 2000")},
@@ -40,9 +39,6 @@ VersionInfo makeScheduler()
     info.strings = {
         {QStringLiteral("CompanyName"), kMaker},
         {QStringLiteral("FileVersion"), dotted(info.fileVersion)},
-        {QStringLiteral("InternalName"), QStringLiteral("Clarivex 2000 Scheduler")},
-        {QStringLiteral("OriginalFilename"), QStringLiteral("clarivex-scheduler")},
-        {QStringLiteral("ProductName"), QStringLiteral("Clarivex 2000")},
     };
     return info;
 }
