@@ -5,10 +5,12 @@
 #include "shell/command_line.h"
 #include "shell/main_window.h"
 #include "shell/settings_catalogue.h"
+#include "shell/splash_screen.h"
 
 #include <QApplication>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char **argv)
 {
@@ -24,9 +26,15 @@ int main(int argc, char **argv)
     if (platform::CheckPreviousInstance(true)) return 0;
 
     const QStringList parameters = commandLineParameters(QApplication::arguments());
+    std::unique_ptr<TClarivexSplashScreen> splash;
+    if (StartWithSplash(parameters)) {
+        splash = std::make_unique<TClarivexSplashScreen>();
+        splash->showNow(); // visible before the long creation of the window
+    }
     TClarivexMainForm window;
     window.listenForMessages();
     window.createWindowSteps(parameters);
+    splash.reset();
     // Started in the tray, the window stays hidden until the user shows it
     // (a desktop without a tray shows it all the same).
     if (!window.currentSettings().options.StartInTray || !window.hasTrayIcon()) window.show();

@@ -1,7 +1,9 @@
 #include "shell/main_window.h"
 
+#include "schedule/schedule_page.h"
 #include "search/kv_file_list_view.h"
 #include "search/path_tree_view.h"
+#include "shell/logs_page.h"
 #include "shell/options_page.h"
 #include "shell/tips.h"
 #include "shell/tips_panel.h"
@@ -148,6 +150,14 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
 
     m_optionsPage = new TOptionsPage;
     setPageContent(QStringLiteral("Options"), m_optionsPage);
+    m_logsPage = new TLogsPage;
+    setPageContent(QStringLiteral("Logs"), m_logsPage);
+    m_schedulePage = new TSchedulePage;
+    m_schedulePage->showError = [this](const QString &message) {
+        ui::notices().information(this, QStringLiteral("Clarivex 2000"), message,
+                                  ui::NoticeIcon::Error);
+    };
+    setPageContent(QStringLiteral("Schedule Options"), m_schedulePage);
     FileListView = new TKvFileListView;
     FileListView->setObjectName(QStringLiteral("FileListView"));
     ExtPageControl->addTab(FileListView, QStringLiteral("File List"));
@@ -476,8 +486,7 @@ void TClarivexMainForm::ShowTips()
     const QByteArray selected = SelectedFilePath(FileListView);
     if (!selected.isEmpty()) {
         const QString name = QFile::decodeName(selected.mid(selected.lastIndexOf('/') + 1));
-        if (const auto tip = tipForFile(ScanKind, name))
-            m_tipsPanel->showTip(*tip);
+        if (const auto tip = tipForFile(ScanKind, name)) m_tipsPanel->showTip(*tip);
         return; // dead shortcuts: the panel stays empty
     }
     m_tipsPanel->showTip(tipForPage(currentPage(), m_deadShortcutsExplanation));

@@ -6,7 +6,6 @@
 // and the tray icon with its own menu. Page contents are built by the parts
 // that own them; the window holds the navigation and the scanning state.
 
-#include "shell/event_log.h"
 #include "shell/settings_catalogue.h"
 
 #include <QMainWindow>
@@ -26,8 +25,11 @@ class QTimer;
 namespace clarivex {
 
 class TKvFileListView;
+class EventLog;
+class TLogsPage;
 class TOptionsPage;
 class TPathTreeView;
+class TSchedulePage;
 class TipsPanel;
 
 namespace platform {
@@ -81,7 +83,9 @@ public:
     void ShowErrorDialog(const QString &message);
     // WriteLogEvent: one event into the log and onto the "Logs" page.
     void WriteLogEvent(const QString &text);
-    EventLog &eventLog() { return m_eventLog; }
+    EventLog &eventLog();
+    TLogsPage *logsPage() const { return m_logsPage; }
+    TSchedulePage *schedulePage() const { return m_schedulePage; }
     void EnterScanningState();
     void LeaveScanningState();
     void btnHideClick();
@@ -170,7 +174,8 @@ private:
     TOptionsPage *m_optionsPage = nullptr;
     SettingsCatalogue m_settings; // what was loaded, for values no control holds
     SettingsContext m_context;
-    EventLog m_eventLog;
+    TLogsPage *m_logsPage = nullptr;
+    TSchedulePage *m_schedulePage = nullptr;
     platform::CopyDataServer *m_messages = nullptr;
     int m_scheduledRuns = 0;
     QString m_deadShortcutsExplanation; // the memo of the "Dead Shortcuts" page

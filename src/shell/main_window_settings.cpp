@@ -4,8 +4,10 @@
 
 #include "shell/main_window.h"
 
+#include "schedule/schedule_page.h"
 #include "shell/custom_registry.h"
 #include "shell/error_dialog.h"
+#include "shell/logs_page.h"
 #include "shell/options_page.h"
 #include "shell/registry_database.h"
 #include "ui/notice_service.h"
@@ -66,6 +68,8 @@ void TClarivexMainForm::applySettings(const SettingsCatalogue &settings)
     if (!w.ActiveItemCaption.isEmpty() && w.ActiveItemCaption != QLatin1String("About"))
         sideBar()->clickItem(w.ActiveItemCaption);
     applyOptions(*m_optionsPage, settings.options);
+    m_schedulePage->loadSettings(settings.schedule);
+    m_logsPage->loadSettings(settings.options);
 }
 
 SettingsCatalogue TClarivexMainForm::currentSettings() const
@@ -86,6 +90,8 @@ SettingsCatalogue TClarivexMainForm::currentSettings() const
     w.ActiveGroupIndex = sideBar()->activeGroup();
     w.ActiveItemCaption = currentPage();
     readOptions(*m_optionsPage, settings.options);
+    m_logsPage->saveSettings(settings.options);
+    m_schedulePage->saveSettings(settings.schedule);
     return settings;
 }
 
@@ -115,6 +121,12 @@ bool TClarivexMainForm::LoadAllSettings()
         ShowErrorDialog(failure);
         return false;
     }
+    try {
+        m_logsPage->loadLog();
+    } catch (const EventLogError &error) {
+        ShowErrorDialog(QString::fromUtf8(error.what()));
+        return false;
+    }
     return true;
 }
 
@@ -142,10 +154,15 @@ void TClarivexMainForm::ShowErrorDialog(const QString &message)
 void TClarivexMainForm::WriteLogEvent(const QString &text)
 {
     try {
-        m_eventLog.WriteLogEvent(text, m_settings.options.LogEvents);
+        m_logsPage->WriteLogEvent(text);
     } catch (const EventLogError &error) {
         ShowErrorDialog(QString::fromUtf8(error.what()));
     }
+}
+
+EventLog &TClarivexMainForm::eventLog()
+{
+    return m_logsPage->eventLog();
 }
 
 } // namespace clarivex

@@ -1,5 +1,7 @@
 #include "platform/copy_data.h"
 #include "shell/custom_registry.h"
+#include "shell/event_log.h"
+#include "shell/logs_page.h"
 #include "shell/main_window.h"
 #include "shell/options_page.h"
 #include "shell/registry_database.h"
@@ -63,6 +65,7 @@ void TestMainWindowSettings::firstStartWithAnEmptyStore()
     const QList<LogEntry> log = window.eventLog().load();
     QCOMPARE(log.size(), 1);
     QCOMPARE(log.first().event, QStringLiteral("Main Program Started"));
+    QCOMPARE(window.logsPage()->rows(), log); // and on the "Logs" page
 }
 
 void TestMainWindowSettings::wrongTypedValueShowsTheErrorAndTheWindowOpens()
