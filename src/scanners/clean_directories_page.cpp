@@ -55,6 +55,7 @@ QWidget *TCleanDirectoriesPage::buildDirectoriesTab()
 {
     auto *tab = new QWidget;
     auto *grid = new QGridLayout(tab);
+    grid->setContentsMargins(6, 4, 6, 2);
     grid->setVerticalSpacing(1);
     grid->setColumnStretch(0, 1);
     struct Row

@@ -11,12 +11,10 @@ namespace clarivex {
 namespace {
 
 const char kExplanation[] =
-    "A dead shortcut is a shortcut whose target file no longer exists, usually left behind "
-    "when a program or a document was removed. Clarivex 2000 looks for them on the Desktop, "
-    "in the Start Menu and in the Recent Documents, and lists the shortcut files so that you "
-    "can clean them. A target on a removable, CD-ROM or network drive may only be missing "
-    "because its disk is not present: such shortcuts are listed only when you ask for them "
-    "below.";
+    "A dead shortcut points to a file that no longer exists. Clarivex 2000 looks for them in "
+    "the places checked below and lists the shortcut files so that you can clean them. "
+    "Shortcuts to a missing file on a removable, CD-ROM or network drive are listed only when "
+    "you ask for them, as the disk may just be absent.";
 
 QCheckBox *checkBox(const char *name, const char *caption, bool checked, QWidget *parent)
 {
