@@ -30,16 +30,15 @@ struct TFindData
     qint64 creationTime = 0;
     qint64 lastAccessTime = 0;
     qint64 lastWriteTime = 0;
-    qint64 size = 0;   // bytes, 64-bit
-    QByteArray name;   // the entry's name, raw bytes
+    qint64 size = 0;        // bytes, 64-bit
+    QByteArray name;        // the entry's name, raw bytes
     bool isSymlink = false; // a link that does not lead to a directory, reported as itself
 };
 
 inline QDateTime fileTimeToDateTime(qint64 nanoseconds)
 {
     qint64 ms = nanoseconds / 1000000;
-    if (nanoseconds % 1000000 < 0)
-        --ms; // floor for times before 1970
+    if (nanoseconds % 1000000 < 0) --ms; // floor for times before 1970
     return QDateTime::fromMSecsSinceEpoch(ms).toLocalTime();
 }
 

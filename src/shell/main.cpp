@@ -1,10 +1,10 @@
 // clarivex: the main window.
 
-#include "platform/copy_data.h"
 #include "platform/display.h"
 #include "platform/single_instance.h"
+#include "shell/command_line.h"
 #include "shell/main_window.h"
-#include "ui/bring_forward.h"
+#include "shell/settings_catalogue.h"
 
 #include <QApplication>
 
@@ -21,16 +21,14 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QString::fromLatin1(platform::kProgramTitle));
     QApplication::setApplicationDisplayName(QString::fromLatin1(platform::kProgramTitle));
     // A second start brings the running program forward and ends quietly.
-    if (platform::CheckPreviousInstance(true))
-        return 0;
+    if (platform::CheckPreviousInstance(true)) return 0;
 
+    const QStringList parameters = commandLineParameters(QApplication::arguments());
     TClarivexMainForm window;
-    platform::CopyDataServer messages;
-    if (!messages.listen(QString::fromLatin1(platform::kMainWindowClass)))
-        std::fprintf(stderr, "clarivex: %s\n", qPrintable(messages.errorString()));
-    QObject::connect(&messages, &platform::CopyDataServer::comeForwardRequested, &window,
-                     [&window] { ui::bringForward(&window); });
-
-    window.show();
+    window.listenForMessages();
+    window.createWindowSteps(parameters);
+    // Started in the tray, the window stays hidden until the user shows it
+    // (a desktop without a tray shows it all the same).
+    if (!window.currentSettings().options.StartInTray || !window.hasTrayIcon()) window.show();
     return app.exec();
 }

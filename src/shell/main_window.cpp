@@ -8,12 +8,24 @@
 #include "ui/busy_animation.h"
 #include "ui/side_bar.h"
 
+#include "platform/copy_data.h"
+#include "shell/command_line.h"
+#include "ui/bring_forward.h"
+#include "ui/notice_service.h"
+
+#include <cstdio>
+
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -21,7 +33,9 @@
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace clarivex {
@@ -139,7 +153,86 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     buildStatusBar();
     buildMainMenu();
     buildTray();
+    wireOptionsPage();
+    connect(this, &TClarivexMainForm::helpRequested, this, &TClarivexMainForm::OpenHelp);
+    Timer = new QTimer(this);
+    Timer->setObjectName(QStringLiteral("Timer"));
+    Timer->setSingleShot(true);
+    Timer->setInterval(500);
+    connect(Timer, &QTimer::timeout, this, [this] {
+        Timer->stop();
+        ScheduledRun();
+    });
+    // Settings survive a log-off that never closes the window.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { SaveAllSettings(); });
     ShowPage(QStringLiteral("Options"));
+}
+
+void TClarivexMainForm::createWindowSteps(const QStringList &parameters)
+{
+    if (!LoadAllSettings()) return; // the error is shown; the later steps are skipped
+    WriteLogEvent(QStringLiteral("Main Program Started"));
+    if (hasScheduledSwitch(parameters)) Timer->start();
+}
+
+void TClarivexMainForm::ScheduledRun()
+{
+    // The enabled "Scan Files" drop-down is the sign that no scan runs; a
+    // scheduled run during a scan is dropped.
+    if (scanInProgress()) return;
+    ++m_scheduledRuns;
+}
+
+bool TClarivexMainForm::listenForMessages()
+{
+    if (!m_messages) {
+        m_messages = new platform::CopyDataServer(this);
+        m_messages->setHandler([this](const QByteArray &text) { return WMCopyData(text); });
+        connect(m_messages, &platform::CopyDataServer::comeForwardRequested, this,
+                [this] { ui::bringForward(this); });
+    }
+    if (m_messages->isListening()) return true;
+    if (m_messages->listen(QString::fromLatin1(platform::kMainWindowClass))) return true;
+    std::fprintf(stderr, "clarivex: %s\n", qPrintable(m_messages->errorString()));
+    return false;
+}
+
+qint32 TClarivexMainForm::WMCopyData(const QByteArray &text)
+{
+    if (text == kScheduledEventSwitch) ScheduledRun();
+    return 1;
+}
+
+void TClarivexMainForm::wireOptionsPage()
+{
+    m_optionsPage->pickFolder = [this](const QString &title) -> std::optional<QUrl> {
+        const QUrl chosen = ui::notices().existingFolderUrl(this, title, QDir::homePath());
+        if (chosen.isEmpty()) return std::nullopt;
+        return chosen;
+    };
+    m_optionsPage->showNotice = [this](const QString &text) {
+        ui::notices().information(this, QStringLiteral("Clarivex 2000"), text);
+    };
+    m_optionsPage->pickWavFile = [this]() -> std::optional<QString> {
+        ui::FileDialogRequest request;
+        request.caption = QStringLiteral("Open");
+        request.filter = QStringLiteral("WAV Files (*.wav)");
+        request.defaultSuffix = QStringLiteral("wav");
+        request.mustExist = true;
+        const QString file = ui::notices().openFileName(this, request);
+        if (file.isEmpty()) return std::nullopt;
+        return file;
+    };
+}
+
+void TClarivexMainForm::OpenHelp()
+{
+    const QString index =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/help/index.html");
+    if (!QFileInfo::exists(index) || !QDesktopServices::openUrl(QUrl::fromLocalFile(index)))
+        ui::notices().information(this, QStringLiteral("Clarivex 2000"),
+                                  QStringLiteral("The help could not be opened: %1").arg(index),
+                                  ui::NoticeIcon::Warning);
 }
 
 TClarivexMainForm::~TClarivexMainForm() = default;
@@ -468,7 +561,22 @@ void TClarivexMainForm::setFoundTotalsText(const QString &files, const QString &
 void TClarivexMainForm::closeEvent(QCloseEvent *event)
 {
     emit stopRequested(); // a running search ends; closing is always allowed
+    startSchedulerOnClose();
+    SaveAllSettings();
     event->accept();
+}
+
+void TClarivexMainForm::startSchedulerOnClose()
+{
+    if (!m_optionsPage->cbAutoLoadScheduler->isChecked() ||
+        platform::windowExists(QString::fromLatin1(platform::kSchedulerWindowClass)))
+        return;
+    const QString scheduler =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/clarivex-scheduler");
+    if (!QProcess::startDetached(scheduler, {}))
+        ui::notices().information(
+            nullptr, QStringLiteral("Clarivex 2000 Scheduler"),
+            QStringLiteral("Failed to open Clarivex 2000 Scheduler. Please contact the author."));
 }
 
 void TClarivexMainForm::changeEvent(QEvent *event)

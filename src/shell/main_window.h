@@ -6,6 +6,9 @@
 // and the tray icon with its own menu. Page contents are built by the parts
 // that own them; the window holds the navigation and the scanning state.
 
+#include "shell/event_log.h"
+#include "shell/settings_catalogue.h"
+
 #include <QMainWindow>
 #include <QPointer>
 
@@ -18,11 +21,16 @@ class QPushButton;
 class QStackedWidget;
 class QSystemTrayIcon;
 class QTabWidget;
+class QTimer;
 
 namespace clarivex {
 
 class TOptionsPage;
 class TipsPanel;
+
+namespace platform {
+class CopyDataServer;
+}
 
 namespace ui {
 class BannerMenu;
@@ -55,6 +63,23 @@ public:
 
     void ShowTips();
     void ShowAbout();
+    void OpenHelp();
+
+    // Reads every setting into the controls; a failure is shown by the error
+    // dialog and ends the load there (what was read stays). False on failure.
+    bool LoadAllSettings();
+    // Writes every setting from the controls; a failure is shown and false.
+    bool SaveAllSettings();
+    // The settings as the controls hold them now (pages without controls of
+    // their own keep what was loaded).
+    SettingsCatalogue currentSettings() const;
+    void applySettings(const SettingsCatalogue &settings);
+
+    // The application-wide error dialog for an error nobody caught.
+    void ShowErrorDialog(const QString &message);
+    // WriteLogEvent: one event into the log and onto the "Logs" page.
+    void WriteLogEvent(const QString &text);
+    EventLog &eventLog() { return m_eventLog; }
     void EnterScanningState();
     void LeaveScanningState();
     void btnHideClick();
@@ -63,6 +88,20 @@ public:
     void setScanCommandsEnabled(bool enabled);
 
     TScanKind ScanKind = skTempFiles;
+    // The start timer: fires once, 500 ms after it is armed, to run ScheduledRun.
+    QTimer *Timer = nullptr;
+    // Performs a scheduled run (for now only its gate: a running scan drops it).
+    void ScheduledRun();
+    // Runs the steps of creating the window that read the outside world:
+    // settings, log, command line. Called once the controls exist.
+    void createWindowSteps(const QStringList &parameters);
+    // Receives the copy-data messages of the "TClarivexMainForm" class; false
+    // (with the reason on stderr) when another process already does.
+    bool listenForMessages();
+    // A copy-data text: the scheduled switch runs ScheduledRun first. The
+    // answer is 1 whatever the text.
+    qint32 WMCopyData(const QByteArray &text);
+    int scheduledRunCount() const { return m_scheduledRuns; }
 
     ui::SideBar *sideBar() const { return AutoOutLookBar; }
     TOptionsPage *optionsPage() const { return m_optionsPage; }
@@ -71,6 +110,7 @@ public:
     void setPageContent(const QString &name, QWidget *content);
     QTabWidget *resultTabs() const { return ExtPageControl; }
     QMenu *trayMenu() const;
+    bool hasTrayIcon() const { return PGTrayIcon95 != nullptr; }
     QMenu *scanMenu() const { return MenuItemScan; }
     QProgressBar *statusProgressBar() const { return StatusProgressBar; }
     void setStatusText(int panel, const QString &text);
@@ -105,6 +145,8 @@ private:
     void buildMainMenu();
     void buildTray();
     void showFromTray();
+    void wireOptionsPage();
+    void startSchedulerOnClose();
 
     ui::SideBar *AutoOutLookBar = nullptr;
     QLabel *lblTop = nullptr;
@@ -120,6 +162,11 @@ private:
     QSystemTrayIcon *PGTrayIcon95 = nullptr;
     ui::BannerMenu *m_trayMenu = nullptr;
     TOptionsPage *m_optionsPage = nullptr;
+    SettingsCatalogue m_settings; // what was loaded, for values no control holds
+    SettingsContext m_context;
+    EventLog m_eventLog;
+    platform::CopyDataServer *m_messages = nullptr;
+    int m_scheduledRuns = 0;
     TipsPanel *m_tipsPanel = nullptr;
 };
 

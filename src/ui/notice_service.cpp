@@ -1,5 +1,6 @@
 #include "ui/notice_service.h"
 
+#include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -76,6 +77,28 @@ QString QtNoticeService::existingFolder(QWidget *parent, const QString &caption,
 {
     return QFileDialog::getExistingDirectory(parent, caption, startFolder,
                                              QFileDialog::ShowDirsOnly);
+}
+
+QUrl NoticeService::existingFolderUrl(QWidget *parent, const QString &caption,
+                                      const QString &startFolder)
+{
+    const QString folder = existingFolder(parent, caption, startFolder);
+    return folder.isEmpty() ? QUrl() : QUrl::fromLocalFile(folder);
+}
+
+QUrl QtNoticeService::existingFolderUrl(QWidget *parent, const QString &caption,
+                                        const QString &startFolder)
+{
+    // Places the desktop offers beyond local folders come back as they are.
+    return QFileDialog::getExistingDirectoryUrl(
+        parent, caption, QUrl::fromLocalFile(startFolder), QFileDialog::ShowDirsOnly,
+        {QStringLiteral("smb"), QStringLiteral("sftp"), QStringLiteral("ftp"),
+         QStringLiteral("trash"), QStringLiteral("network"), QStringLiteral("recent")});
+}
+
+void QtNoticeService::showDialog(QDialog &dialog, const QString &)
+{
+    dialog.exec();
 }
 
 NoticeService &notices()

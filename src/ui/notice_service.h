@@ -7,9 +7,11 @@
 // (tests/support/scripted_notices.h).
 
 #include <QString>
+#include <QUrl>
 
 #include <memory>
 
+class QDialog;
 class QWidget;
 
 namespace clarivex::ui {
@@ -45,6 +47,13 @@ public:
     // The chosen folder; empty when cancelled.
     [[nodiscard]] virtual QString existingFolder(QWidget *parent, const QString &caption,
                                                  const QString &startFolder) = 0;
+    // The chosen place, which need not be a local folder (a network place, the
+    // Trash); empty when cancelled. By default: existingFolder as a local URL.
+    [[nodiscard]] virtual QUrl existingFolderUrl(QWidget *parent, const QString &caption,
+                                                 const QString &startFolder);
+    // Shows one of the program's own modal dialogs; `summary` says what it
+    // shows (tests read it).
+    virtual void showDialog(QDialog &dialog, const QString &summary) = 0;
 };
 
 // The real dialogs.
@@ -59,6 +68,9 @@ public:
     QString saveFileName(QWidget *parent, const FileDialogRequest &request) override;
     QString existingFolder(QWidget *parent, const QString &caption,
                            const QString &startFolder) override;
+    QUrl existingFolderUrl(QWidget *parent, const QString &caption,
+                           const QString &startFolder) override;
+    void showDialog(QDialog &dialog, const QString &summary) override;
 };
 
 // The service in use: QtNoticeService until another one is installed.

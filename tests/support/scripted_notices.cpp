@@ -1,5 +1,7 @@
 #include "support/scripted_notices.h"
 
+#include <QDialog>
+
 namespace clarivex::test {
 
 void ScriptedNotices::record(const Request &request)
@@ -66,6 +68,23 @@ ScopedNotices::ScopedNotices()
 ScopedNotices::~ScopedNotices()
 {
     ui::installNoticeService(std::move(m_previous));
+}
+
+QUrl ScriptedNotices::existingFolderUrl(QWidget *, const QString &caption,
+                                        const QString &startFolder)
+{
+    ui::FileDialogRequest request;
+    request.caption = caption;
+    request.directory = startFolder;
+    record({Kind::Folder, caption, QString(), ui::NoticeIcon::None, request});
+    const QString answer = nextPath();
+    if (answer.isEmpty()) return {};
+    return answer.contains(QLatin1String("://")) ? QUrl(answer) : QUrl::fromLocalFile(answer);
+}
+
+void ScriptedNotices::showDialog(QDialog &dialog, const QString &summary)
+{
+    record({Kind::Dialog, dialog.windowTitle(), summary, ui::NoticeIcon::None, {}});
 }
 
 } // namespace clarivex::test

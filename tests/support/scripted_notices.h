@@ -23,12 +23,12 @@ namespace clarivex::test {
 class ScriptedNotices : public ui::NoticeService
 {
 public:
-    enum class Kind { Information, Confirm, OpenFile, SaveFile, Folder };
+    enum class Kind { Information, Confirm, OpenFile, SaveFile, Folder, Dialog };
     struct Request
     {
         Kind kind;
         QString caption;
-        QString text; // the message, or the file filter
+        QString text; // the message, the file filter, or a dialog's summary
         ui::NoticeIcon icon = ui::NoticeIcon::None;
         ui::FileDialogRequest file;
     };
@@ -49,6 +49,10 @@ public:
     QString openFileName(QWidget *, const ui::FileDialogRequest &request) override;
     QString saveFileName(QWidget *, const ui::FileDialogRequest &request) override;
     QString existingFolder(QWidget *, const QString &caption, const QString &startFolder) override;
+    // A queued text with "://" is a place that is not a local folder.
+    QUrl existingFolderUrl(QWidget *, const QString &caption, const QString &startFolder) override;
+    // Records the dialog's title and summary; it is not shown.
+    void showDialog(QDialog &dialog, const QString &summary) override;
 
 private:
     void record(const Request &request);

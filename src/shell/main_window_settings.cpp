@@ -1,0 +1,151 @@
+// The main window's side of the settings: copying the catalogue into the
+// controls and back, loading and saving it, and the error dialog that reports
+// what failed.
+
+#include "shell/main_window.h"
+
+#include "shell/custom_registry.h"
+#include "shell/error_dialog.h"
+#include "shell/options_page.h"
+#include "shell/registry_database.h"
+#include "ui/notice_service.h"
+#include "ui/side_bar.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QScreen>
+
+namespace clarivex {
+
+namespace {
+
+void applyOptions(TOptionsPage &page, const GeneralOptions &options)
+{
+    page.cbStartInTray->setChecked(options.StartInTray);
+    page.cbRunAtStartup->setChecked(options.RunAtStartup);
+    page.cbConfirmDelete->setChecked(options.ConfirmDelete);
+    page.setDeleteType(options.DeleteType);
+    page.txtMoveFolderPath->setText(options.MoveFolderPath);
+    page.txtZipFileName->setText(options.ZipFileName);
+    page.cbAutoLoadScheduler->setChecked(options.AutoLoadScheduler);
+    // Setting an option button runs its click; setting one to false runs nothing.
+    if (options.DefaultWAV) page.rbDefaultWAV->click();
+    if (options.WAVFile) page.rbWAVFile->click();
+    page.txtWAVFileName->setText(options.WAVFileName);
+}
+
+void readOptions(const TOptionsPage &page, GeneralOptions &options)
+{
+    options.StartInTray = page.cbStartInTray->isChecked();
+    options.RunAtStartup = page.cbRunAtStartup->isChecked();
+    options.ConfirmDelete = page.cbConfirmDelete->isChecked();
+    options.DeleteType = page.DeleteType;
+    options.MoveFolderPath = page.txtMoveFolderPath->text();
+    options.ZipFileName = page.txtZipFileName->text();
+    options.AutoLoadScheduler = page.cbAutoLoadScheduler->isChecked();
+    options.DefaultWAV = page.rbDefaultWAV->isChecked();
+    options.WAVFile = page.rbWAVFile->isChecked();
+    options.WAVFileName = page.txtWAVFileName->text();
+}
+
+} // namespace
+
+void TClarivexMainForm::applySettings(const SettingsCatalogue &settings)
+{
+    m_settings = settings;
+    const WindowSettings &w = settings.window;
+    setGeometry(w.Left, w.Top, std::max(w.Width, minimumWidth()),
+                std::max(w.Height, minimumHeight()));
+    if (w.WindowState == 2)
+        setWindowState(Qt::WindowMaximized);
+    else if (w.WindowState == 1)
+        setWindowState(Qt::WindowMinimized);
+    sideBar()->setActiveGroup(w.ActiveGroupIndex);
+    if (!w.ActiveItemCaption.isEmpty() && w.ActiveItemCaption != QLatin1String("About"))
+        sideBar()->clickItem(w.ActiveItemCaption);
+    applyOptions(*m_optionsPage, settings.options);
+}
+
+SettingsCatalogue TClarivexMainForm::currentSettings() const
+{
+    SettingsCatalogue settings = m_settings;
+    WindowSettings &w = settings.window;
+    if (isMinimized())
+        w.WindowState = 1;
+    else
+        w.WindowState = isMaximized() ? 2 : 0;
+    if (!isMaximized()) { // a maximised window keeps the last normal bounds stored
+        const QRect bounds = isMinimized() ? normalGeometry() : geometry();
+        w.Left = bounds.left();
+        w.Top = bounds.top();
+        w.Width = bounds.width();
+        w.Height = bounds.height();
+    }
+    w.ActiveGroupIndex = sideBar()->activeGroup();
+    w.ActiveItemCaption = currentPage();
+    readOptions(*m_optionsPage, settings.options);
+    return settings;
+}
+
+bool TClarivexMainForm::LoadAllSettings()
+{
+    m_context = SettingsContext::current();
+    SettingsCatalogue settings = m_settings;
+    QString failure;
+    try {
+        clarivex::LoadAllSettings(settings, m_context);
+    } catch (const std::exception &error) {
+        failure = QString::fromUtf8(error.what());
+    }
+    // What was read before a failure stays; the rest keeps its built-in state.
+    applySettings(settings);
+    const QString notice = [] {
+        try {
+            return RegistryDatabase::instance().takeResetNotice();
+        } catch (const ERegistryException &) {
+            return QString();
+        }
+    }();
+    if (!notice.isEmpty())
+        ui::notices().information(this, QStringLiteral("Clarivex 2000"), notice,
+                                  ui::NoticeIcon::Warning);
+    if (!failure.isEmpty()) {
+        ShowErrorDialog(failure);
+        return false;
+    }
+    return true;
+}
+
+bool TClarivexMainForm::SaveAllSettings()
+{
+    try {
+        clarivex::SaveAllSettings(currentSettings(), m_context.executablePath.isEmpty()
+                                                         ? SettingsContext::current()
+                                                         : m_context);
+        return true;
+    } catch (const std::exception &error) {
+        ShowErrorDialog(QString::fromUtf8(error.what()));
+        return false;
+    }
+}
+
+void TClarivexMainForm::ShowErrorDialog(const QString &message)
+{
+    TClarivexShowError dialog(this);
+    dialog.setTitle(QStringLiteral(" Clarivex 2000 3.5 - Error"));
+    if (!message.isEmpty()) dialog.setErrorText(message);
+    ui::notices().showDialog(dialog, message);
+}
+
+void TClarivexMainForm::WriteLogEvent(const QString &text)
+{
+    try {
+        m_eventLog.WriteLogEvent(text, m_settings.options.LogEvents);
+    } catch (const EventLogError &error) {
+        ShowErrorDialog(QString::fromUtf8(error.what()));
+    }
+}
+
+} // namespace clarivex

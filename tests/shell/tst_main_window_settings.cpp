@@ -1,0 +1,208 @@
+#include "platform/copy_data.h"
+#include "shell/custom_registry.h"
+#include "shell/main_window.h"
+#include "shell/options_page.h"
+#include "shell/registry_database.h"
+#include "support/scripted_notices.h"
+#include "support/test_main.h"
+#include "ui/side_bar.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QScreen>
+
+using namespace clarivex;
+using clarivex::test::ScopedNotices;
+using clarivex::test::ScriptedNotices;
+
+namespace {
+const QString kRoot = QStringLiteral("\\Software\\Marlowtek\\Clarivex 2000");
+
+void emptyStore()
+{
+    RegistryDatabase::closeInstance();
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(RegistryDatabase::defaultPath() + suffix);
+    QFile::remove(EventLog::defaultFilePath());
+}
+} // namespace
+
+class TestMainWindowSettings : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { emptyStore(); }
+    void firstStartWithAnEmptyStore();
+    void wrongTypedValueShowsTheErrorAndTheWindowOpens();
+    void optionsRoundTrip();
+    void placementRoundTrip_data();
+    void placementRoundTrip();
+    void aboutIsNotReopenedAtStart();
+    void copyDataMessages();
+    void damagedStoreIsToldOnce();
+};
+
+void TestMainWindowSettings::firstStartWithAnEmptyStore()
+{
+    ScopedNotices notices;
+    TClarivexMainForm window;
+    window.createWindowSteps({});
+    QCOMPARE(notices->requests().size(), 0);
+    TOptionsPage *page = window.optionsPage();
+    QVERIFY(page->rbWAVFile->isChecked());
+    QCOMPARE(page->txtWAVFileName->text(), QStringLiteral("Notify.wav"));
+    QVERIFY(page->rbMoveFilesToRecycleBin->isChecked());
+    QCOMPARE(page->txtMoveFolderPath->text(), defaultBackupFolder());
+    QCOMPARE(page->txtZipFileName->text(), defaultBackupFolder());
+    QVERIFY(page->cbConfirmDelete->isChecked());
+    QCOMPARE(window.currentPage(), QStringLiteral("Options"));
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    QCOMPARE(window.geometry().left(), std::max(0, (screen.width() - 600) / 2));
+    // The log received its first event.
+    const QList<LogEntry> log = window.eventLog().load();
+    QCOMPARE(log.size(), 1);
+    QCOMPARE(log.first().event, QStringLiteral("Main Program Started"));
+}
+
+void TestMainWindowSettings::wrongTypedValueShowsTheErrorAndTheWindowOpens()
+{
+    {
+        TRegIniFile ini(kRoot);
+        ini.WriteText("Settings\\Options", "StartInTray", "yes");
+    }
+    ScopedNotices notices;
+    TClarivexMainForm window;
+    window.createWindowSteps({QStringLiteral("/TIME_TO_RUN_SCHEDULED_EVENT")});
+    QCOMPARE(notices->requests().size(), 1);
+    const ScriptedNotices::Request &shown = notices->requests().first();
+    QCOMPARE(shown.kind, ScriptedNotices::Kind::Dialog);
+    QCOMPARE(shown.caption, QStringLiteral(" Clarivex 2000 3.5 - Error"));
+    QCOMPARE(shown.text, QStringLiteral("Invalid data type for 'StartInTray'"));
+    // The steps after loading were skipped: no log line, no start timer.
+    QVERIFY(!window.Timer->isActive());
+    QCOMPARE(window.eventLog().load().size(), 0);
+}
+
+void TestMainWindowSettings::optionsRoundTrip()
+{
+    ScopedNotices notices;
+    {
+        TClarivexMainForm window;
+        window.createWindowSteps({});
+        TOptionsPage *page = window.optionsPage();
+        page->cbStartInTray->setChecked(true);
+        page->cbConfirmDelete->setChecked(false);
+        page->rbZipFiles->click();
+        page->txtZipFileName->setText("/srv/zips/");
+        page->rbDefaultWAV->click();
+        page->cbAutoLoadScheduler->setChecked(false);
+        window.ShowPage("Logs");
+        QVERIFY(window.SaveAllSettings());
+    }
+    TRegIniFile ini(kRoot);
+    QCOMPARE(ini.ReadNumber("Settings\\Options", "DeleteType", -1), 3);
+    QCOMPARE(ini.ReadText("Settings\\Options", "ActiveItemCaption", ""), QStringLiteral("Logs"));
+
+    TClarivexMainForm again;
+    again.createWindowSteps({});
+    TOptionsPage *page = again.optionsPage();
+    QVERIFY(page->cbStartInTray->isChecked());
+    QVERIFY(!page->cbConfirmDelete->isChecked());
+    QVERIFY(page->rbZipFiles->isChecked());
+    QVERIFY(page->txtZipFileName->isEnabled());
+    QCOMPARE(page->txtZipFileName->text(), QStringLiteral("/srv/zips/"));
+    QVERIFY(page->rbDefaultWAV->isChecked());
+    QVERIFY(!page->txtWAVFileName->isEnabled());
+    QCOMPARE(again.currentPage(), QStringLiteral("Logs"));
+    QCOMPARE(notices->requests().size(), 0);
+}
+
+void TestMainWindowSettings::placementRoundTrip_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::newRow("normal") << 0;
+    QTest::newRow("minimised") << 1;
+    QTest::newRow("maximised") << 2;
+}
+
+void TestMainWindowSettings::placementRoundTrip()
+{
+    QFETCH(int, state);
+    ScopedNotices notices;
+    {
+        TClarivexMainForm window;
+        window.createWindowSteps({});
+        window.show();
+        window.setGeometry(40, 50, 700, 500);
+        QVERIFY(window.SaveAllSettings()); // the last normal bounds
+        if (state == 1) window.setWindowState(Qt::WindowMinimized);
+        if (state == 2) window.setWindowState(Qt::WindowMaximized);
+        QVERIFY(window.SaveAllSettings());
+    }
+    TRegIniFile ini(kRoot);
+    QCOMPARE(ini.ReadNumber(QString(), "WindowState", -1), state);
+    QCOMPARE(ini.ReadNumber(QString(), "Width", -1), 700);
+    QCOMPARE(ini.ReadNumber(QString(), "Height", -1), 500);
+    TClarivexMainForm again;
+    again.createWindowSteps({});
+    QCOMPARE(again.isMaximized(), state == 2);
+    QCOMPARE(again.isMinimized(), state == 1);
+}
+
+void TestMainWindowSettings::aboutIsNotReopenedAtStart()
+{
+    {
+        TRegIniFile ini(kRoot);
+        ini.WriteText("Settings\\Options", "ActiveItemCaption", "About");
+        ini.WriteNumber("Settings\\Options", "ActiveGroupIndex", 2);
+    }
+    ScopedNotices notices;
+    TClarivexMainForm window;
+    QSignalSpy about(&window, &TClarivexMainForm::aboutRequested);
+    window.createWindowSteps({});
+    QCOMPARE(about.size(), 0);
+    QCOMPARE(window.currentPage(), QStringLiteral("Options"));
+    QCOMPARE(window.sideBar()->activeGroup(), 2);
+}
+
+void TestMainWindowSettings::copyDataMessages()
+{
+    ScopedNotices notices;
+    TClarivexMainForm window;
+    QVERIFY(window.listenForMessages());
+    using namespace clarivex::platform;
+    const CopyDataResult other = sendCopyDataText(kMainWindowClass, "hello", 5000);
+    QVERIFY(other.delivered());
+    QCOMPARE(other.reply, 1);
+    QCOMPARE(window.scheduledRunCount(), 0);
+    const CopyDataResult scheduled =
+        sendCopyDataText(kMainWindowClass, "/TIME_TO_RUN_SCHEDULED_EVENT", 5000);
+    QCOMPARE(scheduled.reply, 1);
+    QCOMPARE(window.scheduledRunCount(), 1);
+    QCOMPARE(window.WMCopyData("/time_to_run_scheduled_event"), 1); // exact case only
+    QCOMPARE(window.scheduledRunCount(), 1);
+    window.setScanCommandsEnabled(false); // a scan runs: the scheduled run is dropped
+    QCOMPARE(window.WMCopyData("/TIME_TO_RUN_SCHEDULED_EVENT"), 1);
+    QCOMPARE(window.scheduledRunCount(), 1);
+}
+
+void TestMainWindowSettings::damagedStoreIsToldOnce()
+{
+    QDir().mkpath(QFileInfo(RegistryDatabase::defaultPath()).absolutePath());
+    QFile file(RegistryDatabase::defaultPath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    ScopedNotices notices;
+    TClarivexMainForm window;
+    window.createWindowSteps({});
+    QCOMPARE(notices->requests().size(), 1);
+    QVERIFY(notices->requests().first().text.contains("was damaged"));
+    TClarivexMainForm second;
+    second.createWindowSteps({});
+    QCOMPARE(notices->requests().size(), 1);
+}
+
+CLARIVEX_TEST_MAIN(TestMainWindowSettings)
+#include "tst_main_window_settings.moc"
