@@ -8,7 +8,6 @@
 
 #include <QCheckBox>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -184,15 +183,16 @@ void TCleanDirectoriesPage::sbDirectoryClick(int tag)
 
 void TCleanDirectoriesPage::sbAddDirectoryClick()
 {
-    const QString chosen =
-        ui::notices().existingFolder(this, QStringLiteral("Select folder:"), QStringLiteral("/"));
+    const QUrl chosen = ui::notices().existingFolderUrl(this, QStringLiteral("Select folder:"),
+                                                        QStringLiteral("/"));
     if (chosen.isEmpty()) return; // cancelled
-    if (!QDir::isAbsolutePath(chosen) || !QFileInfo(chosen).isDir()) {
+    // A place with no folder of its own on disk (the Trash, a network place).
+    if (!chosen.isLocalFile() || !QFileInfo(chosen.toLocalFile()).isDir()) {
         ui::notices().information(this, kTitle,
                                   QStringLiteral("Cannot add this type of directory to the list."));
         return;
     }
-    addCheckEntry(clbDirectories, chosen, true);
+    addCheckEntry(clbDirectories, chosen.toLocalFile(), true);
 }
 
 void TCleanDirectoriesPage::sbRemoveDirectoryClick()

@@ -134,18 +134,22 @@ void TestCleanDirectoriesPage::addAndRemoveDirectories()
     ScopedNotices notices;
     TCleanDirectoriesPage page;
     notices->queuePath(QString());                  // cancelled
-    notices->queuePath(folder.path() + "/missing"); // no folder on disk
+    notices->queuePath("trash:///");                // no folder on disk
+    notices->queuePath(folder.path() + "/missing"); // gone meanwhile
     notices->queuePath(folder.path());
     notices->queuePath("/");
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 5; ++i)
         page.sbAddDirectory->click();
     QCOMPARE(notices->unanswered(), 0);
     const auto &requests = notices->requests();
-    QCOMPARE(requests.size(), 5);
+    QCOMPARE(requests.size(), 7);
     QCOMPARE(requests[0].kind, ScriptedNotices::Kind::Folder);
     QCOMPARE(requests[0].caption, QStringLiteral("Select folder:"));
-    QCOMPARE(requests[2].kind, ScriptedNotices::Kind::Information);
-    QCOMPARE(requests[2].text, QStringLiteral("Cannot add this type of directory to the list."));
+    for (int i : {2, 4}) {
+        QCOMPARE(requests[i].kind, ScriptedNotices::Kind::Information);
+        QCOMPARE(requests[i].text,
+                 QStringLiteral("Cannot add this type of directory to the list."));
+    }
     DirectorySettings saved;
     page.saveSettings(saved);
     QCOMPARE(saved.Directories,
