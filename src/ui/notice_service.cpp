@@ -2,6 +2,8 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace clarivex::ui {
@@ -94,6 +96,16 @@ QUrl QtNoticeService::existingFolderUrl(QWidget *parent, const QString &caption,
         parent, caption, QUrl::fromLocalFile(startFolder), QFileDialog::ShowDirsOnly,
         {QStringLiteral("smb"), QStringLiteral("sftp"), QStringLiteral("ftp"),
          QStringLiteral("trash"), QStringLiteral("network"), QStringLiteral("recent")});
+}
+
+std::optional<QString> QtNoticeService::inputText(QWidget *parent, const QString &caption,
+                                                  const QString &prompt, const QString &initial)
+{
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, initial, &ok);
+    if (!ok) return std::nullopt;
+    return text;
 }
 
 void QtNoticeService::showDialog(QDialog &dialog, const QString &)

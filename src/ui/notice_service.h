@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 
 class QDialog;
 class QWidget;
@@ -51,6 +52,10 @@ public:
     // Trash); empty when cancelled. By default: existingFolder as a local URL.
     [[nodiscard]] virtual QUrl existingFolderUrl(QWidget *parent, const QString &caption,
                                                  const QString &startFolder);
+    // A one-line text asked for in a small box; nothing when cancelled.
+    [[nodiscard]] virtual std::optional<QString> inputText(QWidget *parent, const QString &caption,
+                                                           const QString &prompt,
+                                                           const QString &initial) = 0;
     // Shows one of the program's own modal dialogs; `summary` says what it
     // shows (tests read it).
     virtual void showDialog(QDialog &dialog, const QString &summary) = 0;
@@ -70,6 +75,8 @@ public:
                            const QString &startFolder) override;
     QUrl existingFolderUrl(QWidget *parent, const QString &caption,
                            const QString &startFolder) override;
+    std::optional<QString> inputText(QWidget *parent, const QString &caption, const QString &prompt,
+                                     const QString &initial) override;
     void showDialog(QDialog &dialog, const QString &summary) override;
 };
 

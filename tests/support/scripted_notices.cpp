@@ -82,6 +82,19 @@ QUrl ScriptedNotices::existingFolderUrl(QWidget *, const QString &caption,
     return answer.contains(QLatin1String("://")) ? QUrl(answer) : QUrl::fromLocalFile(answer);
 }
 
+std::optional<QString> ScriptedNotices::inputText(QWidget *, const QString &caption,
+                                                  const QString &prompt, const QString &initial)
+{
+    ui::FileDialogRequest request;
+    request.directory = initial; // the text the box starts with
+    record({Kind::Input, caption, prompt, ui::NoticeIcon::None, request});
+    if (m_texts.isEmpty()) {
+        ++m_unanswered;
+        return std::nullopt;
+    }
+    return m_texts.dequeue();
+}
+
 void ScriptedNotices::showDialog(QDialog &dialog, const QString &summary)
 {
     record({Kind::Dialog, dialog.windowTitle(), summary, ui::NoticeIcon::None, {}});

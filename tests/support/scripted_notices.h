@@ -23,7 +23,7 @@ namespace clarivex::test {
 class ScriptedNotices : public ui::NoticeService
 {
 public:
-    enum class Kind { Information, Confirm, OpenFile, SaveFile, Folder, Dialog };
+    enum class Kind { Information, Confirm, OpenFile, SaveFile, Folder, Dialog, Input };
     struct Request
     {
         Kind kind;
@@ -36,6 +36,8 @@ public:
     void queueConfirm(bool yes) { m_confirms.enqueue(yes); }
     // A path for the next file or folder dialog; an empty text cancels it.
     void queuePath(const QString &path) { m_paths.enqueue(path); }
+    // The answer to the next text box; nothing cancels it.
+    void queueText(std::optional<QString> text) { m_texts.enqueue(text); }
 
     const QList<Request> &requests() const { return m_requests; }
     int unanswered() const { return m_unanswered; }
@@ -51,6 +53,8 @@ public:
     QString existingFolder(QWidget *, const QString &caption, const QString &startFolder) override;
     // A queued text with "://" is a place that is not a local folder.
     QUrl existingFolderUrl(QWidget *, const QString &caption, const QString &startFolder) override;
+    std::optional<QString> inputText(QWidget *, const QString &caption, const QString &prompt,
+                                     const QString &initial) override;
     // Records the dialog's title and summary; it is not shown.
     void showDialog(QDialog &dialog, const QString &summary) override;
 
@@ -61,6 +65,7 @@ private:
     QList<Request> m_requests;
     QQueue<bool> m_confirms;
     QQueue<QString> m_paths;
+    QQueue<std::optional<QString>> m_texts;
     int m_unanswered = 0;
     std::function<void(const Request &)> m_hook;
 };

@@ -1,0 +1,35 @@
+#pragma once
+
+// The "FileVersion" and "ProductVersion" strings of a Windows program file
+// (.exe, .dll, ...) found on disk. The reader trusts nothing in the file: every
+// offset and size is checked against the file and against fixed limits, and
+// a file that is short, lies or is not a PE file simply has no versions.
+
+#include <QByteArray>
+#include <QString>
+
+namespace clarivex::platform {
+
+struct PeVersionStrings
+{
+    QString fileVersion;
+    QString productVersion;
+    bool operator==(const PeVersionStrings &) const = default;
+};
+
+// True for the extensions whose files may carry a version resource:
+// .exe .dll .sys .ocx .drv .cpl .scr (any case).
+[[nodiscard]] bool hasPeExtension(const QByteArray &fileName);
+
+// The version block (VS_VERSIONINFO) of the file's first RT_VERSION resource,
+// empty when there is none or the file cannot be read.
+[[nodiscard]] QByteArray readPeVersionBlock(const QByteArray &path);
+
+// Looks the strings up as the system's own version query does: the first
+// "\VarFileInfo\Translation" pair names the string table ("%04x%04x") whose
+// "FileVersion" and "ProductVersion" are taken. Missing parts give empty texts.
+[[nodiscard]] PeVersionStrings parseVersionBlock(const QByteArray &block);
+
+[[nodiscard]] PeVersionStrings readPeVersionStrings(const QByteArray &path);
+
+} // namespace clarivex::platform

@@ -1,0 +1,46 @@
+#include "search/file_facts.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace clarivex {
+
+namespace {
+qint64 nanoseconds(const struct statx_timestamp &t)
+{
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+} // namespace
+
+std::optional<TFindData> ReadFindData(const QByteArray &path)
+{
+    struct statx info
+    {
+    };
+    if (path.isEmpty() || ::statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                                  STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
+        return std::nullopt;
+    const mode_t type = info.stx_mode & S_IFMT;
+    if (type != S_IFREG && type != S_IFDIR && type != S_IFLNK)
+        return std::nullopt; // sockets, FIFOs and devices are never files here
+    TFindData data;
+    QByteArray trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith('/'))
+        trimmed.chop(1);
+    data.name = trimmed.mid(trimmed.lastIndexOf('/') + 1);
+    data.isSymlink = type == S_IFLNK;
+    data.size = qint64(info.stx_size);
+    data.lastWriteTime = nanoseconds(info.stx_mtime);
+    data.lastAccessTime = nanoseconds(info.stx_atime);
+    data.creationTime =
+        (info.stx_mask & STATX_BTIME) ? nanoseconds(info.stx_btime) : nanoseconds(info.stx_ctime);
+    data.attributes = faArchive;
+    if (type == S_IFDIR) data.attributes |= faDirectory;
+    if (!(info.stx_mode & S_IWUSR)) data.attributes |= faReadOnly;
+    if (data.name.startsWith('.')) data.attributes |= faHidden;
+    if (info.stx_uid != ::geteuid()) data.attributes |= faSysFile;
+    return data;
+}
+
+} // namespace clarivex

@@ -1,0 +1,48 @@
+#pragma once
+
+// Type names and icons of files, looked up by name only (never touching the
+// disk) and kept per extension, so that drawing a million rows asks the MIME
+// database and the icon theme once per extension.
+
+#include <QByteArrayView>
+#include <QIcon>
+#include <QString>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace clarivex {
+
+class FileTypeCache
+{
+public:
+    // The one cache of the user-interface thread.
+    [[nodiscard]] static FileTypeCache &shared();
+
+    // The entry of the file name's extension (the text from its last "."; a
+    // name without one shares one entry with all such names).
+    [[nodiscard]] quint32 indexOf(QByteArrayView fileName);
+    [[nodiscard]] QString typeName(quint32 index);
+    [[nodiscard]] QIcon icon(quint32 index);
+    [[nodiscard]] qsizetype size() const { return qsizetype(m_entries.size()); }
+
+    [[nodiscard]] static QIcon folderIcon(bool open);
+    [[nodiscard]] static QIcon driveIcon(bool removable, bool remote, bool optical);
+
+private:
+    struct Entry
+    {
+        std::string extension;
+        QString typeName;
+        QIcon icon;
+        bool typeKnown = false;
+        bool iconKnown = false;
+    };
+    void describe(Entry &entry);
+
+    std::unordered_map<std::string, quint32> m_index;
+    std::vector<Entry> m_entries;
+};
+
+} // namespace clarivex
