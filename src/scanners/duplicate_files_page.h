@@ -1,0 +1,70 @@
+#pragma once
+
+// The "Duplicate Files" page. Tab "Options": the drives to scan with their
+// summary, how files are compared, and the sound. Tab "Type of Files": the
+// masks of the files to compare. Tab "Folders": folders whose files are left
+// out. Tab "Advanced": the date, attribute, size and text filters.
+
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace clarivex {
+
+class ScanFiltersPanel;
+class TDiskListView;
+struct DuplicateFileSettings;
+
+class TDuplicateFilesPage : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TDuplicateFilesPage(QWidget *parent = nullptr);
+
+    // Every setting of the page, set as a click would set it. Empty drive
+    // marks leave the drive list as it is; a date that was not stored leaves
+    // its picker as it is.
+    void loadSettings(const DuplicateFileSettings &settings);
+    void saveSettings(DuplicateFileSettings &settings) const;
+
+    void btnDFAddFileClick();
+    void btnDFRemoveFileClick();
+    void btnDFAddFolderClick();
+    void btnDFRemoveFolderClick();
+    // Writes the summary of the checked drives into lblSelectedDrivesDF.
+    void DiskListViewDFChange();
+
+    TDiskListView *DiskListViewDF = nullptr;
+    QLabel *lblSelectedDrivesDF = nullptr;
+    QCheckBox *cbDFPlaySound = nullptr;
+    QCheckBox *chkFloppyIsMaster = nullptr;
+    QCheckBox *chkCheckFileTimeStamp = nullptr;
+    QCheckBox *chkSkipSysBackup = nullptr;
+    QCheckBox *chkSkipEmptyFiles = nullptr;
+    QCheckBox *chkCheckFileName = nullptr;
+    QCheckBox *chkCheckFileSize = nullptr;
+    QListWidget *clbDupeFilesToScanFor = nullptr;
+    QLineEdit *txtDupeFilesToScanFor = nullptr;
+    QPushButton *btnDFAddFile = nullptr;
+    QPushButton *btnDFRemoveFile = nullptr;
+    QListWidget *clbDupeFoldersToSkip = nullptr;
+    QPushButton *btnDFAddFolder = nullptr;
+    QPushButton *btnDFRemoveFolder = nullptr;
+    ScanFiltersPanel *filters = nullptr; // cbDFFileDate ... txtDFText
+
+private:
+    QWidget *buildOptionsTab();
+    QWidget *buildFileTypesTab();
+    QWidget *buildFoldersTab();
+};
+
+// The entry "Folders to be skipped" makes of a chosen folder: its path below
+// the volume it lies on (so that it matches that folder on every volume);
+// empty for a volume's root.
+[[nodiscard]] QString skipEntryOfFolder(const QString &folder, const QString &volumeRoot);
+
+} // namespace clarivex
