@@ -2,6 +2,8 @@
 
 #include "schedule/schedule_page.h"
 #include "search/kv_file_list_view.h"
+#include "scanners/temp_files_page.h"
+#include "search/kv_find_file.h"
 #include "search/path_tree_view.h"
 #include "shell/logs_page.h"
 #include "shell/options_page.h"
@@ -150,6 +152,8 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
 
     m_optionsPage = new TOptionsPage;
     setPageContent(QStringLiteral("Options"), m_optionsPage);
+    m_tempFilesPage = new TTempFilesPage;
+    setPageContent(QStringLiteral("Temporary Files"), m_tempFilesPage);
     m_logsPage = new TLogsPage;
     setPageContent(QStringLiteral("Logs"), m_logsPage);
     m_schedulePage = new TSchedulePage;
@@ -173,6 +177,7 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     buildMainMenu();
     buildTray();
     wireOptionsPage();
+    wireScans();
     connect(this, &TClarivexMainForm::helpRequested, this, &TClarivexMainForm::OpenHelp);
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
@@ -254,7 +259,11 @@ void TClarivexMainForm::OpenHelp()
                                   ui::NoticeIcon::Warning);
 }
 
-TClarivexMainForm::~TClarivexMainForm() = default;
+TClarivexMainForm::~TClarivexMainForm()
+{
+    if (KvFindFile)
+        KvFindFile->Stop();
+}
 
 void TClarivexMainForm::buildSideBar()
 {
@@ -590,7 +599,7 @@ void TClarivexMainForm::setFoundTotalsText(const QString &files, const QString &
 
 void TClarivexMainForm::closeEvent(QCloseEvent *event)
 {
-    emit stopRequested(); // a running search ends; closing is always allowed
+    btnStopClick(); // a running search ends; closing is always allowed
     startSchedulerOnClose();
     SaveAllSettings();
     event->accept();

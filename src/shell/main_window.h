@@ -11,6 +11,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <memory>
+
 class QAction;
 class QFrame;
 class QLabel;
@@ -30,6 +32,9 @@ class TLogsPage;
 class TOptionsPage;
 class TPathTreeView;
 class TSchedulePage;
+class TTempFilesPage;
+class TKvFindFile;
+class TempFileScan;
 class TipsPanel;
 
 namespace platform {
@@ -94,6 +99,22 @@ public:
     void setScanCommandsEnabled(bool enabled);
 
     TScanKind ScanKind = skTempFiles;
+    bool AutoCleaning = false;
+
+    // The scan commands.
+    void btnScanNowClick();
+    void btnScanTempFilesClick();
+    void btnStopClick();
+    // Starts the temporary-file scan of the checked drives; returns when all
+    // drives are done, the tree is built and the automatic clean has run.
+    void TempScanStart();
+    // The clean operation on the selected rows or on all rows. It is filled in
+    // by the clean modes; until then it removes nothing.
+    void CleanFiles(bool selectedOnly);
+    TKvFindFile &finder() { return *KvFindFile; }
+    TTempFilesPage *tempFilesPage() const { return m_tempFilesPage; }
+    qint64 FoundFileCount = 0;
+    qint64 FoundByteTotal = 0;
     // The start timer: fires once, 500 ms after it is armed, to run ScheduledRun.
     QTimer *Timer = nullptr;
     // Performs a scheduled run (for now only its gate: a running scan drops it).
@@ -156,6 +177,8 @@ private:
     void buildTray();
     void showFromTray();
     void wireOptionsPage();
+    void wireScans();
+    void finishTempScan();
     void startSchedulerOnClose();
 
     ui::SideBar *AutoOutLookBar = nullptr;
@@ -175,6 +198,10 @@ private:
     SettingsCatalogue m_settings; // what was loaded, for values no control holds
     SettingsContext m_context;
     TLogsPage *m_logsPage = nullptr;
+    TTempFilesPage *m_tempFilesPage = nullptr;
+    std::unique_ptr<TKvFindFile> KvFindFile;
+    std::unique_ptr<TempFileScan> m_tempScan;
+    QList<FileGroup> m_scanGroups; // the groups as the running scan took them
     TSchedulePage *m_schedulePage = nullptr;
     platform::CopyDataServer *m_messages = nullptr;
     int m_scheduledRuns = 0;
