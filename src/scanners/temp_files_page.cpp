@@ -25,8 +25,7 @@ QPushButton *button(const char *name, const char *caption, const char *hint, QWi
 {
     auto *b = new QPushButton(QString::fromLatin1(caption), parent);
     b->setObjectName(QString::fromLatin1(name));
-    if (hint)
-        b->setToolTip(QString::fromLatin1(hint));
+    if (hint) b->setToolTip(QString::fromLatin1(hint));
     return b;
 }
 
@@ -133,7 +132,8 @@ QWidget *TTempFilesPage::buildFoldersTab()
     grid->setRowStretch(3, 1);
     grid->setColumnStretch(0, 1);
     connect(btnTFAddFolder, &QPushButton::clicked, this, &TTempFilesPage::btnTFAddFolderClick);
-    connect(btnTFRemoveFolder, &QPushButton::clicked, this, &TTempFilesPage::btnTFRemoveFolderClick);
+    connect(btnTFRemoveFolder, &QPushButton::clicked, this,
+            &TTempFilesPage::btnTFRemoveFolderClick);
     return tab;
 }
 
@@ -167,7 +167,8 @@ QList<FileGroup> TTempFilesPage::groups() const
     QList<FileGroup> list;
     const QList<CheckEntry> entries = checkEntries(clbTempFilesToScanFor);
     for (qsizetype i = 0; i < entries.size(); ++i)
-        list.append({entries[i].text, GroupMasks.value(i), GroupColors.value(i), entries[i].checked});
+        list.append(
+            {entries[i].text, GroupMasks.value(i), GroupColors.value(i), entries[i].checked});
     return list;
 }
 
@@ -193,8 +194,7 @@ void TTempFilesPage::btnTFAddFileClick()
 {
     const auto name = ui::notices().inputText(this, QStringLiteral("Files Group"),
                                               QStringLiteral("Group Name"), QString());
-    if (!name || name->isEmpty())
-        return;
+    if (!name || name->isEmpty()) return;
     addCheckEntry(clbTempFilesToScanFor, *name, true);
     GroupMasks << QString();
     GroupColors << QStringLiteral("clBlack");
@@ -203,19 +203,16 @@ void TTempFilesPage::btnTFAddFileClick()
 void TTempFilesPage::btnTFEditFileClick()
 {
     QListWidgetItem *item = clbTempFilesToScanFor->currentItem();
-    if (!item)
-        return;
+    if (!item) return;
     const auto name = ui::notices().inputText(this, QStringLiteral("Files Group"),
                                               QStringLiteral("Group Name"), item->text());
-    if (name && !name->isEmpty())
-        item->setText(*name); // the check mark stays
+    if (name && !name->isEmpty()) item->setText(*name); // the check mark stays
 }
 
 void TTempFilesPage::btnTFRemoveFileClick()
 {
     const int row = clbTempFilesToScanFor->currentRow();
-    if (row < 0)
-        return;
+    if (row < 0) return;
     delete clbTempFilesToScanFor->takeItem(row);
     GroupMasks.removeAt(row);
     GroupColors.removeAt(row);
@@ -228,8 +225,7 @@ void TTempFilesPage::btnTFRemoveFileClick()
 void TTempFilesPage::clbTempFilesToScanForClick()
 {
     const int row = clbTempFilesToScanFor->currentRow();
-    if (row < 0 || row >= GroupMasks.size())
-        return;
+    if (row < 0 || row >= GroupMasks.size()) return;
     CurrentGroup = row;
     txtTempFilesMask->setText(GroupMasks[row]);
     m_showingGroup = true; // showing the group's colour is no change of it
@@ -239,16 +235,14 @@ void TTempFilesPage::clbTempFilesToScanForClick()
 
 void TTempFilesPage::cbTempFilesColorChange(const QString &colour)
 {
-    if (m_showingGroup || CurrentGroup < 0 || CurrentGroup >= GroupColors.size())
-        return;
+    if (m_showingGroup || CurrentGroup < 0 || CurrentGroup >= GroupColors.size()) return;
     GroupColors[CurrentGroup] = colour;
 }
 
 void TTempFilesPage::btnTFSaveClick()
 {
     const QString masks = savedMasks(txtTempFilesMask->text());
-    if (masks.isEmpty() || CurrentGroup < 0 || CurrentGroup >= GroupMasks.size())
-        return;
+    if (masks.isEmpty() || CurrentGroup < 0 || CurrentGroup >= GroupMasks.size()) return;
     txtTempFilesMask->setText(masks);
     GroupMasks[CurrentGroup] = masks;
 }
@@ -257,10 +251,12 @@ void TTempFilesPage::btnTFAddFolderClick()
 {
     const QString folder =
         ui::notices().existingFolder(this, QStringLiteral("Select folder:"), QDir::homePath());
-    if (!folder.isEmpty())
-        addCheckEntry(clbTempFoldersToSkip, folder, true);
+    if (!folder.isEmpty()) addCheckEntry(clbTempFoldersToSkip, folder, true);
 }
 
-void TTempFilesPage::btnTFRemoveFolderClick() { (void)removeCurrentEntry(clbTempFoldersToSkip); }
+void TTempFilesPage::btnTFRemoveFolderClick()
+{
+    (void)removeCurrentEntry(clbTempFoldersToSkip);
+}
 
 } // namespace clarivex

@@ -1,8 +1,12 @@
 #include "shell/main_window.h"
 
+#include "scanners/clean_directories_page.h"
+#include "scanners/dead_links_page.h"
+#include "scanners/dead_shortcuts_page.h"
+#include "scanners/duplicate_files_page.h"
+#include "scanners/temp_files_page.h"
 #include "schedule/schedule_page.h"
 #include "search/kv_file_list_view.h"
-#include "scanners/temp_files_page.h"
 #include "search/kv_find_file.h"
 #include "search/path_tree_view.h"
 #include "shell/logs_page.h"
@@ -154,6 +158,14 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     setPageContent(QStringLiteral("Options"), m_optionsPage);
     m_tempFilesPage = new TTempFilesPage;
     setPageContent(QStringLiteral("Temporary Files"), m_tempFilesPage);
+    m_duplicatesPage = new TDuplicateFilesPage;
+    setPageContent(QStringLiteral("Duplicate Files"), m_duplicatesPage);
+    m_deadShortcutsPage = new TDeadShortcutsPage;
+    setPageContent(QStringLiteral("Dead Shortcuts"), m_deadShortcutsPage);
+    m_directoriesPage = new TCleanDirectoriesPage;
+    setPageContent(QStringLiteral("Clean Directories"), m_directoriesPage);
+    m_deadLinksPage = new TDeadLinksPage;
+    setPageContent(QStringLiteral("Dead Links"), m_deadLinksPage);
     m_logsPage = new TLogsPage;
     setPageContent(QStringLiteral("Logs"), m_logsPage);
     m_schedulePage = new TSchedulePage;
@@ -261,8 +273,7 @@ void TClarivexMainForm::OpenHelp()
 
 TClarivexMainForm::~TClarivexMainForm()
 {
-    if (KvFindFile)
-        KvFindFile->Stop();
+    if (KvFindFile) KvFindFile->Stop();
 }
 
 void TClarivexMainForm::buildSideBar()
@@ -498,7 +509,7 @@ void TClarivexMainForm::ShowTips()
         if (const auto tip = tipForFile(ScanKind, name)) m_tipsPanel->showTip(*tip);
         return; // dead shortcuts: the panel stays empty
     }
-    m_tipsPanel->showTip(tipForPage(currentPage(), m_deadShortcutsExplanation));
+    m_tipsPanel->showTip(tipForPage(currentPage(), m_deadShortcutsPage->explanation()));
 }
 
 void TClarivexMainForm::UpdateFoundTotals(qint64 files, qint64 bytes)

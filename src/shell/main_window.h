@@ -33,6 +33,10 @@ class TOptionsPage;
 class TPathTreeView;
 class TSchedulePage;
 class TTempFilesPage;
+class TDuplicateFilesPage;
+class TDeadShortcutsPage;
+class TCleanDirectoriesPage;
+class TDeadLinksPage;
 class TKvFindFile;
 class TempFileScan;
 class TipsPanel;
@@ -113,6 +117,9 @@ public:
     void CleanFiles(bool selectedOnly);
     TKvFindFile &finder() { return *KvFindFile; }
     TTempFilesPage *tempFilesPage() const { return m_tempFilesPage; }
+    TDuplicateFilesPage *duplicatesPage() const { return m_duplicatesPage; }
+    TDeadShortcutsPage *deadShortcutsPage() const { return m_deadShortcutsPage; }
+    TCleanDirectoriesPage *directoriesPage() const { return m_directoriesPage; }
     qint64 FoundFileCount = 0;
     qint64 FoundByteTotal = 0;
     // The start timer: fires once, 500 ms after it is armed, to run ScheduledRun.
@@ -199,13 +206,16 @@ private:
     SettingsContext m_context;
     TLogsPage *m_logsPage = nullptr;
     TTempFilesPage *m_tempFilesPage = nullptr;
+    TDuplicateFilesPage *m_duplicatesPage = nullptr;
+    TDeadShortcutsPage *m_deadShortcutsPage = nullptr;
+    TCleanDirectoriesPage *m_directoriesPage = nullptr;
+    TDeadLinksPage *m_deadLinksPage = nullptr;
     std::unique_ptr<TKvFindFile> KvFindFile;
     std::unique_ptr<TempFileScan> m_tempScan;
     QList<FileGroup> m_scanGroups; // the groups as the running scan took them
     TSchedulePage *m_schedulePage = nullptr;
     platform::CopyDataServer *m_messages = nullptr;
     int m_scheduledRuns = 0;
-    QString m_deadShortcutsExplanation; // the memo of the "Dead Shortcuts" page
     TipsPanel *m_tipsPanel = nullptr;
 };
 

@@ -33,8 +33,7 @@ void TClarivexMainForm::wireScans()
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     KvFindFile->Pump = [clock] {
-        if (clock->elapsed() < 15)
-            return;
+        if (clock->elapsed() < 15) return;
         clock->restart();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     };
@@ -51,9 +50,9 @@ void TClarivexMainForm::wireScans()
     };
     // Row colours: the temporary-file scan's groups, grey for duplicates.
     FileListView->Model()->SetRowColour([this](const FoundFileRow &row) -> std::optional<QColor> {
-        if (ScanKind == skDuplicates)
-            return QColor(0x80, 0x80, 0x80);
-        if (ScanKind != skTempFiles || row.group < 0 || row.group >= m_tempFilesPage->GroupColors.size())
+        if (ScanKind == skDuplicates) return QColor(0x80, 0x80, 0x80);
+        if (ScanKind != skTempFiles || row.group < 0 ||
+            row.group >= m_tempFilesPage->GroupColors.size())
             return std::nullopt;
         return ui::colourFromText(m_tempFilesPage->GroupColors[row.group]);
     });
@@ -61,28 +60,24 @@ void TClarivexMainForm::wireScans()
     connect(btnScanNow, &QPushButton::clicked, this, &TClarivexMainForm::btnScanNowClick);
     connect(this, &TClarivexMainForm::stopRequested, this, &TClarivexMainForm::btnStopClick);
     connect(this, &TClarivexMainForm::scanRequested, this, [this](TScanKind kind) {
-        if (kind == skTempFiles)
-            btnScanTempFilesClick();
+        if (kind == skTempFiles) btnScanTempFilesClick();
     });
     connect(this, &TClarivexMainForm::cleanRequested, this, &TClarivexMainForm::CleanFiles);
 }
 
 void TClarivexMainForm::btnScanNowClick()
 {
-    if (currentPage() == QLatin1String("Temporary Files"))
-        btnScanTempFilesClick();
+    if (currentPage() == QLatin1String("Temporary Files")) btnScanTempFilesClick();
 }
 
 void TClarivexMainForm::btnStopClick()
 {
-    if (KvFindFile)
-        KvFindFile->Stop();
+    if (KvFindFile) KvFindFile->Stop();
 }
 
 void TClarivexMainForm::btnScanTempFilesClick()
 {
-    if (scanInProgress())
-        return;
+    if (scanInProgress()) return;
     ExplorerPopup->hide();
     setScanCommandsEnabled(false);
     ScanKind = skTempFiles;
@@ -126,8 +121,7 @@ void TClarivexMainForm::TempScanStart()
     for (const QByteArray &root : roots) {
         ScanDrive drive{root, QString()};
         for (const platform::Volume &volume : volumes) {
-            if (volume.root == root)
-                drive.label = volume.label;
+            if (volume.root == root) drive.label = volume.label;
         }
         drives.append(drive);
     }
@@ -144,8 +138,7 @@ void TClarivexMainForm::finishTempScan()
     PathTreeViewFileTree->Rebuild();
     if (PathTreeViewFileTree->model() && PathTreeViewFileTree->model()->rowCount() > 0)
         PathTreeViewFileTree->setCurrentIndex(PathTreeViewFileTree->model()->index(0, 0));
-    if (m_tempFilesPage->cbTFPlaySound->isChecked())
-        optionsPage()->sbPlaySoundClick();
+    if (m_tempFilesPage->cbTFPlaySound->isChecked()) optionsPage()->sbPlaySoundClick();
     if (m_tempFilesPage->cbTFAutoClean->isChecked()) {
         AutoCleaning = true;
         try {

@@ -4,6 +4,11 @@
 
 #include "shell/main_window.h"
 
+#include "scanners/clean_directories_page.h"
+#include "scanners/dead_links_page.h"
+#include "scanners/dead_shortcuts_page.h"
+#include "scanners/duplicate_files_page.h"
+#include "scanners/temp_files_page.h"
 #include "schedule/schedule_page.h"
 #include "shell/custom_registry.h"
 #include "shell/error_dialog.h"
@@ -68,6 +73,11 @@ void TClarivexMainForm::applySettings(const SettingsCatalogue &settings)
     if (!w.ActiveItemCaption.isEmpty() && w.ActiveItemCaption != QLatin1String("About"))
         sideBar()->clickItem(w.ActiveItemCaption);
     applyOptions(*m_optionsPage, settings.options);
+    m_tempFilesPage->loadSettings(settings.tempFiles);
+    m_duplicatesPage->loadSettings(settings.duplicates);
+    m_deadShortcutsPage->loadSettings(settings.deadShortcuts);
+    m_directoriesPage->loadSettings(settings.directories);
+    m_deadLinksPage->fillFolder();
     m_schedulePage->loadSettings(settings.schedule);
     m_logsPage->loadSettings(settings.options);
 }
@@ -91,6 +101,10 @@ SettingsCatalogue TClarivexMainForm::currentSettings() const
     w.ActiveItemCaption = currentPage();
     readOptions(*m_optionsPage, settings.options);
     m_logsPage->saveSettings(settings.options);
+    m_tempFilesPage->saveSettings(settings.tempFiles);
+    m_duplicatesPage->saveSettings(settings.duplicates);
+    m_deadShortcutsPage->saveSettings(settings.deadShortcuts);
+    m_directoriesPage->saveSettings(settings.directories);
     m_schedulePage->saveSettings(settings.schedule);
     return settings;
 }

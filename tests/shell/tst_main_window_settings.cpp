@@ -43,6 +43,8 @@ private slots:
     void aboutIsNotReopenedAtStart();
     void copyDataMessages();
     void damagedStoreIsToldOnce();
+    void everyPageRoundTrips();
+    void removedGroupIsGoneAfterSaving();
 };
 
 void TestMainWindowSettings::firstStartWithAnEmptyStore()
@@ -59,6 +61,12 @@ void TestMainWindowSettings::firstStartWithAnEmptyStore()
     QCOMPARE(page->txtZipFileName->text(), defaultBackupFolder());
     QVERIFY(page->cbConfirmDelete->isChecked());
     QCOMPARE(window.currentPage(), QStringLiteral("Options"));
+    const SettingsCatalogue s = window.currentSettings();
+    QCOMPARE(s.tempFiles.FilesGroup, factoryFileGroups());
+    QCOMPARE(s.tempFiles.FilesToSkip, factoryFoldersToSkip());
+    QCOMPARE(s.duplicates.FilesToSkip, factoryFoldersToSkip());
+    QCOMPARE(s.duplicates.FilesToScan, (QList<CheckEntry>{{"*.*", false}}));
+    QVERIFY(!s.tempFiles.SelectedDrives.contains(char(0xFF))); // no drive checked
     const QSize screen = QGuiApplication::primaryScreen()->size();
     QCOMPARE(window.geometry().left(), std::max(0, (screen.width() - 600) / 2));
     // The log received its first event.
@@ -205,6 +213,73 @@ void TestMainWindowSettings::damagedStoreIsToldOnce()
     TClarivexMainForm second;
     second.createWindowSteps({});
     QCOMPARE(notices->requests().size(), 1);
+}
+
+void TestMainWindowSettings::everyPageRoundTrips()
+{
+    ScopedNotices notices;
+    SettingsCatalogue changed;
+    {
+        TClarivexMainForm window;
+        window.createWindowSteps({});
+        SettingsCatalogue s = window.currentSettings();
+        // A changed value on every page, through the catalogue and back into the controls.
+        s.tempFiles.PlaySound = false;
+        s.tempFiles.AutoClean = true;
+        s.tempFiles.FilesGroup[1].checked = false;
+        s.tempFiles.FilesGroup.append({"Mine", "*.t;", "$00123456", true});
+        s.tempFiles.FilesToSkip = {{"cache", true}, {"windows", false}};
+        s.tempFiles.Hidden = false;
+        s.tempFiles.Size = true;
+        s.tempFiles.Max = true;
+        s.tempFiles.ScanForText = true;
+        s.tempFiles.TextToScanFor = "needle";
+        s.duplicates.SkipEmptyFiles = false;
+        s.duplicates.FilesToScan = {{"*.dll", true}};
+        s.deadShortcuts.DeadShortcutsRecent = false;
+        s.directories.TemporaryDir = true;
+        s.directories.Directories = {{"/var/cache/thing", true}};
+        s.schedule.ScanAtStartUp = true;
+        s.schedule.CleanOnClose = true;
+        s.options.LogEvents = false;
+        window.applySettings(s);
+        changed = window.currentSettings();
+        QCOMPARE(changed.tempFiles.FilesGroup, s.tempFiles.FilesGroup);
+        QCOMPARE(changed.tempFiles.TextToScanFor, QStringLiteral("needle"));
+        QVERIFY(window.SaveAllSettings());
+    }
+    TClarivexMainForm again;
+    again.createWindowSteps({});
+    const SettingsCatalogue loaded = again.currentSettings();
+    QCOMPARE(loaded.tempFiles, changed.tempFiles);
+    QCOMPARE(loaded.duplicates, changed.duplicates);
+    QCOMPARE(loaded.deadShortcuts, changed.deadShortcuts);
+    QCOMPARE(loaded.directories, changed.directories);
+    QCOMPARE(loaded.schedule, changed.schedule);
+    QCOMPARE(loaded.options, changed.options);
+    QCOMPARE(notices->requests().size(), 0);
+}
+
+void TestMainWindowSettings::removedGroupIsGoneAfterSaving()
+{
+    ScopedNotices notices;
+    {
+        TClarivexMainForm window;
+        window.createWindowSteps({});
+        QVERIFY(window.SaveAllSettings());
+        SettingsCatalogue s = window.currentSettings();
+        s.tempFiles.FilesGroup.removeAt(2); // "Lost Cluster Files"
+        window.applySettings(s);
+        QVERIFY(window.SaveAllSettings());
+    }
+    TRegIniFile ini(kRoot);
+    QCOMPARE(ini.ReadText("Settings\\Temporary Files\\Files Group", "Lost Cluster Files", "gone"),
+             QStringLiteral("gone"));
+    QCOMPARE(
+        ini.ReadText("Settings\\Temporary Files\\Files Group\\Color", "Lost Cluster Files", "gone"),
+        QStringLiteral("gone"));
+    QCOMPARE(ini.ReadText("Settings\\Temporary Files\\Files Group", "Backup Files", ""),
+             QStringLiteral("1*.BAK;*.OLD;"));
 }
 
 CLARIVEX_TEST_MAIN(TestMainWindowSettings)
