@@ -1,0 +1,190 @@
+// clarivex-cli scan temp: the temporary-file scan with the stored settings,
+// without a window. It lists what the window would list, in the same order.
+
+#include "cli/cli_command.h"
+#include "cli/text_encoding.h"
+#include "platform/volumes.h"
+#include "scanners/temp_file_scan.h"
+#include "search/found_file_model.h"
+#include "search/kv_find_file.h"
+#include "shell/custom_registry.h"
+#include "shell/formats.h"
+#include "shell/registry_database.h"
+#include "shell/settings_catalogue.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace clarivex::cli {
+
+namespace {
+
+int runScan(const QList<QByteArray> &args);
+
+const CliCommand kScan{"scan", "clarivex-cli scan temp [--drive ROOT]... [--json]", runScan};
+const CliCommandRegistrar kRegistrar(kScan);
+
+struct ScanArguments
+{
+    QList<QByteArray> drives;
+    bool json = false;
+};
+
+std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
+{
+    if (args.isEmpty() || args.first() != "temp") {
+        problem = args.isEmpty() ? "which scan? (temp)" : "unknown scan '" + args.first() + "'";
+        return std::nullopt;
+    }
+    ScanArguments parsed;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            parsed.json = true;
+        } else if (args[i] == "--drive" && i + 1 < args.size() && !args[i + 1].isEmpty()) {
+            parsed.drives << args[++i];
+        } else {
+            problem = args[i] == "--drive" ? "--drive needs a folder"
+                                           : "unknown argument '" + args[i] + "'";
+            return std::nullopt;
+        }
+    }
+    return parsed;
+}
+
+// The drives to scan: the ones given, or the checked rows of the drive list.
+QList<ScanDrive> chooseDrives(const ScanArguments &args, const TempFileSettings &settings)
+{
+    const QList<platform::Volume> volumes = platform::Volumes::list();
+    const auto labelOf = [&](const QByteArray &root) {
+        for (const platform::Volume &volume : volumes) {
+            if (volume.root == root) return volume.label;
+        }
+        return QString();
+    };
+    QList<ScanDrive> drives;
+    if (!args.drives.isEmpty()) {
+        for (const QByteArray &root : args.drives)
+            drives.append({root, labelOf(root)});
+        return drives;
+    }
+    const QList<bool> checks = driveChecks(settings.SelectedDrives, volumes.size());
+    for (qsizetype i = 0; i < volumes.size(); ++i) {
+        if (checks[i]) drives.append({volumes[i].root, volumes[i].label});
+    }
+    return drives;
+}
+
+class RowPrinter
+{
+public:
+    RowPrinter(const FoundFileModel &model, const QList<FileGroup> &groups, bool json)
+        : m_model(model), m_groups(groups), m_json(json)
+    {
+    }
+
+    void print(int row)
+    {
+        const QByteArray folder = m_model.FolderOf(row);
+        const QByteArray name = m_model.NameOf(row).toByteArray();
+        const FoundFileRow &facts = m_model.Row(row);
+        const QString group = facts.group >= 0 && facts.group < m_groups.size()
+                                  ? m_groups[facts.group].name
+                                  : QString();
+        // The texts the window's list shows for the row.
+        const QString modified = m_model.CellText(row, colModified);
+        const QString attributes = m_model.CellText(row, colAttributes);
+        if (m_json) {
+            QJsonObject object{{"name", decodeWithReplacement(name)},
+                               {"folder", decodeWithReplacement(folder)},
+                               {"size", double(facts.size)},
+                               {"modified", modified},
+                               {"attributes", attributes},
+                               {"group", group}};
+            const QByteArray path = folder + name;
+            if (!isValidUtf8(path))
+                object.insert("path_base64", QString::fromLatin1(path.toBase64()));
+            m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+        } else {
+            m_out += name + '\t' + folder + '\t' + QByteArray::number(facts.size) + '\t' +
+                     modified.toUtf8() + '\t' + attributes.toUtf8() + '\t' + group.toUtf8() + '\n';
+        }
+        if (m_out.size() > 256 * 1024) flush();
+    }
+
+    void totals(qint64 files, qint64 bytes)
+    {
+        if (m_json) {
+            const QJsonObject object{{"files", double(files)}, {"bytes", double(bytes)}};
+            m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+        } else {
+            m_out += "Files: " + formatGrouped(files).toUtf8() +
+                     "\tBytes: " + formatGrouped(bytes).toUtf8() + '\n';
+        }
+        flush();
+    }
+
+    void flush()
+    {
+        writeOut(m_out);
+        m_out.clear();
+    }
+
+private:
+    const FoundFileModel &m_model;
+    const QList<FileGroup> &m_groups;
+    bool m_json;
+    QByteArray m_out;
+};
+
+int scanTemp(const ScanArguments &args)
+{
+    SettingsCatalogue settings;
+    SettingsContext context = SettingsContext::current();
+    // "ClarivexPath" names the main program, which lies beside this one.
+    context.executablePath = QCoreApplication::applicationDirPath() + QStringLiteral("/clarivex");
+    try {
+        LoadAllSettings(settings, context);
+    } catch (const std::exception &error) {
+        return failure(QString::fromUtf8(error.what()));
+    }
+    const QString notice = RegistryDatabase::instance().takeResetNotice();
+    if (!notice.isEmpty())
+        std::fprintf(stderr, "clarivex-cli: %s\n", notice.toLocal8Bit().constData());
+
+    const QList<ScanDrive> drives = chooseDrives(args, settings.tempFiles);
+    if (drives.isEmpty())
+        return failure(
+            QStringLiteral("No Drives selected. Please select at least one drive to be scanned."));
+    const TempScanOptions options = TempScanOptions::fromSettings(settings.tempFiles);
+    TKvFindFile finder;
+    TempFileScan scan;
+    if (!scan.configure(finder, options))
+        return failure(QStringLiteral("Please select at least a Group to be scanned"));
+
+    FoundFileModel model;
+    scan.addFile = [&](const QByteArray &folder, const TFindData &data, qint64 &size) {
+        const int group = colourGroupOf(QFile::decodeName(data.name), options.groups);
+        return model.AddFile(folder, data, &size, group);
+    };
+    scan.run(finder, drives);
+
+    RowPrinter printer(model, options.groups, args.json);
+    for (int row = 0; row < model.RowCount(); ++row)
+        printer.print(row);
+    printer.totals(scan.FoundFileCount, scan.FoundByteTotal);
+    return ExitOk;
+}
+
+int runScan(const QList<QByteArray> &args)
+{
+    QByteArray problem;
+    const auto parsed = parse(args, problem);
+    if (!parsed) return usageError(kScan, problem);
+    return scanTemp(*parsed);
+}
+
+} // namespace
+
+} // namespace clarivex::cli
