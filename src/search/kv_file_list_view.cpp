@@ -24,9 +24,12 @@ TKvFileListView::TKvFileListView(QWidget *parent)
     head->setSectionsClickable(true);
     head->setStretchLastSection(false);
     head->setSortIndicatorShown(false);
+    // The built-in widths, widened where this font needs more for the caption.
     QList<int> widths;
-    for (int c = 0; c < kFoundFileColumnCount; ++c)
-        widths.append(FoundFileModel::DefaultColumnWidth(c));
+    for (int c = 0; c < kFoundFileColumnCount; ++c) {
+        const int width = FoundFileModel::DefaultColumnWidth(c);
+        widths.append(width < 0 ? width : std::max(width, head->sectionSizeHint(c)));
+    }
     SetColumnWidths(widths);
     connect(head, &QHeaderView::sectionClicked, m_model, &FoundFileModel::ColumnClick);
 }

@@ -191,6 +191,13 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     wireOptionsPage();
     wireScans();
     connect(this, &TClarivexMainForm::helpRequested, this, &TClarivexMainForm::OpenHelp);
+    connect(this, &TClarivexMainForm::aboutRequested, this, [this] {
+        ui::notices().information(
+            this, QStringLiteral("About Clarivex 2000"),
+            QStringLiteral("Clarivex 2000 3.5\n\nFinds and removes the files that "
+                           "waste disk space: temporary files, duplicates, "
+                           "dead shortcuts and the contents of junk folders."));
+    });
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setSingleShot(true);
@@ -611,6 +618,8 @@ void TClarivexMainForm::setFoundTotalsText(const QString &files, const QString &
 void TClarivexMainForm::closeEvent(QCloseEvent *event)
 {
     btnStopClick(); // a running search ends; closing is always allowed
+    if (m_schedulePage->cbCleanOnClose->isChecked())
+        CleanFiles(false); // as "Clean All" does, with its confirmations
     startSchedulerOnClose();
     SaveAllSettings();
     event->accept();

@@ -3,6 +3,7 @@
 // main() for a QtTest program: the environment is isolated before the
 // application object exists, then the test object runs.
 
+#include "support/scripted_notices.h"
 #include "support/test_environment.h"
 
 #include <QApplication>
@@ -14,6 +15,9 @@
     {                                                                                              \
         clarivex::test::TestEnvironment testEnvironment;                                           \
         AppType app(argc, argv);                                                                   \
+        /* A message box that nobody answers would hang the run: each one is */                   \
+        /* recorded and answered No or Cancel unless the test installs its own. */                \
+        clarivex::test::ScopedNotices defaultNotices;                                              \
         TestObject tc;                                                                             \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&tc, argc, argv);                                                      \

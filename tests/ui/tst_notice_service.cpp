@@ -151,6 +151,7 @@ void TestNoticeService::scriptedServiceRecordsAndAnswers()
 
 void TestNoticeService::scriptedServiceIsRemovedWithItsScope()
 {
+    ui::NoticeService *before = &ui::notices(); // the test program's own default
     {
         ScopedNotices outer;
         {
@@ -161,7 +162,11 @@ void TestNoticeService::scriptedServiceIsRemovedWithItsScope()
         ui::notices().information(nullptr, "C", "outer");
         QCOMPARE(outer->requests().size(), 1);
     }
+    QCOMPARE(&ui::notices(), before);
+    // With nothing installed, the real dialogs serve.
+    auto previous = ui::installNoticeService(nullptr);
     QVERIFY(dynamic_cast<ui::QtNoticeService *>(&ui::notices()));
+    ui::installNoticeService(std::move(previous));
 }
 
 CLARIVEX_TEST_MAIN(TestNoticeService)
