@@ -61,22 +61,6 @@ QWidget *listTab(const char *caption, QListWidget *list, QWidget *editor,
     return tab;
 }
 
-void setChecks(TDiskListView *drives, const QByteArray &marks)
-{
-    if (marks.isEmpty()) return; // the list keeps the marks it was filled with
-    const QList<bool> checks = driveChecks(marks, drives->topLevelItemCount());
-    for (int row = 0; row < checks.size(); ++row)
-        drives->SetChecked(row, checks[row]);
-}
-
-QByteArray marksOf(const TDiskListView *drives)
-{
-    QList<bool> checks;
-    for (int row = 0; row < drives->topLevelItemCount(); ++row)
-        checks.append(drives->IsChosen(row));
-    return driveMarks(checks);
-}
-
 } // namespace
 
 QString skipEntryOfFolder(const QString &folder, const QString &volumeRoot)
@@ -182,7 +166,7 @@ void TDuplicateFilesPage::loadSettings(const DuplicateFileSettings &s)
     chkCheckFileName->setChecked(s.CheckFileName);
     chkCheckFileSize->setChecked(s.CheckFileSize);
     cbDFPlaySound->setChecked(s.PlaySound);
-    setChecks(DiskListViewDF, s.SelectedDrives);
+    DiskListViewDF->ApplyDriveMarks(s.SelectedDrives);
     setCheckEntries(clbDupeFilesToScanFor, s.FilesToScan);
     setCheckEntries(clbDupeFoldersToSkip, s.FilesToSkip);
     filters->loadSettings(s);
@@ -197,7 +181,7 @@ void TDuplicateFilesPage::saveSettings(DuplicateFileSettings &s) const
     s.CheckFileName = chkCheckFileName->isChecked();
     s.CheckFileSize = chkCheckFileSize->isChecked();
     s.PlaySound = cbDFPlaySound->isChecked();
-    s.SelectedDrives = marksOf(DiskListViewDF);
+    s.SelectedDrives = DiskListViewDF->DriveMarks();
     s.FilesToScan = checkEntries(clbDupeFilesToScanFor);
     s.FilesToSkip = checkEntries(clbDupeFoldersToSkip);
     filters->saveSettings(s);

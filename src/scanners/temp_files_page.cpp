@@ -146,8 +146,7 @@ void TTempFilesPage::loadSettings(const TempFileSettings &settings)
 {
     cbTFPlaySound->setChecked(settings.PlaySound);
     cbTFAutoClean->setChecked(settings.AutoClean);
-    if (!settings.SelectedDrives.isEmpty())
-        DiskListViewTF->ApplyDriveMarks(QString::fromLatin1(settings.SelectedDrives));
+    DiskListViewTF->ApplyDriveMarks(settings.SelectedDrives);
     clbTempFilesToScanFor->clear();
     GroupMasks.clear();
     GroupColors.clear();
@@ -176,7 +175,7 @@ void TTempFilesPage::saveSettings(TempFileSettings &settings) const
 {
     settings.PlaySound = cbTFPlaySound->isChecked();
     settings.AutoClean = cbTFAutoClean->isChecked();
-    settings.SelectedDrives = DiskListViewTF->DriveMarks().toLatin1();
+    settings.SelectedDrives = DiskListViewTF->DriveMarks();
     settings.FilesGroup = groups();
     settings.FilesToSkip = checkEntries(clbTempFoldersToSkip);
     filters->saveSettings(settings);

@@ -1,5 +1,7 @@
 #include "search/disk_list_view.h"
 
+#include "search/drive_marks.h"
+
 #include "search/file_type_cache.h"
 #include "search/path_text.h"
 
@@ -98,20 +100,20 @@ QList<QByteArray> TDiskListView::GetSelectedDrives() const
     return roots;
 }
 
-QString TDiskListView::DriveMarks() const
+QByteArray TDiskListView::DriveMarks() const
 {
     QList<bool> checked;
     for (int i = 0; i < topLevelItemCount(); ++i)
-        checked.append(topLevelItem(i)->checkState(0) == Qt::Checked);
-    return DriveMarksFor(checked);
+        checked.append(IsChosen(i));
+    return driveMarks(checked);
 }
 
-void TDiskListView::ApplyDriveMarks(const QString &marks)
+void TDiskListView::ApplyDriveMarks(const QByteArray &marks)
 {
-    const auto checks = ChecksFromDriveMarks(marks, topLevelItemCount());
-    if (!checks) return;
-    for (int i = 0; i < checks->size(); ++i)
-        SetChecked(i, checks->at(i));
+    if (marks.isEmpty()) return; // the list keeps the marks it was filled with
+    const QList<bool> checks = driveChecks(marks, topLevelItemCount());
+    for (int i = 0; i < checks.size(); ++i)
+        SetChecked(i, checks.at(i));
 }
 
 QString DriveRootOfCaption(const QString &caption)
@@ -131,24 +133,6 @@ QString SelectedDrivesSummary(const QList<QByteArray> &roots)
     for (const QByteArray &root : roots)
         text += displayText(root) + QLatin1Char(' ');
     return text;
-}
-
-QString DriveMarksFor(const QList<bool> &checked)
-{
-    QString marks;
-    marks.reserve(checked.size());
-    for (bool on : checked)
-        marks += on ? kChecked : kUnchecked;
-    return marks;
-}
-
-std::optional<QList<bool>> ChecksFromDriveMarks(const QString &marks, int rows)
-{
-    if (marks.isEmpty()) return std::nullopt;
-    QList<bool> checks;
-    for (int i = 0; i < rows; ++i)
-        checks.append(i < marks.size() && marks[i] == kChecked);
-    return checks;
 }
 
 } // namespace clarivex

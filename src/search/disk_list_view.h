@@ -33,10 +33,10 @@ public:
     [[nodiscard]] bool IsChosen(int row) const;
     void SetChecked(int row, bool checked);
 
-    // One character per row: 0xFF checked, 0xFE not (Latin-1 code points).
-    [[nodiscard]] QString DriveMarks() const;
-    // Row i is checked exactly when character i is 0xFF; an empty text changes nothing.
-    void ApplyDriveMarks(const QString &marks);
+    // The drive marks of the rows (drive_marks.h): 0xFF chosen, 0xFE not.
+    [[nodiscard]] QByteArray DriveMarks() const;
+    // Row i is checked exactly when byte i is 0xFF; empty marks change nothing.
+    void ApplyDriveMarks(const QByteArray &marks);
 
 signals:
     // Every change of a row, check-box toggles and selection included.
@@ -53,9 +53,5 @@ private:
 // "Selected drive: " or "Selected drives: ", a carriage return, then each root
 // followed by a blank; "No Drives Selected" for none.
 [[nodiscard]] QString SelectedDrivesSummary(const QList<QByteArray> &roots);
-
-[[nodiscard]] QString DriveMarksFor(const QList<bool> &checked);
-// The check state of `rows` rows from a stored mark text (nothing for an empty text).
-[[nodiscard]] std::optional<QList<bool>> ChecksFromDriveMarks(const QString &marks, int rows);
 
 } // namespace clarivex

@@ -154,26 +154,18 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     outer->addWidget(splitter);
     setCentralWidget(central);
 
-    m_optionsPage = new TOptionsPage;
-    setPageContent(QStringLiteral("Options"), m_optionsPage);
-    m_tempFilesPage = new TTempFilesPage;
-    setPageContent(QStringLiteral("Temporary Files"), m_tempFilesPage);
-    m_duplicatesPage = new TDuplicateFilesPage;
-    setPageContent(QStringLiteral("Duplicate Files"), m_duplicatesPage);
-    m_deadShortcutsPage = new TDeadShortcutsPage;
-    setPageContent(QStringLiteral("Dead Shortcuts"), m_deadShortcutsPage);
-    m_directoriesPage = new TCleanDirectoriesPage;
-    setPageContent(QStringLiteral("Clean Directories"), m_directoriesPage);
-    m_deadLinksPage = new TDeadLinksPage;
-    setPageContent(QStringLiteral("Dead Links"), m_deadLinksPage);
-    m_logsPage = new TLogsPage;
-    setPageContent(QStringLiteral("Logs"), m_logsPage);
-    m_schedulePage = new TSchedulePage;
+    m_optionsPage = addPage<TOptionsPage>(QStringLiteral("Options"));
+    m_tempFilesPage = addPage<TTempFilesPage>(QStringLiteral("Temporary Files"));
+    m_duplicatesPage = addPage<TDuplicateFilesPage>(QStringLiteral("Duplicate Files"));
+    m_deadShortcutsPage = addPage<TDeadShortcutsPage>(QStringLiteral("Dead Shortcuts"));
+    m_directoriesPage = addPage<TCleanDirectoriesPage>(QStringLiteral("Clean Directories"));
+    m_deadLinksPage = addPage<TDeadLinksPage>(QStringLiteral("Dead Links"));
+    m_logsPage = addPage<TLogsPage>(QStringLiteral("Logs"));
+    m_schedulePage = addPage<TSchedulePage>(QStringLiteral("Schedule Options"));
     m_schedulePage->showError = [this](const QString &message) {
         ui::notices().information(this, QStringLiteral("Clarivex 2000"), message,
                                   ui::NoticeIcon::Error);
     };
-    setPageContent(QStringLiteral("Schedule Options"), m_schedulePage);
     FileListView = new TKvFileListView;
     FileListView->setObjectName(QStringLiteral("FileListView"));
     ExtPageControl->addTab(FileListView, QStringLiteral("File List"));

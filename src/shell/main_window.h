@@ -146,6 +146,12 @@ public:
     TipsPanel *tipsPanel() const { return m_tipsPanel; }
     // Puts a page's contents into its place in the stack.
     void setPageContent(const QString &name, QWidget *content);
+    template <typename Page> Page *addPage(const QString &name)
+    {
+        auto *page = new Page;
+        setPageContent(name, page);
+        return page;
+    }
     QTabWidget *resultTabs() const { return ExtPageControl; }
     QMenu *trayMenu() const;
     bool hasTrayIcon() const { return PGTrayIcon95 != nullptr; }

@@ -27,6 +27,7 @@
 // SaveAllSettings throws at the value it cannot write; later values keep what
 // the store held before.
 
+#include "search/drive_marks.h" // driveChecks(), driveMarks()
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -201,12 +202,6 @@ struct SettingsContext
 [[nodiscard]] QList<FileGroup> factoryFileGroups();
 // "windows" and "utils", unchecked.
 [[nodiscard]] QList<CheckEntry> factoryFoldersToSkip();
-
-// Drive marks ("SelectedDrives"): one byte per row of a drive list, 0xFF
-// checked, 0xFE unchecked, matched by position. Rows beyond the marks are
-// unchecked.
-[[nodiscard]] QList<bool> driveChecks(const QByteArray &marks, qsizetype rowCount);
-[[nodiscard]] QByteArray driveMarks(const QList<bool> &checked);
 
 // Reads every setting in the fixed order; see the failure rules above.
 void LoadAllSettings(SettingsCatalogue &settings, const SettingsContext &context);

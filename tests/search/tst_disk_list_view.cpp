@@ -1,4 +1,5 @@
 #include "search/disk_list_view.h"
+#include "search/drive_marks.h"
 #include "support/test_main.h"
 
 #include <QSignalSpy>
@@ -121,8 +122,8 @@ void TestDiskListView::driveMarks()
     list.SelectLocalDrives = false;
     list.FillDrives();
     list.SetChecked(1, true);
-    const QString marks = list.DriveMarks();
-    QCOMPARE(marks, QStringLiteral("\u00fe\u00ff\u00fe\u00fe"));
+    const QByteArray marks = list.DriveMarks();
+    QCOMPARE(marks, QByteArray("\xfe\xff\xfe\xfe"));
 
     TDiskListView other;
     other.SetCheckBoxes(true);
@@ -130,11 +131,11 @@ void TestDiskListView::driveMarks()
     other.SetChecked(3, true);
     other.ApplyDriveMarks({}); // empty: nothing changes
     QCOMPARE(other.GetSelectedDrives(), QList<QByteArray>{"/tmp"});
-    other.ApplyDriveMarks(QStringLiteral("\u00ff\u00fe")); // shorter: the rest unchecked
+    other.ApplyDriveMarks(QByteArray("\xff\xfe")); // shorter: the rest unchecked
     QCOMPARE(other.GetSelectedDrives(), QList<QByteArray>{"/"});
     other.ApplyDriveMarks(marks);
     QCOMPARE(other.GetSelectedDrives(), QList<QByteArray>{"/media/cd"});
-    QCOMPARE(ChecksFromDriveMarks(QStringLiteral("x\u00ff"), 3), (QList<bool>{false, true, false}));
+    QCOMPARE(driveChecks("x\xff", 3), (QList<bool>{false, true, false}));
 }
 
 void TestDiskListView::rootOfCaption_data()

@@ -1,0 +1,15 @@
+#pragma once
+
+// Drive marks ("SelectedDrives"): one byte per row of a drive list, 0xFF for
+// a checked drive and 0xFE for an unchecked one, matched by position. Rows
+// beyond the marks are unchecked.
+
+#include <QByteArray>
+#include <QList>
+
+namespace clarivex {
+
+[[nodiscard]] QList<bool> driveChecks(const QByteArray &marks, qsizetype rowCount);
+[[nodiscard]] QByteArray driveMarks(const QList<bool> &checked);
+
+} // namespace clarivex
