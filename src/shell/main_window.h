@@ -12,6 +12,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 class QFrame;
@@ -176,6 +177,8 @@ signals:
     void aboutRequested();
     void helpRequested();
     void updateCheckRequested();
+    // The walk of a scan is over (finished or stopped); the tree comes next.
+    void walkFinished();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -219,6 +222,10 @@ private:
     std::unique_ptr<TKvFindFile> KvFindFile;
     std::unique_ptr<TempFileScan> m_tempScan;
     QList<FileGroup> m_scanGroups; // the groups as the running scan took them
+    // What a scan reports for every file is shown when the window next paints.
+    std::optional<QString> m_pendingFolderText;
+    bool m_totalsPending = false;
+    void showPendingProgress();
     TSchedulePage *m_schedulePage = nullptr;
     platform::CopyDataServer *m_messages = nullptr;
     int m_scheduledRuns = 0;

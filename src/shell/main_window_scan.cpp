@@ -42,11 +42,18 @@ void TClarivexMainForm::wireScans()
         const int group = colourGroupOf(QFile::decodeName(data.name), m_scanGroups);
         return FileListView->AddFile(folder, data, &size, group);
     };
-    m_tempScan->status = [this](int panel, const QString &text) { setStatusText(panel, text); };
+    // The folder or file being searched changes thousands of times a second:
+    // only its latest text is shown, when the window next gets to paint.
+    m_tempScan->status = [this](int panel, const QString &text) {
+        if (panel == 1)
+            m_pendingFolderText = text;
+        else
+            setStatusText(panel, text);
+    };
     m_tempScan->totalsChanged = [this] {
         FoundFileCount = m_tempScan->FoundFileCount;
         FoundByteTotal = m_tempScan->FoundByteTotal;
-        UpdateFoundTotals(FoundFileCount, FoundByteTotal);
+        m_totalsPending = true;
     };
     // Row colours: the temporary-file scan's groups, grey for duplicates.
     FileListView->Model()->SetRowColour([this](const FoundFileRow &row) -> std::optional<QColor> {
@@ -129,8 +136,22 @@ void TClarivexMainForm::TempScanStart()
     finishTempScan();
 }
 
+void TClarivexMainForm::showPendingProgress()
+{
+    if (m_pendingFolderText) {
+        setStatusText(1, *m_pendingFolderText);
+        m_pendingFolderText.reset();
+    }
+    if (m_totalsPending) {
+        UpdateFoundTotals(FoundFileCount, FoundByteTotal);
+        m_totalsPending = false;
+    }
+}
+
 void TClarivexMainForm::finishTempScan()
 {
+    showPendingProgress();
+    emit walkFinished();
     setStatusText(0, QStringLiteral("Adding File Tree items. Please wait..."));
     setStatusText(1, QString());
     FileListView->Model()->FlushPending();

@@ -1,0 +1,134 @@
+// clarivex-bench-scan-window TREE: the temporary-file scan in the real main
+// window (offscreen), over TREE taken as a drive. It prints how long the walk
+// took, the longest stretch in which the window processed no events (what a
+// user feels as a freeze) and, in a second run, how long Stop took to end the
+// walk.
+
+#include "platform/volumes.h"
+#include "scanners/temp_files_page.h"
+#include "search/disk_list_view.h"
+#include "search/kv_file_list_view.h"
+#include "shell/main_window.h"
+#include "ui/notice_service.h"
+#include "ui/wrap_check_box.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace clarivex;
+
+namespace {
+// The benchmark answers nothing: a message box would stop it.
+class SilentNotices : public ui::NoticeService
+{
+public:
+    void information(QWidget *, const QString &, const QString &text, ui::NoticeIcon) override
+    {
+        std::fprintf(stderr, "notice: %s\n", qPrintable(text));
+    }
+    bool confirm(QWidget *, const QString &, const QString &, ui::NoticeIcon) override
+    {
+        return false;
+    }
+    QString openFileName(QWidget *, const ui::FileDialogRequest &) override { return {}; }
+    QString saveFileName(QWidget *, const ui::FileDialogRequest &) override { return {}; }
+    QString existingFolder(QWidget *, const QString &, const QString &) override { return {}; }
+    std::optional<QString> inputText(QWidget *, const QString &, const QString &,
+                                     const QString &) override
+    {
+        return std::nullopt;
+    }
+    void showDialog(QDialog &, const QString &summary) override
+    {
+        std::fprintf(stderr, "dialog: %s\n", qPrintable(summary));
+    }
+};
+
+struct Run
+{
+    double seconds = 0;
+    qint64 longestGapMs = 0;
+    qint64 rows = 0;
+    double stopSeconds = -1;
+};
+
+// With stopAtRows > 0, Stop is pressed once the list shows that many rows.
+Run scan(TClarivexMainForm &window, qint64 stopAtRows)
+{
+    Run run;
+    QElapsedTimer sinceTick;
+    sinceTick.start();
+    QTimer ticker; // turns of the event loop, as a repaint would see them
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { run.longestGapMs = std::max(run.longestGapMs, sinceTick.restart()); });
+    QElapsedTimer stopClock;
+    FoundFileModel *model = window.FileListView->Model();
+    const auto stopper = QObject::connect(model, &QAbstractItemModel::rowsInserted, [&] {
+        if (stopAtRows > 0 && !stopClock.isValid() && model->rowCount() >= stopAtRows) {
+            stopClock.start();
+            window.btnStop->click();
+        }
+    });
+    double walkEndSeconds = -1;
+    const auto walked = QObject::connect(&window, &TClarivexMainForm::walkFinished, [&] {
+        if (stopClock.isValid()) walkEndSeconds = stopClock.nsecsElapsed() / 1e9;
+    });
+    ticker.start();
+    QElapsedTimer clock;
+    clock.start();
+    sinceTick.restart();
+    window.btnScanTempFilesClick();
+    run.seconds = clock.nsecsElapsed() / 1e9;
+    run.stopSeconds = walkEndSeconds;
+    run.rows = window.FoundFileCount;
+    QObject::disconnect(stopper);
+    QObject::disconnect(walked);
+    return run;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: clarivex-bench-scan-window TREE\n");
+        return 2;
+    }
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/.config"));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(home.path() + "/.local/state"));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ui::installNoticeService(std::make_unique<SilentNotices>());
+
+    platform::Volume tree;
+    tree.root = QByteArray(argv[1]);
+    tree.caption = QString::fromLocal8Bit(argv[1]);
+    platform::Volumes::setFixedList({tree});
+    TClarivexMainForm window;
+    window.createWindowSteps({});
+    window.tempFilesPage()->DiskListViewTF->SetChecked(0, true);
+    window.tempFilesPage()->cbTFPlaySound->setChecked(false);
+    window.show();
+
+    const Run whole = scan(window, 0);
+    std::printf("whole scan: %.3f s, %lld rows, longest time without events: %lld ms\n",
+                whole.seconds, static_cast<long long>(whole.rows),
+                static_cast<long long>(whole.longestGapMs));
+    const Run stopped = scan(window, whole.rows / 2);
+    std::printf("stopped scan: Stop pressed at %lld rows, the walk ended %.1f ms later, "
+                "%lld rows kept\n",
+                static_cast<long long>(whole.rows / 2), stopped.stopSeconds * 1000,
+                static_cast<long long>(stopped.rows));
+    std::printf("scan_s %.3f\nlongest_gap_ms %lld\nstop_ms %.1f\n", whole.seconds,
+                static_cast<long long>(whole.longestGapMs), stopped.stopSeconds * 1000);
+    return 0;
+}
