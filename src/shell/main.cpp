@@ -2,6 +2,7 @@
 
 #include "platform/display.h"
 #include "platform/single_instance.h"
+#include "shell/clarivex_application.h"
 #include "shell/command_line.h"
 #include "shell/main_window.h"
 #include "shell/settings_catalogue.h"
@@ -19,7 +20,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", platform::noDisplayMessage().constData());
         return 1;
     }
-    QApplication app(argc, argv);
+    ClarivexApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(platform::kProgramTitle));
     QApplication::setApplicationDisplayName(QString::fromLatin1(platform::kProgramTitle));
     // A second start brings the running program forward and ends quietly.
@@ -32,6 +33,7 @@ int main(int argc, char **argv)
         splash->showNow(); // visible before the long creation of the window
     }
     TClarivexMainForm window;
+    app.errorHandler = [&window](const QString &message) { window.ShowErrorDialog(message); };
     window.listenForMessages();
     window.createWindowSteps(parameters);
     splash.reset();
