@@ -51,21 +51,7 @@ for group in "${groups[@]}"; do all_masks+="${group#*|}"; done
 groups+=("All six groups, one walk|$all_masks")
 needle="clarivex needle"
 
-# best_time OUTFILE COMMAND...: runs the command (stdout to OUTFILE) once to
-# warm up and RUNS times more; prints the best wall time in seconds.
-best_time() {
-    local out=$1 best="" start end elapsed
-    shift
-    "$@" >"$out"
-    for ((i = 0; i < runs; i++)); do
-        start=$(date +%s.%N)
-        "$@" >"$out"
-        end=$(date +%s.%N)
-        elapsed=$(echo "$end - $start" | bc -l)
-        if [[ -z $best ]] || (($(echo "$elapsed < $best" | bc -l))); then best=$elapsed; fi
-    done
-    printf '%.3f' "$best"
-}
+source "$(dirname "$0")/bench_common.sh"
 
 # The matcher's rules, apart from the program: prints the paths of stdin
 # (one a line) whose last part no mask of the text matches.

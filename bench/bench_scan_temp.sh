@@ -38,19 +38,7 @@ for mask in "${parts[@]}"; do
     expr+=(-iname "$mask")
 done
 
-best_time() { # OUTFILE COMMAND...
-    local out=$1 best="" start end elapsed
-    shift
-    "$@" >"$out"
-    for ((i = 0; i < runs; i++)); do
-        start=$(date +%s.%N)
-        "$@" >"$out"
-        end=$(date +%s.%N)
-        elapsed=$(echo "$end - $start" | bc -l)
-        if [[ -z $best ]] || (($(echo "$elapsed < $best" | bc -l))); then best=$elapsed; fi
-    done
-    printf '%.3f' "$best"
-}
+source "$(dirname "$0")/bench_common.sh"
 
 ours=$(best_time "$work/ours" "$cli" scan temp --drive "$tree")
 theirs=$(best_time "$work/theirs" find "$tree" "(" -type f -o "(" -type l "!" -xtype d ")" ")" \

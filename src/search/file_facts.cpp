@@ -6,12 +6,14 @@
 
 namespace clarivex {
 
-namespace {
-qint64 nanoseconds(const struct statx_timestamp &t)
+quint32 fileAttributes(const struct statx &st, const char *name, uid_t user)
 {
-    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+    quint32 attributes = faArchive;
+    if (!(st.stx_mode & S_IWUSR)) attributes |= faReadOnly;
+    if (name[0] == '.') attributes |= faHidden;
+    if (st.stx_uid != user) attributes |= faSysFile;
+    return attributes;
 }
-} // namespace
 
 std::optional<TFindData> ReadFindData(const QByteArray &path)
 {
@@ -35,11 +37,8 @@ std::optional<TFindData> ReadFindData(const QByteArray &path)
     data.lastAccessTime = nanoseconds(info.stx_atime);
     data.creationTime =
         (info.stx_mask & STATX_BTIME) ? nanoseconds(info.stx_btime) : nanoseconds(info.stx_ctime);
-    data.attributes = faArchive;
+    data.attributes = fileAttributes(info, data.name.constData(), ::geteuid());
     if (type == S_IFDIR) data.attributes |= faDirectory;
-    if (!(info.stx_mode & S_IWUSR)) data.attributes |= faReadOnly;
-    if (data.name.startsWith('.')) data.attributes |= faHidden;
-    if (info.stx_uid != ::geteuid()) data.attributes |= faSysFile;
     return data;
 }
 

@@ -1,5 +1,7 @@
 #include "search/kv_find_file.h"
 
+#include "search/file_facts.h"
+
 #include "shell/formats.h"
 
 #include <QFile>
@@ -54,17 +56,11 @@ struct DevInoHash
     }
 };
 
-constexpr qint64 kNsPerSecond = 1000000000;
 // Where a date cannot be converted, the bound lies before every file time
 // (on Windows it was the file time 0x0000FFFF0000FFFF, in the year 1601).
 constexpr qint64 kBadDateTime = std::numeric_limits<qint64>::min();
 constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_ATIME |
                                 STATX_MTIME | STATX_CTIME | STATX_BLOCKS | STATX_BTIME;
-
-qint64 toNs(const statx_timestamp &t)
-{
-    return qint64(t.tv_sec) * kNsPerSecond + t.tv_nsec;
-}
 
 bool isDotOrDotDot(const char *name)
 {
@@ -77,17 +73,6 @@ unsigned char typeOfMode(quint16 mode)
     if (S_ISREG(mode)) return DT_REG;
     if (S_ISLNK(mode)) return DT_LNK;
     return DT_FIFO; // sockets, FIFOs and device nodes alike: never reported
-}
-
-// read-only: the owner may not write; hidden: a leading "."; system: owned by
-// another user; archive: every file.
-quint32 attributesOf(const struct statx &st, const char *name, uid_t user)
-{
-    quint32 attributes = faArchive;
-    if (!(st.stx_mode & S_IWUSR)) attributes |= faReadOnly;
-    if (name[0] == '.') attributes |= faHidden;
-    if (st.stx_uid != user) attributes |= faSysFile;
-    return attributes;
 }
 
 } // namespace
@@ -269,9 +254,10 @@ bool TKvFindFile::readEntries(Walk &walk, int fd)
                 TFindData &data = walk.data;
                 const struct statx &st = entry.st;
                 data.attributes = entry.attributes;
-                data.lastWriteTime = toNs(st.stx_mtime);
-                data.lastAccessTime = toNs(st.stx_atime);
-                data.creationTime = toNs((st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_ctime);
+                data.lastWriteTime = nanoseconds(st.stx_mtime);
+                data.lastAccessTime = nanoseconds(st.stx_atime);
+                data.creationTime =
+                    nanoseconds((st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_ctime);
                 data.size = qint64(st.stx_size);
                 data.isSymlink = S_ISLNK(st.stx_mode);
                 data.name.resize(entry.nameSize);
@@ -304,10 +290,10 @@ bool TKvFindFile::PassesFilters(Walk &walk, int fd, Entry &entry, bool &Cancel)
     }
     const qint64 size = qint64(st.stx_size);
     if (size < walk.minSize || (!walk.maxOpen && size > walk.maxSize)) return false;
-    const qint64 written = toNs(st.stx_mtime);
+    const qint64 written = nanoseconds(st.stx_mtime);
     if ((!walk.fromOpen && written < walk.from) || (!walk.toOpen && written > walk.to))
         return false;
-    entry.attributes = attributesOf(st, entry.name, walk.uid);
+    entry.attributes = fileAttributes(st, entry.name, walk.uid);
     if (entry.attributes & m_excludedAttributes) return false;
     if (m_search.pattern().isEmpty()) return true;
     if (OnScanFile) {

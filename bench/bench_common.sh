@@ -1,0 +1,17 @@
+# Shared by the benchmark scripts (sourced, not run).
+
+# best_time OUTFILE COMMAND...: runs the command (stdout to OUTFILE) once to
+# warm the cache and $runs times more; prints the best wall time in seconds.
+best_time() {
+    local out=$1 best="" start end elapsed
+    shift
+    "$@" >"$out"
+    for ((i = 0; i < runs; i++)); do
+        start=$(date +%s.%N)
+        "$@" >"$out"
+        end=$(date +%s.%N)
+        elapsed=$(echo "$end - $start" | bc -l)
+        if [[ -z $best ]] || (($(echo "$elapsed < $best" | bc -l))); then best=$elapsed; fi
+    done
+    printf '%.3f' "$best"
+}
