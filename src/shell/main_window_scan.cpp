@@ -32,9 +32,10 @@ void TClarivexMainForm::wireScans()
     // finder's fixed points, at most every 15 ms so that it costs nothing.
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
-    KvFindFile->Pump = [clock] {
+    KvFindFile->Pump = [this, clock] {
         if (clock->elapsed() < 15) return;
         clock->restart();
+        showPendingProgress();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     };
 
