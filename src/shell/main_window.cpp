@@ -182,6 +182,7 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     buildTray();
     wireOptionsPage();
     wireScans();
+    wireUtilityPages();
     connect(this, &TClarivexMainForm::helpRequested, this, &TClarivexMainForm::OpenHelp);
     connect(this, &TClarivexMainForm::aboutRequested, this, [this] {
         ui::notices().information(
@@ -610,6 +611,7 @@ void TClarivexMainForm::setFoundTotalsText(const QString &files, const QString &
 void TClarivexMainForm::closeEvent(QCloseEvent *event)
 {
     btnStopClick(); // a running search ends; closing is always allowed
+    stopUtilityWork();
     if (m_schedulePage->cbCleanOnClose->isChecked())
         CleanFiles(false); // as "Clean All" does, with its confirmations
     startSchedulerOnClose();

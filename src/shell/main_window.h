@@ -38,6 +38,9 @@ class TDuplicateFilesPage;
 class TDeadShortcutsPage;
 class TCleanDirectoriesPage;
 class TDeadLinksPage;
+class TFatLossesPage;
+class TAddRemoveProgramsPage;
+class TSystemToolsPage;
 class TKvFindFile;
 class TempFileScan;
 class TipsPanel;
@@ -121,6 +124,9 @@ public:
     TDuplicateFilesPage *duplicatesPage() const { return m_duplicatesPage; }
     TDeadShortcutsPage *deadShortcutsPage() const { return m_deadShortcutsPage; }
     TCleanDirectoriesPage *directoriesPage() const { return m_directoriesPage; }
+    TFatLossesPage *fatLossesPage() const { return m_fatLossesPage; }
+    TAddRemoveProgramsPage *addRemoveProgramsPage() const { return m_addRemovePage; }
+    TSystemToolsPage *systemToolsPage() const { return m_systemToolsPage; }
     qint64 FoundFileCount = 0;
     qint64 FoundByteTotal = 0;
     // The start timer: fires once, 500 ms after it is armed, to run ScheduledRun.
@@ -194,6 +200,8 @@ private:
     void showFromTray();
     void wireOptionsPage();
     void wireScans();
+    void wireUtilityPages();
+    void stopUtilityWork();
     void finishTempScan();
     void startSchedulerOnClose();
 
@@ -219,6 +227,9 @@ private:
     TDeadShortcutsPage *m_deadShortcutsPage = nullptr;
     TCleanDirectoriesPage *m_directoriesPage = nullptr;
     TDeadLinksPage *m_deadLinksPage = nullptr;
+    TFatLossesPage *m_fatLossesPage = nullptr;
+    TAddRemoveProgramsPage *m_addRemovePage = nullptr;
+    TSystemToolsPage *m_systemToolsPage = nullptr;
     std::unique_ptr<TKvFindFile> KvFindFile;
     std::unique_ptr<TempFileScan> m_tempScan;
     QList<FileGroup> m_scanGroups; // the groups as the running scan took them
