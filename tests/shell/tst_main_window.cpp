@@ -1,8 +1,17 @@
+#include "platform/volumes.h"
+#include "scanners/fat_losses_page.h"
+#include "search/disk_list_view.h"
+#include "shell/custom_registry.h"
 #include "shell/main_window.h"
 #include "support/test_main.h"
 #include "ui/side_bar.h"
+#include "utilities/add_remove_programs_page.h"
+#include "utilities/uninstall_entries.h"
 
+#include <QLabel>
+#include <QListWidget>
 #include <QMenuBar>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QSignalSpy>
 
@@ -39,6 +48,8 @@ private slots:
     void scanningStateTogglesTheScanCommands();
     void menusCarryTheirCaptions();
     void cannotShrinkBelowMinimum();
+    void everyPageHasItsControls();
+    void fatLossesCountBlocksTheScans();
 };
 
 void TestMainWindow::sideBarAndMenuShowTheSamePage_data()
@@ -151,6 +162,59 @@ void TestMainWindow::cannotShrinkBelowMinimum()
     window.resize(300, 200);
     QVERIFY(window.width() >= 600 && window.height() >= 460);
     QCOMPARE(window.windowTitle(), QStringLiteral("Clarivex 2000 3.5"));
+}
+
+void TestMainWindow::everyPageHasItsControls()
+{
+    {
+        TRegistry registry;
+        registry.SetRoot(RegistryHive::LocalMachine);
+        QVERIFY(registry.OpenPath(kUninstallKey + QStringLiteral("tool"), true));
+        registry.WriteText(QStringLiteral("DisplayName"), QStringLiteral("Some Tool"));
+    }
+    TClarivexMainForm window;
+    QStringList pages = TClarivexMainForm::pageNames();
+    pages << QStringLiteral("Dead Links");
+    for (const QString &name : pages) {
+        QWidget *page = window.page(name);
+        QVERIFY2(page, qPrintable(name));
+        QVERIFY2(page->findChildren<QWidget *>().size() > 2, qPrintable(name));
+    }
+    // The uninstall list is read when the window is made.
+    QCOMPARE(window.addRemoveProgramsPage()->lvAdd_RemovePrograms->count(), 1);
+    TRegistry registry;
+    registry.SetRoot(RegistryHive::LocalMachine);
+    (void)registry.DropKey(QStringLiteral("SOFTWARE"));
+}
+
+void TestMainWindow::fatLossesCountBlocksTheScans()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("a")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("abc") == 3);
+    file.close();
+    platform::Volume volume;
+    volume.root = QFile::encodeName(dir.path());
+    volume.caption = QStringLiteral("STICK (%1)").arg(dir.path());
+    volume.fileSystem = QStringLiteral("FAT");
+    platform::Volumes::setFixedList({volume});
+    TClarivexMainForm window;
+    TFatLossesPage *page = window.fatLossesPage();
+    page->DiskListViewFATLosses->setCurrentItem(page->DiskListViewFATLosses->topLevelItem(0));
+    QList<bool> scanWhileCounting;
+    connect(page, &TFatLossesPage::runningChanged, this,
+            [&](bool) { scanWhileCounting << window.scanInProgress(); });
+    page->btnFATLossesClick();
+    QCOMPARE(scanWhileCounting, QList<bool>({true, false}));
+    QCOMPARE(page->nFilesCount->text(), QStringLiteral("1"));
+
+    // And while a scan runs, the count does not start.
+    window.setScanCommandsEnabled(false);
+    page->nFilesCount->clear();
+    page->btnFATLossesClick();
+    QVERIFY(page->nFilesCount->text().isEmpty());
+    window.setScanCommandsEnabled(true);
+    platform::Volumes::clearFixedList();
 }
 
 CLARIVEX_TEST_MAIN(TestMainWindow)
