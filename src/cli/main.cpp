@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 
 using namespace clarivex::cli;
@@ -23,6 +24,10 @@ static void printUsage(FILE *to)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // Past a file-size limit (ulimit -f) a write fails with EFBIG and is
+    // reported like any other failed write, instead of killing the program
+    // in the middle of it.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication::setApplicationName(QStringLiteral("Clarivex 2000"));
     if (argc < 2) {
         printUsage(stderr);

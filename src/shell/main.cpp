@@ -10,12 +10,17 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
 int main(int argc, char **argv)
 {
     using namespace clarivex;
+    // Past a file-size limit (ulimit -f) a write fails with EFBIG and is
+    // reported like any other failed write, instead of killing the program
+    // in the middle of it.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (!platform::displayAvailable()) {
         std::fprintf(stderr, "%s\n", platform::noDisplayMessage().constData());
         return 1;

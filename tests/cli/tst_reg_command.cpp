@@ -3,6 +3,8 @@
 
 #include "shell/registry_database.h"
 
+#include <QProcess>
+
 using namespace clarivex::test;
 
 namespace {
@@ -26,6 +28,7 @@ private slots:
     void exitCodes_data();
     void exitCodes();
     void damagedStoreIsReported();
+    void fileSizeLimitFailsTheWriteOnly();
 };
 
 void TestRegCommand::setThenGetEveryKind()
@@ -162,6 +165,27 @@ void TestRegCommand::damagedStoreIsReported()
     QCOMPARE(result.out, QByteArray("fresh\n"));
     QVERIFY2(result.err.contains("was damaged"), result.err.constData());
     QCOMPARE(reg({"list", "HKCU"}).err, QByteArray()); // said once
+}
+
+void TestRegCommand::fileSizeLimitFailsTheWriteOnly()
+{
+    // Under a file-size limit a write that would pass it must fail as an
+    // error, not kill the program halfway with SIGXFSZ.
+    QCOMPARE(reg({"set", kKey, "Kept", "--text", "before"}).exitCode, 0);
+    QProcess process;
+    process.setProgram(QStringLiteral("/bin/sh"));
+    process.setArguments({QStringLiteral("-c"), QStringLiteral("ulimit -f 64; exec \"$0\" \"$@\""),
+                          QStringLiteral(CLARIVEX_CLI_PATH), QStringLiteral("reg"),
+                          QStringLiteral("set"), kKey, QStringLiteral("Big"),
+                          QStringLiteral("--text"), QString(120000, QLatin1Char('b'))});
+    process.start();
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY(!process.readAllStandardError().isEmpty());
+    QCOMPARE(reg({"get", kKey, "Kept", "--as", "text"}).out, QByteArray("before\n"));
+    QCOMPARE(reg({"get", kKey, "Big", "--as", "text", "--default", "none"}).out,
+             QByteArray("none\n"));
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestRegCommand)
