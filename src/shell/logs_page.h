@@ -53,7 +53,10 @@ public:
 
 private:
     EventLog m_log;
-    int m_sortColumn = -1; // no sort until a header is clicked
+    // Rows stay in the order they were added until a header is clicked. The
+    // sort starts as "Event, ascending", so a first click on "Event" sorts
+    // it descending, as in the found-file list.
+    int m_sortColumn = 1;
     bool m_ascending = true;
 };
 
