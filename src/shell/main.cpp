@@ -27,7 +27,6 @@ int main(int argc, char **argv)
     }
     ClarivexApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(platform::kProgramTitle));
-    QApplication::setApplicationDisplayName(QString::fromLatin1(platform::kProgramTitle));
     // A second start brings the running program forward and ends quietly.
     if (platform::CheckPreviousInstance(true)) return 0;
 
