@@ -17,6 +17,7 @@
 #include "ui/banner_menu.h"
 #include "ui/busy_animation.h"
 #include "ui/side_bar.h"
+#include "utilities/add_remove_programs_page.h"
 
 #include "platform/copy_data.h"
 #include "shell/command_line.h"
@@ -206,9 +207,15 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
 
 void TClarivexMainForm::createWindowSteps(const QStringList &parameters)
 {
-    if (!LoadAllSettings()) return; // the error is shown; the later steps are skipped
-    WriteLogEvent(QStringLiteral("Main Program Started"));
-    if (hasScheduledSwitch(parameters)) Timer->start();
+    // A step that fails shows its error, and the steps after it are skipped.
+    if (!LoadAllSettings()) return;
+    m_addRemovePage->LoadUninstallList();
+    if (!WriteLogEvent(QStringLiteral("Main Program Started"))) return;
+    AutoCleaning = false;
+    // The start timer is armed at most once: by the scheduled switch, or else
+    // by the start-up scan option. Either way the scan is one ScheduledRun.
+    if (hasScheduledSwitch(parameters) || m_schedulePage->cbScanAtStartUp->isChecked())
+        Timer->start();
 }
 
 void TClarivexMainForm::ScheduledRun()
@@ -543,6 +550,12 @@ void TClarivexMainForm::ShowAbout()
 
 void TClarivexMainForm::EnterScanningState()
 {
+    FileListView->setToolTip(
+        ScanKind == skDuplicates
+            ? QStringLiteral("NOTE: Only delete a duplicate file if you have the same file located "
+                             "on the windows system directory or if you are sure it will not be "
+                             "needed  by any application.")
+            : QString());
     for (QWidget *w :
          {static_cast<QWidget *>(btnScan), static_cast<QWidget *>(btnScanNow),
           static_cast<QWidget *>(btnCleanAll), static_cast<QWidget *>(btnCleanSelected)})

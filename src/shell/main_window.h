@@ -94,8 +94,9 @@ public:
 
     // The application-wide error dialog for an error nobody caught.
     void ShowErrorDialog(const QString &message);
-    // WriteLogEvent: one event into the log and onto the "Logs" page.
-    void WriteLogEvent(const QString &text);
+    // WriteLogEvent: one event into the log and onto the "Logs" page. A log
+    // that cannot be written is shown by the error dialog, and false.
+    bool WriteLogEvent(const QString &text);
     EventLog &eventLog();
     TLogsPage *logsPage() const { return m_logsPage; }
     TSchedulePage *schedulePage() const { return m_schedulePage; }

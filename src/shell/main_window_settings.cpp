@@ -165,12 +165,14 @@ void TClarivexMainForm::ShowErrorDialog(const QString &message)
     ui::notices().showDialog(dialog, message);
 }
 
-void TClarivexMainForm::WriteLogEvent(const QString &text)
+bool TClarivexMainForm::WriteLogEvent(const QString &text)
 {
     try {
         m_logsPage->WriteLogEvent(text);
+        return true;
     } catch (const EventLogError &error) {
         ShowErrorDialog(QString::fromUtf8(error.what()));
+        return false;
     }
 }
 

@@ -35,7 +35,6 @@ void TClarivexMainForm::wireUtilityPages()
             [this](bool running) { setScanCommandsEnabled(!running); });
 
     m_addRemovePage->showError = [this](const QString &message) { ShowErrorDialog(message); };
-    m_addRemovePage->LoadUninstallList();
 }
 
 void TClarivexMainForm::stopUtilityWork()

@@ -1,6 +1,7 @@
 #include "platform/volumes.h"
 #include "scanners/fat_losses_page.h"
 #include "search/disk_list_view.h"
+#include "search/kv_file_list_view.h"
 #include "shell/custom_registry.h"
 #include "shell/main_window.h"
 #include "support/test_main.h"
@@ -132,6 +133,20 @@ void TestMainWindow::scanningStateTogglesTheScanCommands()
     QVERIFY(window.scanMenu()->isEnabled());
     QCOMPARE(window.cursor().shape(), Qt::ArrowCursor);
 
+    // The list's hint warns about duplicates, and only for their scan; leaving
+    // the scanning state keeps it.
+    window.ScanKind = skDuplicates;
+    window.EnterScanningState();
+    window.LeaveScanningState();
+    QVERIFY(window.FileListView->toolTip().startsWith(
+        QStringLiteral("NOTE: Only delete a duplicate file")));
+    QVERIFY(window.FileListView->toolTip().endsWith(
+        QStringLiteral("will not be needed  by any application.")));
+    window.ScanKind = skTempFiles;
+    window.EnterScanningState();
+    QVERIFY(window.FileListView->toolTip().isEmpty());
+    window.LeaveScanningState();
+
     QVERIFY(!window.scanInProgress());
     window.setScanCommandsEnabled(false);
     QVERIFY(window.scanInProgress());
@@ -173,6 +188,7 @@ void TestMainWindow::everyPageHasItsControls()
         registry.WriteText(QStringLiteral("DisplayName"), QStringLiteral("Some Tool"));
     }
     TClarivexMainForm window;
+    window.createWindowSteps({});
     QStringList pages = TClarivexMainForm::pageNames();
     pages << QStringLiteral("Dead Links");
     for (const QString &name : pages) {
@@ -180,7 +196,7 @@ void TestMainWindow::everyPageHasItsControls()
         QVERIFY2(page, qPrintable(name));
         QVERIFY2(page->findChildren<QWidget *>().size() > 2, qPrintable(name));
     }
-    // The uninstall list is read when the window is made.
+    // The uninstall list is read as the window is made.
     QCOMPARE(window.addRemoveProgramsPage()->lvAdd_RemovePrograms->count(), 1);
     TRegistry registry;
     registry.SetRoot(RegistryHive::LocalMachine);

@@ -10,6 +10,10 @@
 #include "ui/side_bar.h"
 
 #include <QCheckBox>
+#include <QDir>
+
+#include <csignal>
+#include <sys/resource.h>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
@@ -42,6 +46,9 @@ private slots:
     void placementRoundTrip();
     void aboutIsNotReopenedAtStart();
     void copyDataMessages();
+    void startTimerArmedOnce_data();
+    void startTimerArmedOnce();
+    void logFailureAtStartSkipsTheRest();
     void damagedStoreIsToldOnce();
     void everyPageRoundTrips();
     void removedGroupIsGoneAfterSaving();
@@ -175,6 +182,76 @@ void TestMainWindowSettings::aboutIsNotReopenedAtStart()
     QCOMPARE(about.size(), 0);
     QCOMPARE(window.currentPage(), QStringLiteral("Options"));
     QCOMPARE(window.sideBar()->activeGroup(), 2);
+}
+
+void TestMainWindowSettings::startTimerArmedOnce_data()
+{
+    QTest::addColumn<bool>("scanAtStartUp");
+    QTest::addColumn<QStringList>("parameters");
+    QTest::addColumn<int>("runs");
+    QTest::newRow("neither") << false << QStringList{} << 0;
+    QTest::newRow("start-up option") << true << QStringList{} << 1;
+    QTest::newRow("switch") << false << QStringList{"/TIME_TO_RUN_SCHEDULED_EVENT"} << 1;
+    QTest::newRow("switch twice and the option")
+        << true << QStringList{"/TIME_TO_RUN_SCHEDULED_EVENT", "/TIME_TO_RUN_SCHEDULED_EVENT"}
+        << 1;
+    QTest::newRow("switch in lower case") << false
+                                          << QStringList{"/time_to_run_scheduled_event"} << 0;
+}
+
+void TestMainWindowSettings::startTimerArmedOnce()
+{
+    QFETCH(bool, scanAtStartUp);
+    QFETCH(QStringList, parameters);
+    QFETCH(int, runs);
+    {
+        TRegIniFile ini(kRoot);
+        ini.WriteFlag("Settings\\Schedule", "ScanAtStartUp", scanAtStartUp);
+    }
+    ScopedNotices notices;
+    TClarivexMainForm window;
+    window.createWindowSteps(parameters);
+    QCOMPARE(window.Timer->isActive(), runs > 0);
+    QTest::qWait(800);
+    QCOMPARE(window.scheduledRunCount(), runs);
+    QVERIFY(!window.Timer->isActive());
+}
+
+void TestMainWindowSettings::logFailureAtStartSkipsTheRest()
+{
+    // The log loads, but the first event cannot be written: a file-size limit
+    // below the log's size makes every append fail.
+    const QString logPath = EventLog::defaultFilePath();
+    QDir().mkpath(QFileInfo(logPath).absolutePath());
+    const QByteArray line("01-12-2026 10:00:00;An earlier event of the program\r\n");
+    {
+        QFile log(logPath);
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 20000; ++i)
+            log.write(line);
+    }
+    {
+        TRegIniFile ini(kRoot);
+        ini.WriteFlag("Settings\\Schedule", "ScanAtStartUp", true);
+        ini.WriteFlag("Settings\\Options", "LogEvents", true);
+    }
+    ScopedNotices notices;
+    TClarivexMainForm window;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 512 * 1024; // far above what the settings store writes here
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    window.createWindowSteps({QStringLiteral("/TIME_TO_RUN_SCHEDULED_EVENT")});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    QCOMPARE(notices->requests().size(), 1);
+    QCOMPARE(notices->requests().first().kind, ScriptedNotices::Kind::Dialog);
+    QVERIFY2(notices->requests().first().text.contains(QStringLiteral("Cannot write the event log")),
+             qPrintable(notices->requests().first().text));
+    QVERIFY(!window.Timer->isActive());
+    QCOMPARE(QFileInfo(logPath).size(), 20000 * line.size()); // nothing half-written stays
 }
 
 void TestMainWindowSettings::copyDataMessages()
