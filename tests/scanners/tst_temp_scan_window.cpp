@@ -194,15 +194,19 @@ void TestTempScanWindow::stopKeepsTheRowsFound()
     window.createWindowSteps({});
     window.tempFilesPage()->DiskListViewTF->SetChecked(0, true);
     // The first rows shown (by the pump, mid-walk) press Stop.
+    // The status bar already shows where the walk is by then.
     bool stopped = false;
+    QString folderShown;
     connect(window.FileListView->Model(), &QAbstractItemModel::rowsInserted, &window, [&] {
         if (!stopped) {
             stopped = true;
+            folderShown = window.statusText(1);
             window.btnStop->click();
         }
     });
     window.btnScanTempFilesClick();
     QVERIFY(stopped);
+    QVERIFY2(folderShown.contains(QStringLiteral("/many/")), qPrintable(folderShown));
     const int listed = window.FileListView->Model()->rowCount();
     QVERIFY2(listed > 0 && listed < 6004, qPrintable(QString::number(listed)));
     QCOMPARE(window.FoundFileCount, listed);
