@@ -2,10 +2,9 @@
 
 #include "search/disk_list_view.h"
 #include "shell/formats.h"
+#include "ui/event_pump.h"
 #include "ui/notice_service.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -101,17 +100,12 @@ TFatLossesPage::TFatLossesPage(QWidget *parent) : QWidget(parent)
             &TFatLossesPage::DiskListViewFATLossesChange);
     connect(btnFATLosses, &QPushButton::clicked, this, &TFatLossesPage::btnFATLossesClick);
 
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
     // The folder changes far more often than a person can read: the latest
     // one is shown each time the window gets to process its events.
-    m_walk.pump = [this, clock] {
-        if (clock->elapsed() < 15) return;
-        clock->restart();
+    m_walk.pump = ui::throttledPump([this] {
         if (!m_pendingFolder.isEmpty() && showFolder) showFolder(m_pendingFolder);
         m_pendingFolder.clear();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    };
+    });
     m_walk.folderEntered = [this](const QByteArray &folder) { m_pendingFolder = folder; };
 }
 

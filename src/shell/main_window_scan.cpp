@@ -13,11 +13,10 @@
 #include "shell/formats.h"
 #include "shell/options_page.h"
 #include "ui/colour_names.h"
+#include "ui/event_pump.h"
 #include "ui/notice_service.h"
 #include "ui/wrap_check_box.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFrame>
 #include <QPushButton>
@@ -30,14 +29,7 @@ void TClarivexMainForm::wireScans()
     m_tempScan = std::make_unique<TempFileScan>();
     // The walk keeps the window alive: pending events are processed at the
     // finder's fixed points, at most every 15 ms so that it costs nothing.
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    KvFindFile->Pump = [this, clock] {
-        if (clock->elapsed() < 15) return;
-        clock->restart();
-        showPendingProgress();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    };
+    KvFindFile->Pump = ui::throttledPump([this] { showPendingProgress(); });
 
     m_tempScan->addFile = [this](const QByteArray &folder, const TFindData &data, qint64 &size) {
         const int group = colourGroupOf(QFile::decodeName(data.name), m_scanGroups);
