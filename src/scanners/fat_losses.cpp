@@ -1,25 +1,12 @@
 #include "scanners/fat_losses.h"
 
 #include "platform/volumes.h"
+#include "search/path_text.h"
 
-#include <QFile>
-
-#include <cfenv>
 #include <cmath>
 #include <sys/statvfs.h>
 
 namespace clarivex {
-
-namespace {
-
-QByteArray withoutTrailingSlash(QByteArray root)
-{
-    while (root.size() > 1 && root.endsWith('/'))
-        root.chop(1);
-    return root;
-}
-
-} // namespace
 
 quint32 SerialFromUuid(const QString &uuid)
 {
@@ -35,10 +22,10 @@ quint32 SerialFromUuid(const QString &uuid)
 VolumeInfo GetVolumeInfo(const QByteArray &root)
 {
     VolumeInfo info;
-    const QByteArray wanted = withoutTrailingSlash(root);
+    const QByteArray wanted = withoutTrailingSlashes(root);
     if (wanted.isEmpty()) return info;
     for (const platform::Volume &volume : platform::Volumes::list()) {
-        if (withoutTrailingSlash(volume.root) != wanted) continue;
+        if (withoutTrailingSlashes(volume.root) != wanted) continue;
         info.label = volume.label;
         info.serialNumber = SerialFromUuid(volume.serialNumber);
         info.fileSystemName = volume.fileSystem;
@@ -56,24 +43,18 @@ VolumeInfo GetVolumeInfo(const QByteArray &root)
 
 qint64 GetDriveTotalBytes(const QByteArray &root)
 {
-    const QByteArray path = withoutTrailingSlash(root);
-    if (path.isEmpty()) return -1;
-    struct statvfs space
-    {
-    };
-    if (::statvfs(path.constData(), &space) != 0) return -1;
-    const qint64 unit = qint64(space.f_frsize ? space.f_frsize : space.f_bsize);
-    return unit * qint64(space.f_blocks);
+    const QByteArray path = withoutTrailingSlashes(root);
+    platform::Volume volume;
+    if (path.isEmpty() || !platform::readSpace(path, volume)) return -1;
+    return volume.totalBytes;
 }
 
 qint64 ClusterSizeFor(qint64 driveBytes)
 {
     const qint64 quotient = driveBytes / 65535;
     if (quotient <= 0) return 0;
-    const int saved = std::fegetround();
-    std::fesetround(FE_TONEAREST); // halves go to the even neighbour
+    // The program keeps the default rounding mode: halves go to the even neighbour.
     const double exponent = std::nearbyint(std::log2(double(quotient)));
-    std::fesetround(saved);
     return qint64(1) << int(exponent);
 }
 

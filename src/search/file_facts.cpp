@@ -1,5 +1,7 @@
 #include "search/file_facts.h"
 
+#include "search/path_text.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,9 +29,7 @@ std::optional<TFindData> ReadFindData(const QByteArray &path)
     if (type != S_IFREG && type != S_IFDIR && type != S_IFLNK)
         return std::nullopt; // sockets, FIFOs and devices are never files here
     TFindData data;
-    QByteArray trimmed = path;
-    while (trimmed.size() > 1 && trimmed.endsWith('/'))
-        trimmed.chop(1);
+    const QByteArray trimmed = withoutTrailingSlashes(path);
     data.name = trimmed.mid(trimmed.lastIndexOf('/') + 1);
     data.isSymlink = type == S_IFLNK;
     data.size = qint64(info.stx_size);

@@ -18,4 +18,7 @@ namespace clarivex {
 // The same rule for texts: only A to Z fold, everything else by code unit.
 [[nodiscard]] int compareFoldedAscii(const QString &a, const QString &b);
 
+// The path without trailing "/" ("/" itself stays as it is).
+[[nodiscard]] QByteArray withoutTrailingSlashes(QByteArray path);
+
 } // namespace clarivex

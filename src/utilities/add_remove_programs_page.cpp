@@ -134,10 +134,10 @@ void TAddRemoveProgramsPage::browse()
     setEditing(false);
 }
 
-QString TAddRemoveProgramsPage::selectedKey() const
+const QListWidgetItem *TAddRemoveProgramsPage::selectedItem() const
 {
     const QListWidgetItem *item = lvAdd_RemovePrograms->currentItem();
-    return item && item->isSelected() ? item->data(kKeyRole).toString() : QString();
+    return item && item->isSelected() ? item : nullptr;
 }
 
 void TAddRemoveProgramsPage::btnAdd_RemoveNewClick()
@@ -151,8 +151,8 @@ void TAddRemoveProgramsPage::btnAdd_RemoveNewClick()
 
 void TAddRemoveProgramsPage::btnAdd_RemoveEditClick()
 {
-    const QListWidgetItem *item = lvAdd_RemovePrograms->currentItem();
-    if (m_editing || !item || !item->isSelected()) return;
+    const QListWidgetItem *item = selectedItem();
+    if (m_editing || !item) return;
     m_editedKey = item->data(kKeyRole).toString();
     txtAdd_RemoveTitle->setText(item->text());
     txtAdd_RemoveCommand->setText(item->data(kCommandRole).toString());
@@ -193,9 +193,9 @@ void TAddRemoveProgramsPage::btnAdd_RemoveCancelClick()
 
 void TAddRemoveProgramsPage::btnAdd_RemoveDeleteClick()
 {
-    if (m_editing) return;
-    const QString key = selectedKey();
-    if (key.isEmpty()) return;
+    const QListWidgetItem *item = selectedItem();
+    if (m_editing || !item) return;
+    const QString key = item->data(kKeyRole).toString();
     if (!ui::notices().confirm(this, QStringLiteral("Clarivex 2000"),
                                QStringLiteral("Are you sure you want to delete the selected item ?"
                                               "\n\nYou may not be able to uninstall the "

@@ -12,6 +12,7 @@
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 namespace clarivex {
@@ -46,7 +47,7 @@ public:
 private:
     void setEditing(bool on);
     void browse(); // back to browsing: edits and entry label emptied
-    [[nodiscard]] QString selectedKey() const;
+    [[nodiscard]] const QListWidgetItem *selectedItem() const;
 
     bool m_editing = false;
     QString m_editedKey; // empty while a new entry is typed
