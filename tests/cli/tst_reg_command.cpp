@@ -179,7 +179,7 @@ void TestRegCommand::fileSizeLimitFailsTheWriteOnly()
                           QStringLiteral("set"), kKey, QStringLiteral("Big"),
                           QStringLiteral("--text"), QString(120000, QLatin1Char('b'))});
     process.start();
-    QVERIFY(process.waitForFinished(60000));
+    QVERIFY(finishes(process, "clarivex-cli reg set under a file-size limit"));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 1);
     QVERIFY(!process.readAllStandardError().isEmpty());

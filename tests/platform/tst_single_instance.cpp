@@ -4,6 +4,7 @@
 #include "platform/copy_data.h"
 #include "platform/single_instance.h"
 #include "support/test_environment.h"
+#include "support/wait_limits.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -16,6 +17,8 @@
 #include <cstring>
 
 using namespace clarivex::platform;
+using clarivex::test::finishes;
+using clarivex::test::waitLimitMs;
 
 namespace {
 
@@ -110,7 +113,7 @@ void TestSingleInstance::crashedInstanceLeavesNothingInTheWay()
     QCOMPARE(runSecondStart(), 0); // it runs and answers
 
     first.kill(); // no chance to remove its lock or its socket
-    QVERIFY(first.waitForFinished(5000));
+    QVERIFY(finishes(first, "the killed first instance"));
     QVERIFY(QFile::exists(copyDataSocketPath(QString::fromLatin1(kMainWindowClass))));
 
     InstanceMarker marker;
@@ -129,12 +132,13 @@ void TestSingleInstance::theProgramItselfStartsOnce()
     QProcess first;
     first.start(QStringLiteral(CLARIVEX_GUI_PATH), {});
     QVERIFY(first.waitForStarted(5000));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket) || first.state() == QProcess::NotRunning, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket) || first.state() == QProcess::NotRunning,
+                             waitLimitMs());
     QCOMPARE(first.state(), QProcess::Running);
 
     QProcess second;
     second.start(QStringLiteral(CLARIVEX_GUI_PATH), {QStringLiteral("/NOSPLASH")});
-    QVERIFY(second.waitForFinished(15000));
+    QVERIFY(finishes(second, "the second start of clarivex"));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
     QCOMPARE(first.state(), QProcess::Running);

@@ -1,6 +1,7 @@
 #include "shell/custom_registry.h"
 #include "shell/registry_database.h"
 #include "support/test_main.h"
+#include "support/wait_limits.h"
 
 #include <QProcess>
 
@@ -8,6 +9,8 @@
 #include <sqlite3.h>
 
 using namespace clarivex;
+using clarivex::test::finishes;
+using clarivex::test::waitLimitMs;
 
 namespace {
 const QString kSection = QStringLiteral("Software\\Marlowtek\\Clarivex 2000\\Concurrent");
@@ -76,8 +79,9 @@ void TestRegistryDatabase::twoProcessesLoseNothing()
     RegistryDatabase::closeInstance();
     auto first = startRole("writerRole", "one");
     auto second = startRole("writerRole", "two");
-    QVERIFY(first->waitForFinished(120000));
-    QVERIFY(second->waitForFinished(120000));
+    // A thousand committed writes each; a loaded disk may take a while.
+    QVERIFY(finishes(*first, "the first writer", 2 * waitLimitMs()));
+    QVERIFY(finishes(*second, "the second writer", 2 * waitLimitMs()));
     QCOMPARE(first->exitCode(), 0);
     QCOMPARE(second->exitCode(), 0);
 
@@ -105,7 +109,7 @@ void TestRegistryDatabase::killedWriterLeavesPreviousValue()
             break;
     }
     ::kill(pid_t(writer->processId()), SIGKILL);
-    QVERIFY(writer->waitForFinished(10000));
+    QVERIFY(finishes(*writer, "the killed writer"));
     RegistryDatabase::closeInstance();
 
     TRegIniFile ini(kSection);

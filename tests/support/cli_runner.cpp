@@ -74,7 +74,12 @@ CliResult spawnAndCollect(const QList<QByteArray> &args, const QByteArray &input
         int left = timeoutMs - int(timer.elapsed());
         if (left <= 0) {
             ::kill(pid, SIGKILL);
-            result.err += "\ntimed out";
+            QByteArray command = program;
+            for (const QByteArray &arg : args)
+                command += ' ' + arg;
+            result.err += "\nstill waiting after " + QByteArray::number(timeoutMs) +
+                          " ms for \"" + command.left(200) + "\" to end; killed it";
+            qWarning("%s", result.err.constData() + 1);
             break;
         }
         if (::poll(fds, 3, left) < 0 && errno != EINTR) break;

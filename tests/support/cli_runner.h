@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/wait_limits.h"
+
 #include <QByteArray>
 #include <QStringList>
 
@@ -15,7 +17,8 @@ struct CliResult
 // Runs the built clarivex-cli with the given arguments (raw bytes, so that
 // paths that are not UTF-8 pass unchanged) in the current, isolated environment.
 CliResult runCli(const QList<QByteArray> &args, const QByteArray &input = {},
-                 int timeoutMs = 120000);
-CliResult runCli(const QStringList &args, const QByteArray &input = {}, int timeoutMs = 120000);
+                 int timeoutMs = waitLimitMs());
+CliResult runCli(const QStringList &args, const QByteArray &input = {},
+                 int timeoutMs = waitLimitMs());
 
 } // namespace clarivex::test

@@ -1,34 +1,21 @@
+#include "support/dialog_driver.h"
+#include "support/modal_watchdog.h"
 #include "support/scripted_notices.h"
 #include "support/test_main.h"
 #include "ui/notice_service.h"
 
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 
 using namespace clarivex;
 using clarivex::test::ScopedNotices;
 using clarivex::test::ScriptedNotices;
+using clarivex::test::whenOpen;
 
-namespace {
-
-// Acts on the next modal dialog as soon as it is open.
-template <typename Dialog> void whenOpen(std::function<void(Dialog *)> act)
-{
-    auto *poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            act(dialog);
-        }
-    });
-    poll->start();
-}
-
-} // namespace
 
 class TestNoticeService : public QObject
 {
@@ -39,6 +26,8 @@ private slots:
     void informationShowsItsText();
     void fileDialogGivesTheChosenFile();
     void cancelledDialogsGiveNothing();
+    void fileNameTypedAfterTheBoxHasFocus();
+    void unansweredDialogIsClosedAndFailsTheTest();
     void scriptedServiceRecordsAndAnswers();
     void scriptedServiceIsRemovedWithItsScope();
 };
@@ -57,7 +46,7 @@ void TestNoticeService::questionAnswers()
     QFETCH(int, press);
     QFETCH(bool, yes);
     QString seen;
-    whenOpen<QMessageBox>([&](QMessageBox *box) {
+    whenOpen<QMessageBox>("the message box", [&](QMessageBox *box) {
         seen = box->windowTitle() + '|' + box->text();
         if (press == QMessageBox::Cancel)
             box->reject(); // the close box or Escape
@@ -75,7 +64,7 @@ void TestNoticeService::informationShowsItsText()
 {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QString text;
-    whenOpen<QMessageBox>([&](QMessageBox *box) {
+    whenOpen<QMessageBox>("the message box", [&](QMessageBox *box) {
         icon = box->icon();
         text = box->text();
         box->button(QMessageBox::Ok)->click();
@@ -94,9 +83,14 @@ void TestNoticeService::fileDialogGivesTheChosenFile()
     const QString wave = dir.filePath("Notify.wav");
     QFile(wave).open(QIODevice::WriteOnly);
     QStringList filters;
-    whenOpen<QFileDialog>([&](QFileDialog *dialog) {
+    whenOpen<QFileDialog>("the file dialog", [&](QFileDialog *dialog) {
         filters = dialog->nameFilters();
-        dialog->selectFile(wave);
+        // Typed as a user would. selectFile() leaves the name box alone once
+        // the box has the focus, which a loaded machine gives it before this
+        // runs; accept() then has nothing to choose and the dialog stays open.
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        name->setText(QFileInfo(wave).fileName());
         static_cast<QDialog *>(dialog)->accept();
     });
     ui::FileDialogRequest request;
@@ -107,7 +101,7 @@ void TestNoticeService::fileDialogGivesTheChosenFile()
     QCOMPARE(filters, QStringList{"WAV Files (*.wav)"});
 
     QVERIFY(QDir(dir.path()).mkdir("Backups"));
-    whenOpen<QFileDialog>([&](QFileDialog *dialog) {
+    whenOpen<QFileDialog>("the file dialog", [&](QFileDialog *dialog) {
         // The folder view fills in the background, so choosing by name could
         // race it; the folder the dialog stands in is its answer as well.
         dialog->setDirectory(dir.filePath("Backups"));
@@ -119,10 +113,48 @@ void TestNoticeService::fileDialogGivesTheChosenFile()
 
 void TestNoticeService::cancelledDialogsGiveNothing()
 {
-    whenOpen<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
+    whenOpen<QFileDialog>("the file dialog", [](QFileDialog *dialog) { dialog->reject(); });
     QVERIFY(ui::QtNoticeService().openFileName(nullptr, {}).isEmpty());
-    whenOpen<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
+    whenOpen<QFileDialog>("the file dialog", [](QFileDialog *dialog) { dialog->reject(); });
     QVERIFY(ui::QtNoticeService().existingFolder(nullptr, "Select folder:", QString()).isEmpty());
+}
+
+void TestNoticeService::fileNameTypedAfterTheBoxHasFocus()
+{
+    // The order a loaded machine gives: the name box has the focus before the
+    // test acts.
+    QTemporaryDir dir;
+    const QString file = dir.filePath("chosen.txt");
+    QFile(file).open(QIODevice::WriteOnly);
+    whenOpen<QFileDialog>("the file dialog", [&](QFileDialog *dialog) {
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        dialog->activateWindow();
+        name->setFocus();
+        QApplication::processEvents();
+        name->setText("chosen.txt");
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    ui::FileDialogRequest request;
+    request.directory = dir.path();
+    QCOMPARE(ui::QtNoticeService().openFileName(nullptr, request), file);
+}
+
+void TestNoticeService::unansweredDialogIsClosedAndFailsTheTest()
+{
+    qputenv("CLARIVEX_TEST_WAIT_MS", "300");
+    QMessageBox box(QMessageBox::Question, "Clarivex 2000", "Nobody answers this.",
+                    QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(clarivex::test::ModalWatchdog::describe(&box),
+             QStringLiteral("the QMessageBox \"Clarivex 2000\" saying \"Nobody answers this.\" "
+                            "to close"));
+    QElapsedTimer clock;
+    clock.start();
+    QEXPECT_FAIL("", "the watchdog closes the box and fails the test", Continue);
+    box.exec();
+    qunsetenv("CLARIVEX_TEST_WAIT_MS");
+    QVERIFY2(clock.elapsed() < 5000, "the box was closed long after the limit");
+    QVERIFY(!box.isVisible());
 }
 
 void TestNoticeService::scriptedServiceRecordsAndAnswers()
