@@ -4,13 +4,13 @@
 // user feels as a freeze) and, in a second run, how long Stop took to end the
 // walk.
 
-#include "platform/volumes.h"
-#include "scanners/temp_files_page.h"
-#include "search/disk_list_view.h"
-#include "search/kv_file_list_view.h"
-#include "shell/main_window.h"
-#include "ui/notice_service.h"
-#include "ui/wrap_check_box.h"
+#include "core/platform/volumes.h"
+#include "gui/scanners/temp_files_page.h"
+#include "gui/search/disk_list_view.h"
+#include "gui/search/kv_file_list_view.h"
+#include "gui/shell/main_window.h"
+#include "gui/toolkit/notice_service.h"
+#include "gui/toolkit/wrap_check_box.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -5,9 +5,9 @@
 // The last four lines are "rows_per_s N", "bytes_per_row N", "sort_s N" and
 // "tree_build_s N" (sort_s is the slowest column; times are CPU seconds).
 
-#include "search/find_data.h"
-#include "search/found_file_model.h"
-#include "search/path_tree.h"
+#include "core/base/find_data.h"
+#include "core/search/found_file_model.h"
+#include "core/search/path_tree.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,8 +2,8 @@
 // full path, in the order the finder reported it.
 
 #include "cli/cli_command.h"
-#include "search/kv_find_file.h"
-#include "shell/formats.h"
+#include "core/base/formats.h"
+#include "core/search/kv_find_file.h"
 
 #include <QString>
 

@@ -2,9 +2,9 @@
 
 #include "cli/cli_command.h"
 #include "cli/reg_format.h"
-#include "shell/custom_registry.h"
-#include "shell/formats.h"
-#include "shell/registry_database.h"
+#include "core/base/formats.h"
+#include "core/shell/custom_registry.h"
+#include "core/shell/registry_database.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/custom_registry.h"
+#include "core/shell/custom_registry.h"
 
 #include <optional>
 

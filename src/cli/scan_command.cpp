@@ -3,14 +3,14 @@
 
 #include "cli/cli_command.h"
 #include "cli/text_encoding.h"
-#include "platform/volumes.h"
-#include "scanners/temp_file_scan.h"
-#include "search/found_file_model.h"
-#include "search/kv_find_file.h"
-#include "shell/custom_registry.h"
-#include "shell/formats.h"
-#include "shell/registry_database.h"
-#include "shell/settings_catalogue.h"
+#include "core/base/formats.h"
+#include "core/platform/volumes.h"
+#include "core/scanners/temp_file_scan.h"
+#include "core/search/found_file_model.h"
+#include "core/search/kv_find_file.h"
+#include "core/shell/custom_registry.h"
+#include "core/shell/registry_database.h"
+#include "core/shell/settings_catalogue.h"
 
 #include <QCoreApplication>
 #include <QFile>

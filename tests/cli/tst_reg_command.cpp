@@ -1,7 +1,7 @@
 #include "support/cli_runner.h"
 #include "support/test_main.h"
 
-#include "shell/registry_database.h"
+#include "core/shell/registry_database.h"
 
 #include <QProcess>
 

@@ -77,8 +77,8 @@ CliResult spawnAndCollect(const QList<QByteArray> &args, const QByteArray &input
             QByteArray command = program;
             for (const QByteArray &arg : args)
                 command += ' ' + arg;
-            result.err += "\nstill waiting after " + QByteArray::number(timeoutMs) +
-                          " ms for \"" + command.left(200) + "\" to end; killed it";
+            result.err += "\nstill waiting after " + QByteArray::number(timeoutMs) + " ms for \"" +
+                          command.left(200) + "\" to end; killed it";
             qWarning("%s", result.err.constData() + 1);
             break;
         }

@@ -20,8 +20,7 @@
 
 namespace clarivex::test {
 
-template <typename Dialog>
-void whenOpen(const QString &what, std::function<void(Dialog *)> act)
+template <typename Dialog> void whenOpen(const QString &what, std::function<void(Dialog *)> act)
 {
     auto *poll = new QTimer;
     auto clock = std::make_shared<QElapsedTimer>();

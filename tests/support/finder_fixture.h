@@ -3,7 +3,7 @@
 // Folder trees built in code for the finder's tests, and a recorder of what
 // the finder reported.
 
-#include "search/kv_find_file.h"
+#include "core/search/kv_find_file.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -43,9 +43,9 @@ ModalWatchdog::ModalWatchdog()
 
 QString ModalWatchdog::describe(const QWidget *dialog)
 {
-    QString text = QStringLiteral("the %1 \"%2\"")
-                       .arg(QString::fromLatin1(dialog->metaObject()->className()),
-                            dialog->windowTitle());
+    QString text =
+        QStringLiteral("the %1 \"%2\"")
+            .arg(QString::fromLatin1(dialog->metaObject()->className()), dialog->windowTitle());
     if (const auto *box = qobject_cast<const QMessageBox *>(dialog))
         text += QStringLiteral(" saying \"%1\"").arg(box->text());
     return text + QStringLiteral(" to close");

@@ -11,7 +11,7 @@
 //   ...code that asks...
 //   QCOMPARE(notices->requests().size(), 1);
 
-#include "ui/notice_service.h"
+#include "gui/toolkit/notice_service.h"
 
 #include <QList>
 #include <QQueue>

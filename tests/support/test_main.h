@@ -26,8 +26,8 @@ inline void clarivexLimitTestFunctions()
         clarivexLimitTestFunctions();                                                              \
         AppType app(argc, argv);                                                                   \
         __VA_ARGS__                                                                                \
-        /* A message box that nobody answers would hang the run: each one is */                   \
-        /* recorded and answered No or Cancel unless the test installs its own. */                \
+        /* A message box that nobody answers would hang the run: each one is */                    \
+        /* recorded and answered No or Cancel unless the test installs its own. */                 \
         clarivex::test::ScopedNotices defaultNotices;                                              \
         TestObject tc;                                                                             \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \

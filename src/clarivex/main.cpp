@@ -1,0 +1,48 @@
+// clarivex: the main window.
+
+#include "core/base/settings_types.h"
+#include "core/platform/display.h"
+#include "core/platform/single_instance.h"
+#include "core/shell/command_line.h"
+#include "gui/shell/clarivex_application.h"
+#include "gui/shell/main_window.h"
+#include "gui/shell/splash_screen.h"
+
+#include <QApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char **argv)
+{
+    using namespace clarivex;
+    // Past a file-size limit (ulimit -f) a write fails with EFBIG and is
+    // reported like any other failed write, instead of killing the program
+    // in the middle of it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    if (!platform::displayAvailable()) {
+        std::fprintf(stderr, "%s\n", platform::noDisplayMessage().constData());
+        return 1;
+    }
+    ClarivexApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(platform::kProgramTitle));
+    // A second start brings the running program forward and ends quietly.
+    if (platform::CheckPreviousInstance(true)) return 0;
+
+    const QStringList parameters = commandLineParameters(QApplication::arguments());
+    std::unique_ptr<TClarivexSplashScreen> splash;
+    if (StartWithSplash(parameters)) {
+        splash = std::make_unique<TClarivexSplashScreen>();
+        splash->showNow(); // visible before the long creation of the window
+    }
+    TClarivexMainForm window;
+    app.errorHandler = [&window](const QString &message) { window.ShowErrorDialog(message); };
+    window.listenForMessages();
+    window.createWindowSteps(parameters);
+    splash.reset();
+    // Started in the tray, the window stays hidden until the user shows it
+    // (a desktop without a tray shows it all the same).
+    if (!window.currentSettings().options.StartInTray || !window.hasTrayIcon()) window.show();
+    return app.exec();
+}

@@ -1,0 +1,21 @@
+#include "core/base/drive_marks.h"
+
+namespace clarivex {
+
+QList<bool> driveChecks(const QByteArray &marks, qsizetype rowCount)
+{
+    QList<bool> checks;
+    for (qsizetype row = 0; row < rowCount; ++row)
+        checks.append(row < marks.size() && quint8(marks.at(row)) == 0xFF);
+    return checks;
+}
+
+QByteArray driveMarks(const QList<bool> &checked)
+{
+    QByteArray marks;
+    for (const bool on : checked)
+        marks.append(char(on ? 0xFF : 0xFE));
+    return marks;
+}
+
+} // namespace clarivex

@@ -1,0 +1,131 @@
+#include "core/scanners/temp_file_scan.h"
+
+#include "core/base/formats.h"
+#include "core/search/kv_find_file.h"
+#include "core/search/kv_mask.h"
+
+#include <QFile>
+
+namespace clarivex {
+
+TempScanOptions TempScanOptions::fromSettings(const TempFileSettings &settings,
+                                              const QString &sizeText)
+{
+    TempScanOptions options;
+    options.groups = settings.FilesGroup;
+    options.foldersToSkip = settings.FilesToSkip;
+    options.hidden = settings.Hidden;
+    options.readOnly = settings.ReadOnly;
+    options.system = settings.System;
+    options.useSize = settings.Size;
+    options.sizeIsMax = settings.Max;
+    options.sizeText = sizeText;
+    options.useText = settings.ScanForText;
+    options.text = settings.TextToScanFor;
+    options.useDate = settings.FileDate;
+    if (settings.Between1) options.dateFrom = dateTimeToValue(*settings.Between1);
+    if (settings.Between2) options.dateTo = dateTimeToValue(*settings.Between2);
+    return options;
+}
+
+bool TempFileScan::configure(TKvFindFile &finder, const TempScanOptions &options)
+{
+    int attributes = faArchive;
+    if (options.hidden) attributes |= faHidden;
+    if (options.readOnly) attributes |= faReadOnly;
+    if (options.system) attributes |= faSysFile;
+    finder.SetAttributes(attributes);
+
+    const QString masks = scanMaskText(options.groups);
+    if (masks.isEmpty()) return false;
+    finder.SetFileMask(masks);
+
+    m_skipFolders.clear();
+    for (const CheckEntry &entry : options.foldersToSkip) {
+        if (entry.checked && !entry.text.isEmpty()) // an empty entry occurs nowhere
+            m_skipFolders << lowerName(entry.text.toUtf8());
+    }
+    finder.SetFindString(options.useText ? options.text : QString());
+    const SizeBounds bounds = sizeBounds(options.useSize, options.sizeIsMax, options.sizeText);
+    finder.MinSize = bounds.minSize;
+    finder.MaxSize = bounds.maxSize;
+    finder.SetDateFrom(options.useDate ? options.dateFrom : 0.0);
+    finder.SetDateTo(options.useDate ? options.dateTo : 2147483647.0);
+    finder.RecurseDirs = true;
+    return true;
+}
+
+QString TempFileScan::searchingText(const ScanDrive &drive)
+{
+    return QStringLiteral("Searching Files on %1 (%2) ...")
+        .arg(drive.label, QFile::decodeName(drive.root));
+}
+
+void TempFileScan::setStatus(int panel, const QString &text) const
+{
+    if (status) status(panel, text);
+}
+
+void TempFileScan::run(TKvFindFile &finder, const QList<ScanDrive> &drives)
+{
+    FoundFileCount = 0;
+    FoundByteTotal = 0;
+    CandidateKeys.clear();
+    SkipCurrentFolder = false;
+    m_drives = drives;
+    m_next = 0;
+    finder.OnChDir = [this](const QByteArray &name, bool &) { ChDir(name); };
+    finder.OnAddFile = [this](const QByteArray &path, const TFindData &data, bool &) {
+        AddFile(path, data);
+    };
+    finder.AfterExecute = [this](TKvFindFile &sender) { AfterExecute(sender); };
+    if (!m_drives.isEmpty()) startDrive(finder, 0);
+    finder.OnChDir = nullptr;
+    finder.OnAddFile = nullptr;
+    finder.AfterExecute = nullptr;
+}
+
+void TempFileScan::startDrive(TKvFindFile &finder, qsizetype index)
+{
+    m_next = index + 1;
+    setStatus(0, searchingText(m_drives[index]));
+    setStatus(1, QString());
+    (void)finder.Execute(m_drives[index].root);
+}
+
+bool TempFileScan::AfterExecute(TKvFindFile &finder)
+{
+    if (m_next < m_drives.size()) {
+        startDrive(finder, m_next); // the next drive runs inside this end event
+        return true;
+    }
+    return false;
+}
+
+void TempFileScan::ChDir(const QByteArray &name)
+{
+    const QByteArray lower = lowerName(name);
+    SkipCurrentFolder = false;
+    for (const QByteArray &entry : m_skipFolders) {
+        if (lower.contains(entry)) {
+            SkipCurrentFolder = true;
+            break;
+        }
+    }
+    const QString shown = QFile::decodeName(name);
+    setStatus(1, SkipCurrentFolder ? QStringLiteral("Skipping ") + shown : shown);
+}
+
+void TempFileScan::AddFile(const QByteArray &path, const TFindData &data)
+{
+    if (SkipCurrentFolder || !addFile) return;
+    qint64 size = 0;
+    if (!addFile(path, data, size)) return; // vanished before it could be listed: not counted
+    CandidateKeys.append(path + data.name + '/');
+    FoundByteTotal += size;
+    ++FoundFileCount;
+    if (totalsChanged) totalsChanged();
+    setStatus(1, QFile::decodeName(path));
+}
+
+} // namespace clarivex

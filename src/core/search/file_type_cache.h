@@ -1,0 +1,55 @@
+#pragma once
+
+// Type names and icons of files, looked up by name only (never touching the
+// disk) and kept per extension, so that drawing a million rows asks the MIME
+// database and the icon theme once per extension.
+
+#include <QByteArrayView>
+#include <QIcon>
+#include <QString>
+
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace clarivex {
+
+class FileTypeCache
+{
+public:
+    // What an icon stands for, when the icon theme has none for it.
+    enum class StandardIcon { File, Folder, Network, Drive };
+    // Gives the icons the theme lacks; the windows install their style's.
+    // Without one, such an icon is empty.
+    static void setFallbackIcons(std::function<QIcon(StandardIcon)> provider);
+
+    // The one cache of the user-interface thread.
+    [[nodiscard]] static FileTypeCache &shared();
+
+    // The entry of the file name's extension (the text from its last "."; a
+    // name without one shares one entry with all such names).
+    [[nodiscard]] quint32 indexOf(QByteArrayView fileName);
+    [[nodiscard]] QString typeName(quint32 index);
+    [[nodiscard]] QIcon icon(quint32 index);
+    [[nodiscard]] qsizetype size() const { return qsizetype(m_entries.size()); }
+
+    [[nodiscard]] static QIcon folderIcon(bool open);
+    [[nodiscard]] static QIcon driveIcon(bool removable, bool remote, bool optical);
+
+private:
+    struct Entry
+    {
+        std::string extension;
+        QString typeName;
+        QIcon icon;
+        bool typeKnown = false;
+        bool iconKnown = false;
+    };
+    void describe(Entry &entry);
+
+    std::unordered_map<std::string, quint32> m_index;
+    std::vector<Entry> m_entries;
+};
+
+} // namespace clarivex

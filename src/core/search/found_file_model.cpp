@@ -1,0 +1,391 @@
+#include "core/search/found_file_model.h"
+
+#include "core/base/file_facts.h"
+#include "core/base/formats.h"
+#include "core/base/path_text.h"
+#include "core/platform/pe_version.h"
+#include "core/search/file_type_cache.h"
+
+#include <QDateTime>
+#include <QMetaObject>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace clarivex {
+
+// Names of all rows, packed into large blocks; a name is never split.
+class FoundFileModel::Arena
+{
+public:
+    static constexpr quint64 kBlockSize = 1 << 20;
+
+    quint64 add(QByteArrayView bytes)
+    {
+        if (m_blocks.empty() || m_used + quint64(bytes.size()) > kBlockSize) {
+            m_blocks.push_back(std::make_unique<char[]>(kBlockSize));
+            m_used = 0;
+        }
+        const quint64 offset = (quint64(m_blocks.size() - 1) * kBlockSize) + m_used;
+        memcpy(m_blocks.back().get() + m_used, bytes.data(), size_t(bytes.size()));
+        m_used += quint64(bytes.size());
+        return offset;
+    }
+    QByteArrayView view(quint64 offset, quint32 length) const
+    {
+        return {m_blocks[offset / kBlockSize].get() + offset % kBlockSize, qsizetype(length)};
+    }
+    void clear()
+    {
+        m_blocks.clear();
+        m_used = 0;
+    }
+
+private:
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    quint64 m_used = 0;
+};
+
+namespace {
+
+constexpr qint64 kMaxNameLength = 4096;
+
+qint64 floorDiv(qint64 value, qint64 divisor)
+{
+    qint64 q = value / divisor;
+    if (value % divisor < 0) --q;
+    return q;
+}
+
+} // namespace
+
+FoundFileModel::FoundFileModel(QObject *parent)
+    : QAbstractTableModel(parent), m_names(std::make_unique<Arena>())
+{
+    m_versions.emplace_back();
+}
+
+FoundFileModel::~FoundFileModel()
+{
+    closeFolder();
+}
+
+void FoundFileModel::closeFolder()
+{
+    if (m_folderFd >= 0) ::close(m_folderFd);
+    m_folderFd = -1;
+}
+
+quint32 FoundFileModel::folderIndex(const QByteArray &folder)
+{
+    // Scans add a folder's files one after the other: try the last folder first.
+    if (m_lastFolder < m_folders.size() && m_folders[m_lastFolder] == folder) return m_lastFolder;
+    auto found = m_folderIndex.constFind(folder);
+    if (found == m_folderIndex.cend()) {
+        found = m_folderIndex.insert(folder, quint32(m_folders.size()));
+        m_folders.push_back(folder);
+    }
+    m_lastFolder = *found;
+    return m_lastFolder;
+}
+
+void FoundFileModel::appendRow(const FoundFileRow &row)
+{
+    m_rows.push_back(row);
+    announceLater();
+}
+
+void FoundFileModel::announceLater()
+{
+    if (m_flushQueued) return;
+    m_flushQueued = true;
+    QMetaObject::invokeMethod(this, &FoundFileModel::FlushPending, Qt::QueuedConnection);
+}
+
+void FoundFileModel::FlushPending()
+{
+    m_flushQueued = false;
+    const int total = int(m_rows.size());
+    if (total <= m_shownRows) return;
+    beginInsertRows({}, m_shownRows, total - 1);
+    m_shownRows = total;
+    endInsertRows();
+}
+
+bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qint64 *size,
+                             qint32 group)
+{
+    if (data.name.isEmpty() || data.name.size() > kMaxNameLength || data.name.contains('/') ||
+        data.name == "." || data.name == "..")
+        return false;
+    const quint32 folderId = folderIndex(folder);
+    if (m_folderFd < 0 || m_folderFdIndex != folderId) {
+        closeFolder();
+        m_folderFd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        m_folderFdIndex = folderId;
+    }
+    struct stat info
+    {
+    };
+    if (m_folderFd < 0 ||
+        ::fstatat(m_folderFd, data.name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return false; // gone since it was found
+
+    FoundFileRow row;
+    row.size = data.size;
+    row.lastWriteTime = data.lastWriteTime;
+    row.creationTime = data.creationTime;
+    row.lastAccessTime = data.lastAccessTime;
+    row.attributes = quint8(data.attributes);
+    row.group = group;
+    row.folder = folderId;
+    row.nameOffset = m_names->add(data.name);
+    row.nameLength = quint32(data.name.size());
+    row.fileType = FileTypeCache::shared().indexOf(data.name);
+    if (platform::hasPeExtension(data.name) && !data.isSymlink) {
+        const auto strings = platform::readPeVersionStrings(folder + data.name);
+        if (!strings.fileVersion.isEmpty() || !strings.productVersion.isEmpty()) {
+            row.versions = quint32(m_versions.size());
+            m_versions.emplace_back(strings.fileVersion, strings.productVersion);
+        }
+    }
+    appendRow(row);
+    if (size) *size = data.size;
+    return true;
+}
+
+bool FoundFileModel::AddFile(const QByteArray &fullPath, qint64 &size, qint32 group)
+{
+    if (fullPath == ".") {
+        AddSeparator();
+        size = 0;
+        return true;
+    }
+    const qsizetype slash = fullPath.lastIndexOf('/');
+    if (slash < 0 || slash + 1 == fullPath.size()) return false;
+    const auto data = ReadFindData(fullPath);
+    if (!data || (data->attributes & faDirectory)) return false;
+    return AddFile(fullPath.left(slash + 1), *data, &size, group);
+}
+
+void FoundFileModel::AddSeparator()
+{
+    FoundFileRow row;
+    row.separator = true;
+    appendRow(row);
+}
+
+void FoundFileModel::Clear()
+{
+    beginResetModel();
+    closeFolder();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    m_names->clear();
+    m_folders.clear();
+    m_folderIndex.clear();
+    m_lastFolder = 0;
+    m_versions.resize(1);
+    m_shownRows = 0;
+    endResetModel();
+}
+
+bool FoundFileModel::IsSeparator(int row) const
+{
+    return row < 0 || row >= RowCount() || m_rows[size_t(row)].separator;
+}
+
+QByteArrayView FoundFileModel::nameView(const FoundFileRow &row) const
+{
+    return row.separator ? QByteArrayView(" ") : m_names->view(row.nameOffset, row.nameLength);
+}
+
+QByteArrayView FoundFileModel::NameOf(int row) const
+{
+    if (row < 0 || row >= RowCount() || m_rows[size_t(row)].separator) return {};
+    const FoundFileRow &r = m_rows[size_t(row)];
+    return m_names->view(r.nameOffset, r.nameLength);
+}
+
+QByteArray FoundFileModel::FolderOf(int row) const
+{
+    if (row < 0 || row >= RowCount() || m_rows[size_t(row)].separator) return {};
+    return m_folders[m_rows[size_t(row)].folder];
+}
+
+QByteArray FoundFileModel::FilePath(int row) const
+{
+    if (IsSeparator(row)) return {};
+    return FolderOf(row) + NameOf(row).toByteArray();
+}
+
+void FoundFileModel::RemoveRows(QList<int> rows)
+{
+    FlushPending();
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    while (!rows.isEmpty() && rows.front() < 0)
+        rows.removeFirst();
+    while (!rows.isEmpty() && rows.back() >= RowCount())
+        rows.removeLast();
+    if (rows.isEmpty()) return;
+    if (rows.size() > 256) { // many scattered rows: one pass instead of many moves
+        beginResetModel();
+        std::vector<bool> drop(m_rows.size());
+        for (int r : rows)
+            drop[size_t(r)] = true;
+        size_t out = 0;
+        for (size_t i = 0; i < m_rows.size(); ++i) {
+            if (!drop[i]) m_rows[out++] = m_rows[i];
+        }
+        m_rows.resize(out);
+        m_shownRows = int(out);
+        endResetModel();
+        return;
+    }
+    // Contiguous runs from the end, so earlier row numbers stay valid.
+    qsizetype i = rows.size() - 1;
+    while (i >= 0) {
+        qsizetype first = i;
+        while (first > 0 && rows[first - 1] == rows[first] - 1)
+            --first;
+        beginRemoveRows({}, rows[first], rows[i]);
+        m_rows.erase(m_rows.begin() + rows[first], m_rows.begin() + rows[i] + 1);
+        m_shownRows = int(m_rows.size());
+        endRemoveRows();
+        i = first - 1;
+    }
+}
+
+void FoundFileModel::SetRowColour(RowColour colour)
+{
+    m_rowColour = std::move(colour);
+}
+
+QString FoundFileModel::AttributesText(quint32 attributes)
+{
+    QString text;
+    if (attributes & faReadOnly) text += QLatin1Char('R');
+    if (attributes & faHidden) text += QLatin1Char('H');
+    if (attributes & faSysFile) text += QLatin1Char('S');
+    if (attributes & faArchive) text += QLatin1Char('A');
+    return text;
+}
+
+QString FoundFileModel::DateTimeText(qint64 nanoseconds)
+{
+    // Directory entries keep times at two-second resolution.
+    qint64 seconds = floorDiv(nanoseconds, 1000000000);
+    seconds -= seconds - floorDiv(seconds, 2) * 2;
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(seconds).toLocalTime();
+    if (local.time() == QTime(0, 0)) return formatShortDate(local.date());
+    return formatDateTime(local);
+}
+
+QString FoundFileModel::CellText(int row, int column) const
+{
+    if (row < 0 || row >= RowCount()) return {};
+    const FoundFileRow &r = m_rows[size_t(row)];
+    if (r.separator) return column <= colAttributes ? QStringLiteral(" ") : QString();
+    switch (column) {
+    case colName:
+        return displayText(NameOf(row)).toLower();
+    case colFolder:
+        return displayText(m_folders[r.folder]);
+    case colSize:
+        return formatGrouped(r.size);
+    case colType:
+        return FileTypeCache::shared().typeName(r.fileType);
+    case colModified:
+        return DateTimeText(r.lastWriteTime);
+    case colAttributes:
+        return AttributesText(r.attributes);
+    case colFileVersion:
+        return m_versions[r.versions].first;
+    case colProductVersion:
+        return m_versions[r.versions].second;
+    case colCreation:
+        return DateTimeText(r.creationTime);
+    case colLastWrite:
+        return DateTimeText(r.lastWriteTime);
+    case colLastAccess:
+        return DateTimeText(r.lastAccessTime);
+    default:
+        return {};
+    }
+}
+
+int FoundFileModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_shownRows;
+}
+
+int FoundFileModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : kFoundFileColumnCount;
+}
+
+QVariant FoundFileModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_shownRows) return {};
+    const FoundFileRow &r = m_rows[size_t(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+        return CellText(index.row(), index.column());
+    case Qt::DecorationRole:
+        if (index.column() == colName && !r.separator)
+            return FileTypeCache::shared().icon(r.fileType);
+        return {};
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(ColumnAlignment(index.column()));
+    case Qt::ForegroundRole:
+        if (m_rowColour) {
+            if (const auto colour = m_rowColour(r)) return *colour;
+        }
+        return {};
+    case Qt::UserRole:
+        return FilePath(index.row());
+    default:
+        return {};
+    }
+}
+
+QVariant FoundFileModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal) return {};
+    if (role == Qt::DisplayRole) return ColumnCaption(section);
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(ColumnAlignment(section));
+    return {};
+}
+
+QString FoundFileModel::ColumnCaption(int column)
+{
+    static const char *const captions[kFoundFileColumnCount] = {
+        "Name",     "Folder",   "Size",     "Type",       "Modified",   "Attributes",
+        "File Ver", "Prod Ver", "Creation", "Last Write", "Last Access"};
+    return column >= 0 && column < kFoundFileColumnCount ? QString::fromLatin1(captions[column])
+                                                         : QString();
+}
+
+int FoundFileModel::DefaultColumnWidth(int column)
+{
+    static const int widths[kFoundFileColumnCount] = {100, 140, 70, 70, 112, 50,
+                                                      -2,  -2,  -2, -2, -2};
+    return column >= 0 && column < kFoundFileColumnCount ? widths[column] : -2;
+}
+
+Qt::Alignment FoundFileModel::ColumnAlignment(int column)
+{
+    switch (column) {
+    case colSize:
+    case colAttributes:
+    case colFileVersion:
+    case colProductVersion:
+        return Qt::AlignRight | Qt::AlignVCenter;
+    default:
+        return Qt::AlignLeft | Qt::AlignVCenter;
+    }
+}
+
+} // namespace clarivex

@@ -1,0 +1,141 @@
+#pragma once
+
+// The found-file list's rows: one compact record per found file (about 64
+// bytes besides its name), with the texts of the eleven columns made only when
+// a row is drawn. The folder of a row is shared by all rows of that folder and
+// names live in one arena, so a million rows stay small. Paths are bytes.
+
+#include "core/base/find_data.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QHash>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace clarivex {
+
+enum FoundFileColumn {
+    colName,
+    colFolder,
+    colSize,
+    colType,
+    colModified,
+    colAttributes,
+    colFileVersion,
+    colProductVersion,
+    colCreation,
+    colLastWrite,
+    colLastAccess,
+    kFoundFileColumnCount
+};
+
+struct FoundFileRow
+{
+    qint64 size = 0;
+    qint64 lastWriteTime = 0; // ns since 1970 UTC
+    qint64 creationTime = 0;
+    qint64 lastAccessTime = 0;
+    quint64 nameOffset = 0; // into the name arena
+    quint32 folder = 0;     // into the folder table
+    quint32 nameLength = 0;
+    quint32 fileType = 0; // FileTypeCache entry
+    quint32 versions = 0; // 0: none, else into the version table
+    qint32 group = -1;    // the scan's tag (a file group), -1 for none
+    quint8 attributes = 0;
+    bool separator = false;
+};
+
+class FoundFileModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    explicit FoundFileModel(QObject *parent = nullptr);
+    ~FoundFileModel() override;
+
+    // One row for the file `name` of `folder` (raw bytes, trailing "/"). False,
+    // and no row, when the file no longer exists. `size` receives its size.
+    [[nodiscard]] bool AddFile(const QByteArray &folder, const TFindData &data,
+                               qint64 *size = nullptr, qint32 group = -1);
+    // The same for a full path; the facts are read from the file itself. The
+    // path "." adds a separator row and gives the size 0.
+    [[nodiscard]] bool AddFile(const QByteArray &fullPath, qint64 &size, qint32 group = -1);
+    void AddSeparator();
+    void Clear();
+
+    [[nodiscard]] int RowCount() const { return int(m_rows.size()); }
+    [[nodiscard]] const FoundFileRow &Row(int row) const { return m_rows[size_t(row)]; }
+    [[nodiscard]] bool IsSeparator(int row) const;
+    // Folder + name, exactly as found; empty for a separator or a bad row.
+    [[nodiscard]] QByteArray FilePath(int row) const;
+    [[nodiscard]] QByteArray FolderOf(int row) const;
+    [[nodiscard]] QByteArrayView NameOf(int row) const;
+    // Removes the rows (any order, duplicates allowed).
+    void RemoveRows(QList<int> rows);
+
+    // The cell's text as the list shows it.
+    [[nodiscard]] QString CellText(int row, int column) const;
+
+    // Header click: the same column reverses the order, another one sorts ascending.
+    void ColumnClick(int column);
+    void SortRows(int column, bool ascending);
+    [[nodiscard]] int SortColumn() const { return m_sortColumn; }
+    [[nodiscard]] bool SortAscending() const { return m_sortAscending; }
+
+    // The colour a row is drawn in (none: the view's default).
+    using RowColour = std::function<std::optional<QColor>(const FoundFileRow &)>;
+    void SetRowColour(RowColour colour);
+
+    // Rows added since the last announcement are shown now (otherwise at the
+    // next turn of the event loop). Bulk adding stays cheap for attached views.
+    void FlushPending();
+
+    // QAbstractItemModel
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    [[nodiscard]] static QString ColumnCaption(int column);
+    [[nodiscard]] static int DefaultColumnWidth(int column); // -2: fit to the header
+    [[nodiscard]] static Qt::Alignment ColumnAlignment(int column);
+    [[nodiscard]] static QString AttributesText(quint32 attributes);
+    // Local time at two-second resolution; the time is left out at midnight.
+    [[nodiscard]] static QString DateTimeText(qint64 nanoseconds);
+
+private:
+    class Arena;
+    struct SortKey
+    {
+        quint64 key;
+        quint32 row;
+    };
+    void sortNameRuns(std::vector<SortKey> &keys, bool ascending) const;
+
+    quint32 folderIndex(const QByteArray &folder);
+    void closeFolder();
+    // The row's name; " " for a separator, the caption it shows.
+    QByteArrayView nameView(const FoundFileRow &row) const;
+    void announceLater();
+    void appendRow(const FoundFileRow &row);
+
+    std::vector<FoundFileRow> m_rows;
+    std::unique_ptr<Arena> m_names;
+    std::vector<QByteArray> m_folders;
+    QHash<QByteArray, quint32> m_folderIndex;
+    quint32 m_lastFolder = 0;
+    std::vector<std::pair<QString, QString>> m_versions; // [0] is "none"
+    int m_shownRows = 0;
+    bool m_flushQueued = false;
+    int m_sortColumn = colFolder;
+    bool m_sortAscending = true;
+    RowColour m_rowColour;
+    // The folder of the last added row, opened for quick lookups of its names.
+    int m_folderFd = -1;
+    quint32 m_folderFdIndex = 0;
+};
+
+} // namespace clarivex

@@ -1,0 +1,363 @@
+#include "core/search/kv_find_file.h"
+
+#include "core/base/file_facts.h"
+
+#include "core/base/formats.h"
+
+#include <QFile>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace clarivex {
+
+namespace {
+
+class UniqueFd
+{
+public:
+    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
+    ~UniqueFd()
+    {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    UniqueFd(const UniqueFd &) = delete;
+    UniqueFd &operator=(const UniqueFd &) = delete;
+    [[nodiscard]] int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+struct DevIno
+{
+    dev_t dev;
+    ino_t ino;
+    bool operator==(const DevIno &) const = default;
+};
+
+struct DevInoHash
+{
+    size_t operator()(const DevIno &key) const
+    {
+        return std::hash<quint64>()(quint64(key.ino) * 0x9E3779B97F4A7C15ULL ^ quint64(key.dev));
+    }
+};
+
+// Where a date cannot be converted, the bound lies before every file time
+// (on Windows it was the file time 0x0000FFFF0000FFFF, in the year 1601).
+constexpr qint64 kBadDateTime = std::numeric_limits<qint64>::min();
+constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_ATIME |
+                                STATX_MTIME | STATX_CTIME | STATX_BLOCKS | STATX_BTIME;
+
+bool isDotOrDotDot(const char *name)
+{
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+unsigned char typeOfMode(quint16 mode)
+{
+    if (S_ISDIR(mode)) return DT_DIR;
+    if (S_ISREG(mode)) return DT_REG;
+    if (S_ISLNK(mode)) return DT_LNK;
+    return DT_FIFO; // sockets, FIFOs and device nodes alike: never reported
+}
+
+} // namespace
+
+struct TKvFindFile::Entry
+{
+    const char *name;
+    qsizetype nameSize;
+    unsigned char type; // DT_*
+    bool statted = false;
+    quint32 attributes = 0; // set once the attribute stage ran
+    struct statx st;
+};
+
+// Everything one Execute needs besides the filters. It lives on Execute's
+// stack, so a new Execute started from AfterExecute shares nothing with it.
+struct TKvFindFile::Walk
+{
+    QByteArray dir;     // the folder being read, with a trailing "/"
+    QByteArray lowered; // a name in lower case, for the masks
+    std::vector<char> dents = std::vector<char>(64 * 1024);
+    // The names of subfolders still to walk, each ended by a NUL, for every
+    // level of the current path one after the other.
+    std::string subdirs;
+    std::unordered_set<DevIno, DevInoHash> visited;
+    TFindData data;
+    std::vector<char> block; // content test
+    uid_t uid = ::geteuid();
+    qint64 minSize = 0;
+    qint64 maxSize = 0;
+    bool maxOpen = false;
+    qint64 from = 0;
+    qint64 to = 0;
+    bool fromOpen = false;
+    bool toOpen = false;
+};
+
+TKvFindFile::TKvFindFile()
+{
+    SetAttributes(0x3F);
+    SetFileMask(QString());
+    SetDateFrom(0.0);
+    SetDateTo(2147483647.0);
+}
+
+TKvFindFile::~TKvFindFile() = default;
+
+void TKvFindFile::SetFindString(const QString &value)
+{
+    if (value == m_findString) return;
+    m_findString = value;
+    m_search.SetPattern(value.toUtf8());
+}
+
+TKvFindFile::DateBound TKvFindFile::dateBound(double value)
+{
+    if (std::isnan(value)) return {kBadDateTime, -1.0};
+    value = std::clamp(value, kDateRangeFirst, kDateRangeLast);
+    QDateTime local = valueToDateTime(value);
+    if (!local.isValid()) return {kBadDateTime, -1.0};
+    // Two-second steps, as a DOS time stamp keeps them.
+    const QTime time = local.time();
+    local.setTime(QTime(time.hour(), time.minute(), time.second() / 2 * 2));
+    return {local.toMSecsSinceEpoch() * 1000000, dateTimeToValue(local)};
+}
+
+bool TKvFindFile::Execute(const QString &Path)
+{
+    return Execute(QFile::encodeName(Path));
+}
+
+bool TKvFindFile::Execute(const QByteArray &Path)
+{
+    if (m_dateTo.value < m_dateFrom.value) std::swap(m_dateFrom, m_dateTo);
+    if (MaxSize < MinSize) std::swap(MinSize, MaxSize);
+    m_stop = false;
+    QByteArray dir = Path;
+    if (dir.size() > 1 && dir.endsWith('/')) dir.chop(1); // "/" itself stays the root
+    bool result = false;
+    struct stat st;
+    if (!dir.isEmpty() && ::stat(dir.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        Walk walk;
+        walk.minSize = MinSize;
+        walk.maxSize = MaxSize;
+        walk.maxOpen = MaxSize == std::numeric_limits<qint32>::max();
+        walk.from = m_dateFrom.time;
+        walk.to = m_dateTo.time;
+        walk.fromOpen = m_dateFrom.value <= kDateRangeFirst;
+        walk.toOpen = m_dateTo.value >= kDateRangeLast;
+        walk.dir = dir;
+        const UniqueFd fd(::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (fd.get() >= 0 && ::fstat(fd.get(), &st) == 0)
+            walk.visited.insert({st.st_dev, st.st_ino});
+        result = ScanDirectory(walk, fd.get());
+    }
+    if (AfterExecute) AfterExecute(*this);
+    return result;
+}
+
+bool TKvFindFile::ScanDirectory(Walk &walk, int fd)
+{
+    pump();
+    const size_t subdirStart = walk.subdirs.size();
+    if (!walk.dir.endsWith('/')) walk.dir += '/';
+    if (BeforeExecute) BeforeExecute(*this);
+    if (OnChDir) {
+        bool Cancel = false;
+        OnChDir(walk.dir, Cancel);
+        if (Cancel || m_stop) return false;
+    }
+    // A folder that cannot be opened (access denied, vanished) has no entries.
+    if (fd >= 0 && !readEntries(walk, fd)) {
+        walk.subdirs.resize(subdirStart);
+        return false;
+    }
+    const size_t subdirEnd = walk.subdirs.size();
+    const qsizetype dirSize = walk.dir.size();
+    for (size_t at = subdirStart; at < subdirEnd;) {
+        const size_t nameSize = std::strlen(walk.subdirs.data() + at);
+        walk.dir.truncate(dirSize);
+        walk.dir.append(walk.subdirs.data() + at, qsizetype(nameSize));
+        bool ok = true;
+        if (!scanSubdirectory(walk, fd, qsizetype(at), ok) || !ok) {
+            walk.subdirs.resize(subdirStart);
+            return false;
+        }
+        at += nameSize + 1;
+    }
+    walk.subdirs.resize(subdirStart);
+    walk.dir.truncate(dirSize);
+    return true;
+}
+
+// Opens a subfolder without following a link and walks it unless it was
+// walked already. Returns false on an error that ends the walk; ok is the
+// subfolder's result.
+bool TKvFindFile::scanSubdirectory(Walk &walk, int parentFd, qsizetype nameOffset, bool &ok)
+{
+    constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    // walk.subdirs may grow below, so the name is used before recursing only.
+    int sub = ::openat(parentFd, walk.subdirs.data() + nameOffset, flags);
+    if (sub < 0 && (errno == EMFILE || errno == ENFILE)) // very deep: one handle per level
+        sub = ::open(walk.dir.constData(), flags);
+    if (sub < 0 && (errno == ELOOP || errno == ENOTDIR))
+        return true; // replaced by a link or a file since it was listed
+    const UniqueFd guard(sub);
+    struct stat st;
+    if (sub >= 0 && ::fstat(sub, &st) == 0 && !walk.visited.insert({st.st_dev, st.st_ino}).second)
+        return true; // reached a second time (a bind mount, a loop)
+    ok = ScanDirectory(walk, sub);
+    return true;
+}
+
+bool TKvFindFile::readEntries(Walk &walk, int fd)
+{
+    bool Cancel = false;
+    for (;;) {
+        const ssize_t got = ::getdents64(fd, walk.dents.data(), walk.dents.size());
+        if (got <= 0) return true; // the end, or the folder cannot be read (any more)
+        for (ssize_t offset = 0; offset < got;) {
+            const auto *dirent =
+                reinterpret_cast<const struct dirent64 *>(walk.dents.data() + offset);
+            offset += dirent->d_reclen;
+            if (isDotOrDotDot(dirent->d_name)) continue;
+            pump();
+            Entry entry;
+            entry.name = dirent->d_name;
+            entry.nameSize = qsizetype(std::strlen(dirent->d_name));
+            entry.type = dirent->d_type;
+            if (entry.type == DT_UNKNOWN) {
+                entry.statted = ::statx(fd, entry.name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                                        kStatxMask, &entry.st) == 0;
+                entry.type = entry.statted ? typeOfMode(entry.st.stx_mode) : (unsigned char)DT_FIFO;
+            }
+            if (entry.type == DT_DIR) {
+                if (RecurseDirs) walk.subdirs.append(entry.name, size_t(entry.nameSize) + 1);
+            } else if ((entry.type == DT_REG || entry.type == DT_LNK) &&
+                       PassesFilters(walk, fd, entry, Cancel) && OnAddFile) {
+                TFindData &data = walk.data;
+                const struct statx &st = entry.st;
+                data.attributes = entry.attributes;
+                data.lastWriteTime = nanoseconds(st.stx_mtime);
+                data.lastAccessTime = nanoseconds(st.stx_atime);
+                data.creationTime =
+                    nanoseconds((st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_ctime);
+                data.size = qint64(st.stx_size);
+                data.isSymlink = S_ISLNK(st.stx_mode);
+                data.name.resize(entry.nameSize);
+                std::memcpy(data.name.data(), entry.name, size_t(entry.nameSize));
+                OnAddFile(walk.dir, data, Cancel);
+            }
+            if (Cancel || m_stop) return false;
+        }
+    }
+}
+
+bool TKvFindFile::PassesFilters(Walk &walk, int fd, Entry &entry, bool &Cancel)
+{
+    // The name first: it needs no stat, and no other stage has a side effect
+    // before the content test.
+    if (!m_masks.matchesEverything() &&
+        !m_masks.MatchesAnyMask(entry.name, entry.nameSize, walk.lowered))
+        return false;
+    if (!entry.statted &&
+        ::statx(fd, entry.name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kStatxMask, &entry.st) != 0)
+        return false; // vanished since it was listed
+    entry.statted = true;
+    const struct statx &st = entry.st;
+    if (S_ISLNK(st.stx_mode)) {
+        struct stat target;
+        if (::fstatat(fd, entry.name, &target, 0) == 0 && S_ISDIR(target.st_mode))
+            return false; // a link to a folder: neither entered nor reported
+    } else if (!S_ISREG(st.stx_mode)) {
+        return false;
+    }
+    const qint64 size = qint64(st.stx_size);
+    if (size < walk.minSize || (!walk.maxOpen && size > walk.maxSize)) return false;
+    const qint64 written = nanoseconds(st.stx_mtime);
+    if ((!walk.fromOpen && written < walk.from) || (!walk.toOpen && written > walk.to))
+        return false;
+    entry.attributes = fileAttributes(st, entry.name, walk.uid);
+    if (entry.attributes & m_excludedAttributes) return false;
+    if (m_search.pattern().isEmpty()) return true;
+    if (OnScanFile) {
+        const qsizetype dirSize = walk.dir.size();
+        walk.dir.append(entry.name, entry.nameSize);
+        OnScanFile(walk.dir, Cancel);
+        walk.dir.truncate(dirSize);
+    }
+    return ContainsText(walk, fd, entry);
+}
+
+// Finds the next run of data at or after pos in a sparse file; false when
+// only a hole is left. A file system that cannot tell gives one run to the end.
+static bool nextDataRun(int fd, qint64 &pos, qint64 &runEnd, qint64 size)
+{
+    const off_t data = ::lseek(fd, off_t(pos), SEEK_DATA);
+    if (data < 0) {
+        runEnd = size;
+        return errno != ENXIO;
+    }
+    if (data >= size) return false;
+    const off_t hole = ::lseek(fd, data, SEEK_HOLE);
+    pos = data;
+    runEnd = hole < 0 ? size : std::min<qint64>(hole, size);
+    return true;
+}
+
+bool TKvFindFile::ContainsText(Walk &walk, int fd, const Entry &entry)
+{
+    if (S_ISLNK(entry.st.stx_mode)) return false; // a link's target is never read
+    const qsizetype m = m_search.pattern().size();
+    // Read no further than the listing saw: a file that grows while it is
+    // read (or a device swapped in for it) does not keep the walk.
+    const qint64 size = qint64(entry.st.stx_size);
+    if (size < m) return false;
+    const UniqueFd file(
+        ::openat(fd, entry.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0) return false;
+    if (walk.block.size() < size_t(kContentBlockSize + m))
+        walk.block.resize(size_t(kContentBlockSize + m));
+    char *buffer = walk.block.data();
+    // Holes of a sparse file read as zeros; unless the text holds a zero
+    // byte, no match can touch one, so they are skipped.
+    const bool sparse = qint64(entry.st.stx_blocks) * 512 < size && !m_search.patternHolds(0);
+    qint64 pos = 0;
+    qint64 runEnd = sparse ? 0 : size; // a sparse file looks for its first run
+    qsizetype carry = 0; // the previous block's last m - 1 bytes: a match may straddle blocks
+    while (pos < size) {
+        if (sparse && pos >= runEnd) {
+            if (!nextDataRun(file.get(), pos, runEnd, size)) return false;
+            carry = 0;
+        }
+        const qint64 want = std::min<qint64>(runEnd - pos, kContentBlockSize);
+        const ssize_t got = ::pread(file.get(), buffer + carry, size_t(want), off_t(pos));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        pos += got;
+        const qsizetype total = carry + got;
+        pump();
+        if (m_search.contains(buffer, total)) return true;
+        carry = std::min<qsizetype>(m - 1, total);
+        std::memmove(buffer, buffer + total - carry, size_t(carry));
+    }
+    return false;
+}
+
+} // namespace clarivex

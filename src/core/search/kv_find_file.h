@@ -1,0 +1,138 @@
+#pragma once
+
+// TKvFindFile: the engine with which every scan walks a folder tree.
+//
+// A caller sets the filters (attributes, masks, text, sizes, dates, recursion)
+// and calls Execute with a start folder. The finder calls OnChDir for every
+// folder it is about to read and OnAddFile for every file that passed all
+// filters, and AfterExecute once at the end, whatever happened. It changes
+// nothing on disk.
+//
+// Order: every file of a folder is reported before anything below it;
+// subfolders follow in the order the folder lists them (not sorted).
+//
+// Filters run cheapest first: the name needs no stat, size, date and
+// attributes need one statx, the content is read last. Since only the content
+// stage has a side effect (OnScanFile), the outcome is that of testing size,
+// date, attributes, name and content in this order.
+//
+// Linux: symbolic links to folders are never entered or reported; a folder
+// reached a second time (same device and inode) is not read again; sockets,
+// FIFOs and device nodes are never reported; any other symbolic link is
+// reported as itself, and its target's content is never read. Paths are bytes
+// and reach the handlers unchanged, folders with a trailing "/".
+
+#include "core/base/find_data.h"
+#include "core/search/kv_mask.h"
+#include "core/search/kv_search.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace clarivex {
+
+class TKvFindFile
+{
+public:
+    using TAddEvent =
+        std::function<void(const QByteArray &Path, const TFindData &Data, bool &Cancel)>;
+    using TFileEvent = std::function<void(const QByteArray &Name, bool &Cancel)>;
+    using TNotifyEvent = std::function<void(TKvFindFile &Sender)>;
+
+    // Date/time values (days from 1899-12-30, local) at the ends of the range
+    // that the date bounds are clamped to. A bound at its own end is no bound.
+    static constexpr double kDateRangeFirst = 29221.0; // 1980-01-01 00:00:00
+    static constexpr double kDateRangeLast = 73050.0;  // 2099-12-31 00:00:00
+    // The content test reads files in blocks of this size (plus the pattern's
+    // length less one, kept from the previous block).
+    static constexpr qsizetype kContentBlockSize = 256 * 1024;
+
+    TKvFindFile();
+    ~TKvFindFile();
+    TKvFindFile(const TKvFindFile &) = delete;
+    TKvFindFile &operator=(const TKvFindFile &) = delete;
+
+    // The attribute bits (0..63) that a reported file may carry.
+    [[nodiscard]] int Attributes() const { return 0x3F & ~m_excludedAttributes; }
+    void SetAttributes(int value) { m_excludedAttributes = quint8(0x3F & ~value); }
+    [[nodiscard]] quint8 ExcludedAttributes() const { return m_excludedAttributes; }
+
+    [[nodiscard]] QString FileMask() const { return m_masks.text(); }
+    void SetFileMask(const QString &value) { m_masks.setText(value); }
+    void SetFileMaskBytes(const QByteArray &value) { m_masks.setBytes(value); }
+    [[nodiscard]] const TKvMaskList &maskList() const { return m_masks; }
+    [[nodiscard]] bool MatchesAnyMask(const QByteArray &name) const
+    {
+        return m_masks.MatchesAnyMask(name);
+    }
+
+    [[nodiscard]] QString FindString() const { return m_findString; }
+    void SetFindString(const QString &value);
+    [[nodiscard]] const TKvSearch &search() const { return m_search; }
+
+    // Local date/time values; -1.0 when the stored bound cannot be converted.
+    [[nodiscard]] double DateFrom() const { return m_dateFrom.value; }
+    void SetDateFrom(double value) { m_dateFrom = dateBound(value); }
+    [[nodiscard]] double DateTo() const { return m_dateTo.value; }
+    void SetDateTo(double value) { m_dateTo = dateBound(value); }
+    // The stored bounds as file times (nanoseconds since 1970, UTC).
+    [[nodiscard]] qint64 dateFromTime() const { return m_dateFrom.time; }
+    [[nodiscard]] qint64 dateToTime() const { return m_dateTo.time; }
+
+    // Bytes. A file's real 64-bit size is compared; MaxSize at 2147483647
+    // (its default and highest value) sets no upper bound.
+    qint32 MinSize = 0;
+    qint32 MaxSize = 2147483647;
+    bool RecurseDirs = true;
+
+    TAddEvent OnAddFile;
+    TFileEvent OnChDir;
+    TFileEvent OnScanFile;
+    TNotifyEvent BeforeExecute; // on every folder visited, before OnChDir
+    TNotifyEvent AfterExecute;  // once at the end of every Execute
+    // "Process pending window messages": called on entering every folder,
+    // before every entry and before every block of a content test.
+    std::function<void()> Pump;
+
+    // True if the whole tree was walked; false if Path is not a folder or the
+    // walk was cancelled or stopped. May be called again from AfterExecute.
+    bool Execute(const QByteArray &Path);
+    bool Execute(const QString &Path);
+    // Ends the walk at the next check (after the current entry, or on
+    // entering the next folder).
+    void Stop() { m_stop = true; }
+
+private:
+    struct DateBound
+    {
+        qint64 time = 0;    // ns since 1970 UTC
+        double value = 0.0; // local date/time value, as the getter returns it
+    };
+    struct Walk;
+    struct Entry;
+
+    [[nodiscard]] static DateBound dateBound(double value);
+    [[nodiscard]] bool ScanDirectory(Walk &walk, int fd);
+    // Reads a folder's entries: reports its files, collects its subfolders.
+    [[nodiscard]] bool readEntries(Walk &walk, int fd);
+    [[nodiscard]] bool scanSubdirectory(Walk &walk, int parentFd, qsizetype nameOffset, bool &ok);
+    [[nodiscard]] bool PassesFilters(Walk &walk, int fd, Entry &entry, bool &Cancel);
+    [[nodiscard]] bool ContainsText(Walk &walk, int fd, const Entry &entry);
+    void pump() const
+    {
+        if (Pump) Pump();
+    }
+
+    quint8 m_excludedAttributes = 0;
+    TKvMaskList m_masks;
+    DateBound m_dateFrom;
+    DateBound m_dateTo;
+    QString m_findString;
+    TKvSearch m_search;
+    bool m_stop = false;
+};
+
+} // namespace clarivex

@@ -1,0 +1,158 @@
+#include "core/search/path_tree.h"
+
+#include "core/base/path_text.h"
+#include "core/platform/volumes.h"
+#include "core/search/file_type_cache.h"
+
+#include <QCollator>
+
+#include <algorithm>
+
+namespace clarivex {
+
+namespace {
+constexpr int kPumpEvery = 512;
+} // namespace
+
+PathTree::PathTree()
+{
+    clear();
+}
+
+void PathTree::SetVolumeRoots(const QList<QByteArray> &roots)
+{
+    m_volumeRoots = roots;
+    m_volumeRootsSet = true;
+}
+
+void PathTree::clear()
+{
+    m_nodes.clear();
+    m_childIndex.clear();
+    Node root;
+    root.kind = NodeKind::Root;
+    root.text = FormatNodeText(RootName);
+    m_nodes.push_back(std::move(root));
+}
+
+void PathTree::pump()
+{
+    if (m_pump && ++m_pumpTick % kPumpEvery == 0) m_pump();
+}
+
+QString PathTree::FormatNodeText(const QString &text)
+{
+    QString s = text.toLower();
+    if (s.contains(QLatin1Char('.')) || s.contains(QLatin1Char('@'))) return s;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (i == 0 || s[i - 1] == QLatin1Char(' ')) s[i] = s[i].toUpper();
+    }
+    return s;
+}
+
+quint32 PathTree::FindChild(quint32 parent, const QString &text) const
+{
+    return m_childIndex.value(ChildKey{parent, text}, 0);
+}
+
+quint32 PathTree::childFor(quint32 parent, const QString &text, NodeKind kind)
+{
+    const ChildKey key{parent, text};
+    const auto found = m_childIndex.constFind(key);
+    if (found != m_childIndex.cend()) return *found;
+    const auto id = quint32(m_nodes.size());
+    Node node;
+    node.text = text;
+    node.parent = parent;
+    node.kind = kind;
+    node.row = quint32(m_nodes[parent].children.size());
+    m_nodes.push_back(std::move(node));
+    m_nodes[parent].children.push_back(id);
+    m_childIndex.insert(key, id);
+    ++m_counter;
+    return id;
+}
+
+quint32 PathTree::AddPath(const QByteArray &line)
+{
+    QByteArray path = line;
+    QByteArray leaf = path;
+    if (leaf.endsWith('/') && leaf.size() > 1) leaf.chop(1);
+    if (!path.endsWith('/')) path.append('/');
+    if (!m_volumeRootsSet) {
+        for (const platform::Volume &volume : platform::Volumes::list())
+            m_volumeRoots.append(volume.root);
+        m_volumeRootsSet = true;
+    }
+    const QByteArray volumeRoot = platform::Volumes::rootOf(path, m_volumeRoots);
+    quint32 current = childFor(kRoot, displayText(volumeRoot), NodeKind::Volume);
+
+    // The rest, one folder at a time; empty parts ("//") name nothing.
+    const qsizetype start = path.startsWith(volumeRoot) ? volumeRoot.size() : 0;
+    bool anySegment = false;
+    qsizetype pos = start;
+    while (pos < path.size()) {
+        const qsizetype slash = path.indexOf('/', pos);
+        const QByteArrayView segment(path.constData() + pos, slash - pos);
+        pos = slash + 1;
+        if (segment.isEmpty()) continue;
+        pump();
+        current = childFor(current, FormatNodeText(displayText(segment)), NodeKind::Folder);
+        anySegment = true;
+    }
+    if (anySegment) {
+        Node &last = m_nodes[current];
+        last.kind = NodeKind::File;
+        last.fileType = FileTypeCache::shared().indexOf(leaf.mid(leaf.lastIndexOf('/') + 1));
+    }
+    return current;
+}
+
+void PathTree::SortAll()
+{
+    // The user's collation, as the platform compares texts; the C locale
+    // would order by code point ("Zeta" before "alpha"), so English stands in.
+    QLocale locale;
+    if (locale.language() == QLocale::C) locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator(locale);
+    std::vector<QCollatorSortKey> keys;
+    for (Node &node : m_nodes) {
+        std::vector<quint32> &children = node.children;
+        if (children.size() < 2) continue;
+        pump();
+        keys.clear();
+        keys.reserve(children.size());
+        std::vector<quint32> order(children.size());
+        for (quint32 i = 0; i < children.size(); ++i) {
+            keys.push_back(collator.sortKey(m_nodes[children[i]].text));
+            order[i] = i;
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [&](quint32 a, quint32 b) { return keys[a].compare(keys[b]) < 0; });
+        std::vector<quint32> sorted(children.size());
+        for (size_t i = 0; i < order.size(); ++i) {
+            sorted[i] = children[order[i]];
+            m_nodes[sorted[i]].row = quint32(i);
+        }
+        children.swap(sorted);
+    }
+}
+
+void PathTree::Rebuild()
+{
+    if (RootName.isEmpty()) RootName = QStringLiteral("Virtual Desktop");
+    clear();
+    m_counter = 0;
+    for (const QByteArray &line : Paths) {
+        pump();
+        const qsizetype slash = line.lastIndexOf('/');
+        if (slash < 0) continue; // no folder part
+        if (line.contains('.'))
+            AddPath(line.left(slash + 1));
+        else
+            AddPath(line);
+    }
+    SortAll();
+}
+
+} // namespace clarivex

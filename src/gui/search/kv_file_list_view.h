@@ -1,0 +1,67 @@
+#pragma once
+
+// The found-file list: a report view over FoundFileModel. It sorts on header
+// clicks, restores and saves its column widths through TFLSaveSettings, and
+// offers the main window's list operations (selected path, totals).
+
+#include "core/search/column_sizes.h"
+#include "core/search/found_file_model.h"
+
+#include <QTreeView>
+
+class QLabel;
+
+namespace clarivex {
+
+class TKvFileListView : public QTreeView
+{
+    Q_OBJECT
+public:
+    explicit TKvFileListView(QWidget *parent = nullptr);
+    ~TKvFileListView() override;
+
+    [[nodiscard]] FoundFileModel *Model() const { return m_model; }
+    TFLSaveSettings SaveSettings;
+
+    // See FoundFileModel::AddFile.
+    [[nodiscard]] bool AddFile(const QByteArray &folder, const TFindData &data,
+                               qint64 *size = nullptr, qint32 group = -1);
+    [[nodiscard]] bool AddFile(const QByteArray &fullPath, qint64 &size, qint32 group = -1);
+    void Clear();
+
+    [[nodiscard]] QList<int> ColumnWidths() const;
+    // A negative width fits the column to its header.
+    void SetColumnWidths(const QList<int> &widths);
+    void LoadColumnSizes();       // when the window's layout is loaded
+    void SaveColumnSizes() const; // when the window goes
+    // The selected rows in list order.
+    [[nodiscard]] QList<int> SelectedRows() const;
+
+signals:
+    void deleteKeyReleased();
+
+protected:
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    FoundFileModel *m_model = nullptr;
+    bool m_loaded = false;
+};
+
+// Folder + name of the list's selected row (the first of several); empty when
+// nothing is selected or the row is a separator.
+[[nodiscard]] QByteArray SelectedFilePath(const TKvFileListView *list);
+
+// The found-file totals of the main window. Bytes are counted in 64 bits:
+// a handful of large files already pass the 2 GiB of a 32-bit counter.
+struct FoundTotals
+{
+    qint64 FoundFileCount = 0;
+    qint64 FoundByteTotal = 0;
+};
+[[nodiscard]] QString FoundFilesText(qint64 count); // "Files: %.0n"
+[[nodiscard]] QString FoundBytesText(qint64 bytes); // "Bytes: %.0n"
+void UpdateFoundTotals(const FoundTotals &totals, QLabel *lblBytesFound, QLabel *lblFilesFound);
+
+} // namespace clarivex

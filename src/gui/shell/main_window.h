@@ -1,0 +1,247 @@
+#pragma once
+
+// The main window: side bar of tools, a stack of option pages under a header,
+// the column of scan and clean buttons with the busy animation and the found
+// totals, the tabbed area with the found files, the status bar, the main menu
+// and the tray icon with its own menu. Page contents are built by the parts
+// that own them; the window holds the navigation and the scanning state.
+
+#include "core/shell/settings_catalogue.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+#include <optional>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
+class QSystemTrayIcon;
+class QTabWidget;
+class QTimer;
+
+namespace clarivex {
+
+class TKvFileListView;
+class EventLog;
+class TLogsPage;
+class TOptionsPage;
+class TPathTreeView;
+class TSchedulePage;
+class TTempFilesPage;
+class TDuplicateFilesPage;
+class TDeadShortcutsPage;
+class TCleanDirectoriesPage;
+class TDeadLinksPage;
+class TFatLossesPage;
+class TAddRemoveProgramsPage;
+class TSystemToolsPage;
+class TKvFindFile;
+class TempFileScan;
+class TipsPanel;
+
+namespace platform {
+class CopyDataServer;
+}
+
+namespace ui {
+class BannerMenu;
+class BusyAnimation;
+class SideBar;
+} // namespace ui
+
+enum TScanKind : quint8 {
+    skTempFiles = 0,
+    skDuplicates = 1,
+    skDirectories = 2,
+    skDeadShortcuts = 3
+};
+
+class TClarivexMainForm : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit TClarivexMainForm(QWidget *parent = nullptr);
+    ~TClarivexMainForm() override;
+
+    // The names by which pages are selected, saved and compared, side-bar order.
+    static const QStringList &pageNames();
+    static bool isScanPage(const QString &name);
+
+    void ShowPage(const QString &name);
+    QString currentPage() const;
+    QWidget *page(const QString &name) const;
+    QString headerText() const;
+
+    void ShowTips();
+    void ShowAbout();
+    void OpenHelp();
+
+    // Reads every setting into the controls; a failure is shown by the error
+    // dialog and ends the load there (what was read stays). False on failure.
+    bool LoadAllSettings();
+    // Writes every setting from the controls; a failure is shown and false.
+    bool SaveAllSettings();
+    // The settings as the controls hold them now (pages without controls of
+    // their own keep what was loaded).
+    SettingsCatalogue currentSettings() const;
+    void applySettings(const SettingsCatalogue &settings);
+
+    // The application-wide error dialog for an error nobody caught.
+    void ShowErrorDialog(const QString &message);
+    // WriteLogEvent: one event into the log and onto the "Logs" page. A log
+    // that cannot be written is shown by the error dialog, and false.
+    bool WriteLogEvent(const QString &text);
+    EventLog &eventLog();
+    TLogsPage *logsPage() const { return m_logsPage; }
+    TSchedulePage *schedulePage() const { return m_schedulePage; }
+    void EnterScanningState();
+    void LeaveScanningState();
+    void btnHideClick();
+    // The enabled "Scan Files" drop-down is the test that no scan runs.
+    bool scanInProgress() const;
+    void setScanCommandsEnabled(bool enabled);
+
+    TScanKind ScanKind = skTempFiles;
+    bool AutoCleaning = false;
+
+    // The scan commands.
+    void btnScanNowClick();
+    void btnScanTempFilesClick();
+    void btnStopClick();
+    // Starts the temporary-file scan of the checked drives; returns when all
+    // drives are done, the tree is built and the automatic clean has run.
+    void TempScanStart();
+    // The clean operation on the selected rows or on all rows. It is filled in
+    // by the clean modes; until then it removes nothing.
+    void CleanFiles(bool selectedOnly);
+    TKvFindFile &finder() { return *KvFindFile; }
+    TTempFilesPage *tempFilesPage() const { return m_tempFilesPage; }
+    TDuplicateFilesPage *duplicatesPage() const { return m_duplicatesPage; }
+    TDeadShortcutsPage *deadShortcutsPage() const { return m_deadShortcutsPage; }
+    TCleanDirectoriesPage *directoriesPage() const { return m_directoriesPage; }
+    TFatLossesPage *fatLossesPage() const { return m_fatLossesPage; }
+    TAddRemoveProgramsPage *addRemoveProgramsPage() const { return m_addRemovePage; }
+    TSystemToolsPage *systemToolsPage() const { return m_systemToolsPage; }
+    qint64 FoundFileCount = 0;
+    qint64 FoundByteTotal = 0;
+    // The start timer: fires once, 500 ms after it is armed, to run ScheduledRun.
+    QTimer *Timer = nullptr;
+    // Performs a scheduled run (for now only its gate: a running scan drops it).
+    void ScheduledRun();
+    // Runs the steps of creating the window that read the outside world:
+    // settings, log, command line. Called once the controls exist.
+    void createWindowSteps(const QStringList &parameters);
+    // Receives the copy-data messages of the "TClarivexMainForm" class; false
+    // (with the reason on stderr) when another process already does.
+    bool listenForMessages();
+    // A copy-data text: the scheduled switch runs ScheduledRun first. The
+    // answer is 1 whatever the text.
+    qint32 WMCopyData(const QByteArray &text);
+    int scheduledRunCount() const { return m_scheduledRuns; }
+
+    ui::SideBar *sideBar() const { return AutoOutLookBar; }
+    TOptionsPage *optionsPage() const { return m_optionsPage; }
+    TKvFileListView *FileListView = nullptr;
+    TPathTreeView *PathTreeViewFileTree = nullptr;
+    // Shows the totals as "Files: %.0n" and "Bytes: %.0n".
+    void UpdateFoundTotals(qint64 files, qint64 bytes);
+    TipsPanel *tipsPanel() const { return m_tipsPanel; }
+    // Puts a page's contents into its place in the stack.
+    void setPageContent(const QString &name, QWidget *content);
+    template <typename Page> Page *addPage(const QString &name)
+    {
+        auto *page = new Page;
+        setPageContent(name, page);
+        return page;
+    }
+    QTabWidget *resultTabs() const { return ExtPageControl; }
+    QMenu *trayMenu() const;
+    bool hasTrayIcon() const { return PGTrayIcon95 != nullptr; }
+    QMenu *scanMenu() const { return MenuItemScan; }
+    QProgressBar *statusProgressBar() const { return StatusProgressBar; }
+    void setStatusText(int panel, const QString &text);
+    QString statusText(int panel) const;
+    void setFoundTotalsText(const QString &files, const QString &bytes);
+
+    QPushButton *btnScanNow = nullptr;
+    QPushButton *btnScan = nullptr;
+    QPushButton *btnStop = nullptr;
+    QPushButton *btnCleanSelected = nullptr;
+    QPushButton *btnCleanAll = nullptr;
+    QPushButton *btnHide = nullptr;
+
+signals:
+    void pageShown(const QString &name);
+    void scanRequested(TScanKind kind);
+    void stopRequested();
+    void cleanRequested(bool selectedOnly);
+    void aboutRequested();
+    void helpRequested();
+    void updateCheckRequested();
+    // The walk of a scan is over (finished or stopped); the tree comes next.
+    void walkFinished();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void buildSideBar();
+    QWidget *buildButtonColumn();
+    void buildScanPopup();
+    void buildStatusBar();
+    void buildMainMenu();
+    void buildTray();
+    void showFromTray();
+    void wireOptionsPage();
+    void wireScans();
+    void wireUtilityPages();
+    void stopUtilityWork();
+    void finishTempScan();
+    void startSchedulerOnClose();
+
+    ui::SideBar *AutoOutLookBar = nullptr;
+    QLabel *lblTop = nullptr;
+    QStackedWidget *Notebook = nullptr;
+    ui::BusyAnimation *Animate = nullptr;
+    QLabel *lblBytesFound = nullptr;
+    QLabel *lblFilesFound = nullptr;
+    QFrame *ExplorerPopup = nullptr;
+    QTabWidget *ExtPageControl = nullptr;
+    QLabel *m_statusPanels[2] = {nullptr, nullptr};
+    QProgressBar *StatusProgressBar = nullptr;
+    QMenu *MenuItemScan = nullptr;
+    QSystemTrayIcon *PGTrayIcon95 = nullptr;
+    ui::BannerMenu *m_trayMenu = nullptr;
+    TOptionsPage *m_optionsPage = nullptr;
+    SettingsCatalogue m_settings; // what was loaded, for values no control holds
+    SettingsContext m_context;
+    TLogsPage *m_logsPage = nullptr;
+    TTempFilesPage *m_tempFilesPage = nullptr;
+    TDuplicateFilesPage *m_duplicatesPage = nullptr;
+    TDeadShortcutsPage *m_deadShortcutsPage = nullptr;
+    TCleanDirectoriesPage *m_directoriesPage = nullptr;
+    TDeadLinksPage *m_deadLinksPage = nullptr;
+    TFatLossesPage *m_fatLossesPage = nullptr;
+    TAddRemoveProgramsPage *m_addRemovePage = nullptr;
+    TSystemToolsPage *m_systemToolsPage = nullptr;
+    std::unique_ptr<TKvFindFile> KvFindFile;
+    std::unique_ptr<TempFileScan> m_tempScan;
+    QList<FileGroup> m_scanGroups; // the groups as the running scan took them
+    // What a scan reports for every file is shown when the window next paints.
+    std::optional<QString> m_pendingFolderText;
+    bool m_totalsPending = false;
+    void showPendingProgress();
+    TSchedulePage *m_schedulePage = nullptr;
+    platform::CopyDataServer *m_messages = nullptr;
+    int m_scheduledRuns = 0;
+    TipsPanel *m_tipsPanel = nullptr;
+};
+
+} // namespace clarivex

@@ -1,0 +1,179 @@
+// The scan commands of the main window and the temporary-file scan's side of
+// the window: its status texts, the list and tree it fills, its log lines.
+
+#include "gui/shell/main_window.h"
+
+#include "core/base/event_pump.h"
+#include "core/base/formats.h"
+#include "core/platform/volumes.h"
+#include "core/scanners/temp_file_scan.h"
+#include "core/search/kv_find_file.h"
+#include "gui/scanners/temp_files_page.h"
+#include "gui/search/disk_list_view.h"
+#include "gui/search/kv_file_list_view.h"
+#include "gui/search/path_tree_view.h"
+#include "gui/shell/options_page.h"
+#include "gui/toolkit/colour_names.h"
+#include "gui/toolkit/notice_service.h"
+#include "gui/toolkit/wrap_check_box.h"
+
+#include <QFile>
+#include <QFrame>
+#include <QPushButton>
+
+namespace clarivex {
+
+void TClarivexMainForm::wireScans()
+{
+    KvFindFile = std::make_unique<TKvFindFile>();
+    m_tempScan = std::make_unique<TempFileScan>();
+    // The walk keeps the window alive: pending events are processed at the
+    // finder's fixed points, at most every 15 ms so that it costs nothing.
+    KvFindFile->Pump = ui::throttledPump([this] { showPendingProgress(); });
+
+    m_tempScan->addFile = [this](const QByteArray &folder, const TFindData &data, qint64 &size) {
+        const int group = colourGroupOf(QFile::decodeName(data.name), m_scanGroups);
+        return FileListView->AddFile(folder, data, &size, group);
+    };
+    // The folder or file being searched changes thousands of times a second:
+    // only its latest text is shown, when the window next gets to paint.
+    m_tempScan->status = [this](int panel, const QString &text) {
+        if (panel == 1)
+            m_pendingFolderText = text;
+        else
+            setStatusText(panel, text);
+    };
+    m_tempScan->totalsChanged = [this] {
+        FoundFileCount = m_tempScan->FoundFileCount;
+        FoundByteTotal = m_tempScan->FoundByteTotal;
+        m_totalsPending = true;
+    };
+    // Row colours: the temporary-file scan's groups, grey for duplicates.
+    FileListView->Model()->SetRowColour([this](const FoundFileRow &row) -> std::optional<QColor> {
+        if (ScanKind == skDuplicates) return QColor(0x80, 0x80, 0x80);
+        if (ScanKind != skTempFiles || row.group < 0 ||
+            row.group >= m_tempFilesPage->GroupColors.size())
+            return std::nullopt;
+        return ui::colourFromText(m_tempFilesPage->GroupColors[row.group]);
+    });
+
+    connect(btnScanNow, &QPushButton::clicked, this, &TClarivexMainForm::btnScanNowClick);
+    connect(this, &TClarivexMainForm::stopRequested, this, &TClarivexMainForm::btnStopClick);
+    connect(this, &TClarivexMainForm::scanRequested, this, [this](TScanKind kind) {
+        if (kind == skTempFiles) btnScanTempFilesClick();
+    });
+    connect(this, &TClarivexMainForm::cleanRequested, this, &TClarivexMainForm::CleanFiles);
+}
+
+void TClarivexMainForm::btnScanNowClick()
+{
+    if (currentPage() == QLatin1String("Temporary Files")) btnScanTempFilesClick();
+}
+
+void TClarivexMainForm::btnStopClick()
+{
+    if (KvFindFile) KvFindFile->Stop();
+}
+
+void TClarivexMainForm::btnScanTempFilesClick()
+{
+    if (scanInProgress()) return;
+    ExplorerPopup->hide();
+    setScanCommandsEnabled(false);
+    ScanKind = skTempFiles;
+    WriteLogEvent(QStringLiteral("Temporary Files - Begin"));
+    TempScanStart();
+    WriteLogEvent(QStringLiteral("Found: %1 Bytes").arg(formatGrouped(FoundByteTotal)));
+    WriteLogEvent(QStringLiteral("Found: %1 Files").arg(formatGrouped(FoundFileCount)));
+    WriteLogEvent(QStringLiteral("Temporary Files - End"));
+    setScanCommandsEnabled(true);
+}
+
+void TClarivexMainForm::TempScanStart()
+{
+    const QList<QByteArray> roots = m_tempFilesPage->DiskListViewTF->GetSelectedDrives();
+    if (roots.isEmpty()) {
+        ui::notices().information(
+            this, QStringLiteral("Clarivex 2000"),
+            QStringLiteral("No Drives selected. Please select at least one drive to be scanned."));
+        ShowPage(QStringLiteral("Temporary Files"));
+        return;
+    }
+    FileListView->Clear();
+    PathTreeViewFileTree->Paths.clear();
+    PathTreeViewFileTree->RootName = QStringLiteral("File Tree");
+    PathTreeViewFileTree->Rebuild();
+    FoundFileCount = 0;
+    FoundByteTotal = 0;
+    setStatusText(1, QString());
+    UpdateFoundTotals(0, 0);
+
+    EnterScanningState();
+    m_scanGroups = m_tempFilesPage->groups();
+    if (!m_tempScan->configure(*KvFindFile, m_tempFilesPage->scanOptions())) {
+        ui::notices().information(this, QStringLiteral("Clarivex 2000"),
+                                  QStringLiteral("Please select at least a Group to be scanned"));
+        LeaveScanningState();
+        return;
+    }
+    QList<ScanDrive> drives;
+    const QList<platform::Volume> volumes = platform::Volumes::list();
+    for (const QByteArray &root : roots) {
+        ScanDrive drive{root, QString()};
+        for (const platform::Volume &volume : volumes) {
+            if (volume.root == root) drive.label = volume.label;
+        }
+        drives.append(drive);
+    }
+    m_tempScan->run(*KvFindFile, drives);
+    finishTempScan();
+}
+
+void TClarivexMainForm::showPendingProgress()
+{
+    if (m_pendingFolderText) {
+        setStatusText(1, *m_pendingFolderText);
+        m_pendingFolderText.reset();
+    }
+    if (m_totalsPending) {
+        UpdateFoundTotals(FoundFileCount, FoundByteTotal);
+        m_totalsPending = false;
+    }
+}
+
+void TClarivexMainForm::finishTempScan()
+{
+    showPendingProgress();
+    emit walkFinished();
+    setStatusText(0, QStringLiteral("Adding File Tree items. Please wait..."));
+    setStatusText(1, QString());
+    FileListView->Model()->FlushPending();
+    PathTreeViewFileTree->Paths = m_tempScan->CandidateKeys;
+    PathTreeViewFileTree->Rebuild();
+    if (PathTreeViewFileTree->model() && PathTreeViewFileTree->model()->rowCount() > 0)
+        PathTreeViewFileTree->setCurrentIndex(PathTreeViewFileTree->model()->index(0, 0));
+    if (m_tempFilesPage->cbTFPlaySound->isChecked()) optionsPage()->sbPlaySoundClick();
+    if (m_tempFilesPage->cbTFAutoClean->isChecked()) {
+        AutoCleaning = true;
+        try {
+            CleanFiles(false);
+        } catch (...) {
+            AutoCleaning = false;
+            LeaveScanningState();
+            throw;
+        }
+        AutoCleaning = false;
+    }
+    LeaveScanningState();
+    setStatusText(0, QStringLiteral("Scan Complete."));
+    setStatusText(1, QString());
+}
+
+void TClarivexMainForm::CleanFiles(bool selectedOnly)
+{
+    // The clean modes (Recycle Bin, delete, move, zip) come with the clean
+    // operation; nothing is removed before it exists.
+    Q_UNUSED(selectedOnly);
+}
+
+} // namespace clarivex

@@ -1,0 +1,119 @@
+#include "core/platform/notification_sound.h"
+#include "gui/shell/options_page.h"
+#include "support/test_main.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QToolButton>
+
+using namespace clarivex;
+
+namespace {
+struct Recorder : platform::NotificationSound
+{
+    QStringList *log;
+    explicit Recorder(QStringList *target) : log(target) {}
+    void playFile(const QString &path) override { *log << "file:" + path; }
+    void playInformation() override { *log << "information"; }
+};
+} // namespace
+
+class TestOptionsPage : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanModesEnableTheirFolders_data();
+    void cleanModesEnableTheirFolders();
+    void loadedModeKeepsItsLowByte();
+    void folderPicker();
+    void soundRequests();
+};
+
+void TestOptionsPage::cleanModesEnableTheirFolders_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("moveEnabled");
+    QTest::addColumn<bool>("zipEnabled");
+    QTest::newRow("recycle bin") << 0 << false << false;
+    QTest::newRow("delete") << 1 << false << false;
+    QTest::newRow("move to folder") << 2 << true << false;
+    QTest::newRow("zip") << 3 << false << true;
+}
+
+void TestOptionsPage::cleanModesEnableTheirFolders()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, moveEnabled);
+    QFETCH(bool, zipEnabled);
+    TOptionsPage page;
+    QRadioButton *buttons[] = {page.rbMoveFilesToRecycleBin, page.rbDeleteFiles,
+                               page.rbMoveFilesToFolder, page.rbZipFiles};
+    page.rbZipFiles->click(); // start from another state
+    buttons[mode]->click();
+    QCOMPARE(int(page.DeleteType), mode);
+    QCOMPARE(page.txtMoveFolderPath->isEnabled(), moveEnabled);
+    QCOMPARE(page.sbSearchDir->isEnabled(), moveEnabled);
+    QCOMPARE(page.txtZipFileName->isEnabled(), zipEnabled);
+    QCOMPARE(page.sbSearchDir2->isEnabled(), zipEnabled);
+    int checked = 0;
+    for (QRadioButton *b : buttons)
+        checked += b->isChecked();
+    QCOMPARE(checked, 1);
+}
+
+void TestOptionsPage::loadedModeKeepsItsLowByte()
+{
+    TOptionsPage page;
+    page.setDeleteType(0x102); // only the low byte counts
+    QCOMPARE(int(page.DeleteType), 2);
+    QVERIFY(page.rbMoveFilesToFolder->isChecked());
+    QVERIFY(page.txtMoveFolderPath->isEnabled());
+    page.setDeleteType(7); // not a mode: the Recycle Bin, shown and used
+    QVERIFY(page.rbMoveFilesToRecycleBin->isChecked());
+    QCOMPARE(int(page.DeleteType), 0);
+    QVERIFY(!page.txtMoveFolderPath->isEnabled());
+}
+
+void TestOptionsPage::folderPicker()
+{
+    TOptionsPage page;
+    page.rbMoveFilesToFolder->click();
+    QStringList notices;
+    std::optional<QUrl> answer;
+    page.pickFolder = [&](const QString &title) {
+        notices << "asked:" + title;
+        return answer;
+    };
+    page.showNotice = [&](const QString &text) { notices << text; };
+    page.txtMoveFolderPath->setText("/before");
+    page.sbSearchDir->click(); // cancelled
+    QCOMPARE(page.txtMoveFolderPath->text(), QStringLiteral("/before"));
+    answer = QUrl("trash:///");
+    page.sbSearchDir->click();
+    QCOMPARE(page.txtMoveFolderPath->text(), QStringLiteral("/before"));
+    answer = QUrl::fromLocalFile("/mnt/backups");
+    page.sbSearchDir->click();
+    QCOMPARE(page.txtMoveFolderPath->text(), QStringLiteral("/mnt/backups"));
+    QCOMPARE(notices, (QStringList{"asked:Select folder:", "asked:Select folder:",
+                                   "Cannot add this type of directory to the list.",
+                                   "asked:Select folder:"}));
+}
+
+void TestOptionsPage::soundRequests()
+{
+    QStringList log;
+    platform::NotificationSound::setInstance(std::make_unique<Recorder>(&log));
+    TOptionsPage page;
+    QVERIFY(!page.txtWAVFileName->isEnabled());
+    page.sbPlaySound->click();
+    page.rbWAVFile->click();
+    QVERIFY(page.txtWAVFileName->isEnabled() && page.sbSearchWAV->isEnabled());
+    page.sbPlaySound->click(); // an empty name is asked for all the same
+    page.txtWAVFileName->setText("/sounds/done.wav");
+    page.sbPlaySoundClick();
+    platform::NotificationSound::setInstance(nullptr);
+    QCOMPARE(log, (QStringList{"information", "file:", "file:/sounds/done.wav"}));
+}
+
+CLARIVEX_TEST_MAIN(TestOptionsPage)
+#include "tst_options_page.moc"
