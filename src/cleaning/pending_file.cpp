@@ -60,6 +60,7 @@ int PendingFile::publishUnique(const std::function<QByteArray(int)> &candidateNa
 {
     for (int n = 1; n <= kMaxNameTries; ++n) {
         const QByteArray name = candidateName(n);
+        if (name.isEmpty()) return EEXIST; // the caller has no other name to offer
         const int error = publish(name);
         if (error == 0) {
             taken = name;
