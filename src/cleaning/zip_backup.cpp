@@ -6,6 +6,7 @@
 #include "cleaning/zip_file_source.h"
 #include "cleaning/zip_messages.h"
 
+#include <QSet>
 #include <QUtf8StringView>
 
 #include <cerrno>
@@ -23,6 +24,7 @@ struct TZip::Pending
     qsizetype item = 0;
     FileIdentity identity;               // as it was read
     std::unique_ptr<ZipFileSource> file; // null for a link
+    zip_int64_t index = -1;              // of its entry
     QByteArray linkText;
 };
 
@@ -61,14 +63,25 @@ QByteArray entryNameFor(const QByteArray &path, TStoredDirNames stored)
     return path.mid(start);
 }
 
+// The raw names of the archive's entries (zip_name_locate() does not find a
+// name that is not UTF-8 by its bytes).
+QSet<QByteArray> entryNames(zip_t *archive)
+{
+    QSet<QByteArray> names;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i)
+        names.insert(zip_get_name(archive, zip_uint64_t(i), ZIP_FL_ENC_RAW));
+    return names;
+}
+
 // A name no entry of the archive has yet: "dir/name (2).ext" when taken.
-QByteArray freeEntryName(zip_t *archive, const QByteArray &name)
+QByteArray freeEntryName(const QSet<QByteArray> &taken, const QByteArray &name)
 {
     const PathParts parts = splitPath(name);
     const QByteArray folder = parts.folder == "." ? QByteArray() : parts.folder + '/';
     for (int n = 1; n <= kMaxNameTries; ++n) {
         const QByteArray candidate = folder + collisionName(parts.name, n);
-        if (zip_name_locate(archive, candidate.constData(), ZIP_FL_ENC_RAW) < 0) return candidate;
+        if (!taken.contains(candidate)) return candidate;
     }
     return {};
 }
@@ -143,6 +156,7 @@ int TZip::Compress()
             item.result = EntryResult::refused(EIO, zipErrorString(code));
         return 0;
     }
+    m_names = entryNames(archive);
     std::vector<Pending> pending;
     for (qsizetype i = 0; i < FileSpec.size(); ++i)
         (void)addEntry(archive, i, pending);
@@ -218,7 +232,7 @@ bool TZip::addEntry(zip_t *archive, qsizetype item, std::vector<Pending> &pendin
     entry.item = item;
     entry.identity = FileIdentity::fromStat(*st);
     zip_source_t *source = makeSource(archive, entry);
-    const QByteArray name = freeEntryName(archive, entryNameFor(FileSpec[item], StoredDirNames));
+    const QByteArray name = freeEntryName(m_names, entryNameFor(FileSpec[item], StoredDirNames));
     const zip_flags_t encoding =
         QUtf8StringView(name).isValidUtf8() ? ZIP_FL_ENC_UTF_8 : ZIP_FL_ENC_CP437;
     const zip_int64_t index =
@@ -241,6 +255,8 @@ bool TZip::addEntry(zip_t *archive, qsizetype item, std::vector<Pending> &pendin
         return false;
     }
     m_items[item].entryName = name;
+    m_names.insert(name);
+    entry.index = index;
     pending.push_back(std::move(entry));
     return true;
 }
@@ -281,8 +297,10 @@ QList<qsizetype> TZip::verify(const std::vector<Pending> &pending)
         return verified;
     }
     for (const Pending &entry : pending) {
-        const zip_int64_t index =
-            zip_name_locate(archive, m_items[entry.item].entryName.constData(), ZIP_FL_ENC_RAW);
+        const zip_int64_t index = zip_get_name(archive, zip_uint64_t(entry.index),
+                                               ZIP_FL_ENC_RAW) == m_items[entry.item].entryName
+                                      ? entry.index
+                                      : -1;
         quint32 crc = 0;
         qint64 size = -1;
         zip_stat_t st;

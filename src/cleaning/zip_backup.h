@@ -26,6 +26,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 
 #include <functional>
 #include <optional>
@@ -105,6 +106,7 @@ private:
 
     QList<ZipItem> m_items;
     qint64 m_bytesQueued = 0;
+    QSet<QByteArray> m_names; // the entries of the archive being written
 };
 
 } // namespace clarivex::cleaning
