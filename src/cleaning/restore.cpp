@@ -119,8 +119,7 @@ int writeFile(zip_t *archive, const Entry &entry, int folderFd, QByteArray &take
     zip_fclose(in);
     struct stat attributes = {};
     attributes.st_mode = entry.meta.mode ? entry.meta.mode : 0644;
-    attributes.st_mtim = {time_t(entry.meta.modified / 1000000000),
-                          long(entry.meta.modified % 1000000000)};
+    attributes.st_mtim = timespecOf(entry.meta.modified);
     attributes.st_atim = attributes.st_mtim;
     attributes.st_uid = ::getuid();
     attributes.st_gid = ::getgid();
