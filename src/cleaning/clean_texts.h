@@ -20,6 +20,10 @@ inline constexpr char kZipFailed[] = "ERROR!";
 inline constexpr char kCouldNotZip[] = "Couldn't zip files to ";
 inline constexpr char kTotalTime[] = "Total Time: %1 ms";
 inline constexpr char kFilesZipped[] = "Files zipped to ";
+// Status panel 1 during a zip clean: before the full path, or the bare name
+// of a file being deleted from an archive.
+inline constexpr char kCompressing[] = "Compressing: ";
+inline constexpr char kDeleting[] = "Deleting: ";
 // "%n file(s) could not be cleaned: " followed by the first one and its reason.
 inline constexpr char kNotCleaned[] = "%1 file(s) could not be cleaned: %2: %3";
 

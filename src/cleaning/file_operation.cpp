@@ -175,6 +175,7 @@ bool TFileOperation::targetIsFolder(qsizetype index) const
 bool TFileOperation::makeFolder(const QByteArray &folder)
 {
     if (isFolder(folder, true)) return true;
+    errno = ECANCELED; // unless the folder is made, or fails with a reason of its own
     const bool ask = !(m_flags & (fofNoConfirmMkDir | fofNoConfirmation)) && m_callbacks.confirm;
     if (ask && !m_callbacks.confirm(
                    QStringLiteral("The folder \"%1\" does not exist. Do you want to create it?")
@@ -201,8 +202,7 @@ FileOpOutcome TFileOperation::transferItem(qsizetype index,
         transfer.targetName = parts.name;
     }
     if (!makeFolder(transfer.targetFolder))
-        return outcomeOf(source, EntryResult::failed(errno ? errno : ECANCELED,
-                                                     QStringLiteral("destination folder")));
+        return outcomeOf(source, EntryResult::failed(errno, QStringLiteral("destination folder")));
     transfer.keepSource = m_operation == foCopy;
     transfer.renameOnCollision = bool(m_flags & fofRenameOnCollision);
     transfer.expected = expected;
