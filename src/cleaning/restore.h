@@ -1,0 +1,46 @@
+#pragma once
+
+// Puts the files of a zip backup back where they were, or below another
+// folder. Nothing is ever overwritten: where a file of that name exists, it
+// is kept and the restored file gets a "(restored)" name beside it. Each file
+// is written under a hidden name first and given its name only when whole,
+// with its mode and modification time. Entry names that would leave the
+// target (".." parts) are refused; symbolic links are restored last, so that
+// none of them can lead a later file elsewhere, and below a chosen folder no
+// link is ever followed.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace clarivex::cleaning {
+
+struct RestoreOptions
+{
+    QByteArray toFolder; // empty: the original places
+    bool dryRun = false; // say what would be done, touch nothing
+};
+
+enum class RestoreFate { Restored, RestoredAs, Failed };
+
+struct RestoredFile
+{
+    QByteArray entryName;
+    QByteArray wanted; // the place the entry names
+    QByteArray target; // where it went (or would go)
+    RestoreFate fate = RestoreFate::Failed;
+    QString reason;
+};
+
+struct RestoreReport
+{
+    QString archiveError; // set when the archive could not be read at all
+    QList<RestoredFile> files;
+
+    [[nodiscard]] bool allRestored() const;
+};
+
+[[nodiscard]] RestoreReport restoreArchive(const QByteArray &archive,
+                                           const RestoreOptions &options);
+
+} // namespace clarivex::cleaning
