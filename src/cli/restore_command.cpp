@@ -1,8 +1,8 @@
 // clarivex-cli restore: puts the files of a zip backup back where they were,
 // or below another folder, never overwriting a file; one line per file.
 
-#include "cleaning/restore.h"
 #include "cli/cli_command.h"
+#include "core/cleaning/restore.h"
 
 #include <optional>
 

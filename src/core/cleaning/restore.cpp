@@ -1,0 +1,232 @@
+#include "core/cleaning/restore.h"
+
+#include "core/cleaning/entry_names.h"
+#include "core/cleaning/file_copy.h"
+#include "core/cleaning/parent_folder.h"
+#include "core/cleaning/pending_file.h"
+#include "core/cleaning/zip_entry_meta.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <zip.h>
+
+namespace clarivex::cleaning {
+
+namespace {
+
+struct Entry
+{
+    zip_uint64_t index = 0;
+    QByteArray name;
+    EntryMeta meta;
+    QList<QByteArray> folders; // the parts above the file
+    QByteArray fileName;
+};
+
+// mkdir -p, by bytes.
+void makeFolders(const QByteArray &path)
+{
+    for (qsizetype at = path.indexOf('/', 1); at != -1; at = path.indexOf('/', at + 1))
+        ::mkdir(path.left(at).constData(), 0755);
+    ::mkdir(path.constData(), 0755);
+}
+
+struct timespec timespecOf(qint64 nanoseconds)
+{
+    qint64 seconds = nanoseconds / 1000000000;
+    qint64 rest = nanoseconds % 1000000000;
+    if (rest < 0) {
+        --seconds;
+        rest += 1000000000;
+    }
+    return {time_t(seconds), long(rest)};
+}
+
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The parts of a safe entry name; false for one that climbs out or is empty.
+bool splitEntryName(const QByteArray &name, Entry &entry)
+{
+    QList<QByteArray> parts;
+    for (const QByteArray &part : name.split('/')) {
+        if (part == "..") return false;
+        if (!part.isEmpty() && part != ".") parts << part;
+    }
+    if (parts.isEmpty()) return false;
+    entry.fileName = parts.takeLast();
+    entry.folders = parts;
+    return true;
+}
+
+// Opens (making what is missing unless `dryRun`) the folders of the entry
+// below `base`. Invalid with errno set when one cannot be had; in a dry run a
+// missing folder is invalid with ENOENT and means every name below is free.
+UniqueFd openFolders(const QByteArray &base, const Entry &entry, bool followLinks, bool dryRun)
+{
+    UniqueFd fd = openFolder(base);
+    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW);
+    for (const QByteArray &part : entry.folders) {
+        if (!fd.valid()) break;
+        if (!dryRun && ::mkdirat(fd.get(), part.constData(), 0755) != 0 && errno != EEXIST)
+            return {};
+        fd = UniqueFd(::openat(fd.get(), part.constData(), flags));
+    }
+    return fd;
+}
+
+QByteArray candidate(const QByteArray &name, int n)
+{
+    return n == 1 ? name : restoredName(name, n - 1);
+}
+
+// The name a dry run would take: the first candidate that is free.
+QByteArray freeName(int folderFd, const QByteArray &name)
+{
+    struct stat st;
+    for (int n = 1; n <= kMaxNameTries; ++n) {
+        const QByteArray next = candidate(name, n);
+        if (folderFd < 0 || ::fstatat(folderFd, next.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return next;
+    }
+    return {};
+}
+
+int writeFile(zip_t *archive, const Entry &entry, int folderFd, QByteArray &taken)
+{
+    zip_stat_t st;
+    if (zip_stat_index(archive, entry.index, 0, &st) != 0) return EIO;
+    int error = 0;
+    PendingFile out(folderFd, 0600, error);
+    if (error) return error;
+    zip_file_t *in = zip_fopen_index(archive, entry.index, 0);
+    if (!in) return EIO;
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    zip_int64_t got;
+    while (error == 0 && (got = zip_fread(in, buffer.data(), zip_uint64_t(buffer.size()))) > 0) {
+        for (zip_int64_t put = 0; error == 0 && put < got;) {
+            const ssize_t n = ::write(out.fd(), buffer.constData() + put, size_t(got - put));
+            if (n < 0 && errno != EINTR) error = errno;
+            if (n > 0) put += n;
+        }
+    }
+    if (error == 0 && got < 0) error = EIO; // unreadable or a CRC that does not match
+    zip_fclose(in);
+    struct stat attributes = {};
+    attributes.st_mode = entry.meta.mode ? entry.meta.mode : 0644;
+    attributes.st_mtim = timespecOf(entry.meta.modified);
+    attributes.st_atim = attributes.st_mtim;
+    attributes.st_uid = ::getuid();
+    attributes.st_gid = ::getgid();
+    if (error == 0) error = copyAttributes(attributes, out.fd());
+    if (error == 0) error = syncAndCheckSize(out.fd(), qint64(st.size));
+    if (error == 0)
+        error = out.publishUnique([&](int n) { return candidate(entry.fileName, n); }, taken);
+    return error;
+}
+
+int writeLink(zip_t *archive, const Entry &entry, int folderFd, QByteArray &taken)
+{
+    zip_file_t *in = zip_fopen_index(archive, entry.index, 0);
+    if (!in) return EIO;
+    QByteArray text(4096, Qt::Uninitialized);
+    const zip_int64_t got = zip_fread(in, text.data(), zip_uint64_t(text.size()));
+    zip_fclose(in);
+    if (got < 0) return EIO;
+    text.truncate(qsizetype(got));
+    for (int n = 1; n <= kMaxNameTries; ++n) {
+        taken = candidate(entry.fileName, n);
+        if (::symlinkat(text.constData(), folderFd, taken.constData()) == 0) {
+            const struct timespec times[2] = {timespecOf(entry.meta.modified),
+                                              timespecOf(entry.meta.modified)};
+            ::utimensat(folderFd, taken.constData(), times, AT_SYMLINK_NOFOLLOW);
+            return 0;
+        }
+        if (errno != EEXIST) return errno;
+    }
+    return EEXIST;
+}
+
+RestoredFile restoreEntry(zip_t *archive, const Entry &entry, const RestoreOptions &options)
+{
+    const QByteArray base = options.toFolder.isEmpty() ? QByteArray("/") : options.toFolder;
+    QByteArray folder = base;
+    for (const QByteArray &part : entry.folders)
+        folder = joinPath(folder, part);
+    RestoredFile file{entry.name, joinPath(folder, entry.fileName), {}, RestoreFate::Failed, {}};
+    const UniqueFd fd = openFolders(base, entry, options.toFolder.isEmpty(), options.dryRun);
+    QByteArray taken;
+    int error = 0;
+    if (options.dryRun) {
+        if (!fd.valid() && errno != ENOENT) error = errno;
+        taken = freeName(fd.get(), entry.fileName);
+    } else if (!fd.valid()) {
+        error = errno;
+    } else {
+        error = S_ISLNK(entry.meta.mode) ? writeLink(archive, entry, fd.get(), taken)
+                                         : writeFile(archive, entry, fd.get(), taken);
+    }
+    if (error != 0) {
+        file.reason = systemText(error);
+        return file;
+    }
+    file.target = joinPath(folder, taken);
+    file.fate = taken == entry.fileName ? RestoreFate::Restored : RestoreFate::RestoredAs;
+    return file;
+}
+
+} // namespace
+
+bool RestoreReport::allRestored() const
+{
+    if (!archiveError.isEmpty()) return false;
+    for (const RestoredFile &file : files) {
+        if (file.fate == RestoreFate::Failed) return false;
+    }
+    return true;
+}
+
+RestoreReport restoreArchive(const QByteArray &archivePath, const RestoreOptions &options)
+{
+    RestoreReport report;
+    int code = 0;
+    zip_t *archive = zip_open(archivePath.constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+    if (!archive) {
+        zip_error_t error;
+        zip_error_init_with_code(&error, code);
+        report.archiveError = QString::fromLocal8Bit(zip_error_strerror(&error));
+        zip_error_fini(&error);
+        return report;
+    }
+    if (!options.dryRun && !options.toFolder.isEmpty()) makeFolders(options.toFolder);
+    QList<Entry> files;
+    QList<Entry> links; // last: no link made here can redirect a file of this archive
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        Entry entry;
+        entry.index = zip_uint64_t(i);
+        entry.name = zip_get_name(archive, entry.index, ZIP_FL_ENC_RAW);
+        if (entry.name.endsWith('/')) continue; // a folder entry: folders come with their files
+        entry.meta = readEntryMeta(archive, entry.index);
+        if (!splitEntryName(entry.name, entry)) {
+            report.files.append({entry.name,
+                                 entry.name,
+                                 {},
+                                 RestoreFate::Failed,
+                                 QStringLiteral("unsafe name in the archive")});
+            continue;
+        }
+        (S_ISLNK(entry.meta.mode) ? links : files).append(entry);
+    }
+    for (const Entry &entry : files + links)
+        report.files.append(restoreEntry(archive, entry, options));
+    zip_discard(archive);
+    return report;
+}
+
+} // namespace clarivex::cleaning

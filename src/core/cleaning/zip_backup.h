@@ -1,0 +1,112 @@
+#pragma once
+
+// TZip: the zip backup of a clean. With Switch swMove each listed file is
+// added to the archive and then removed from its folder (to the Trash with
+// doAllowUndo), but only once the archive has been written and closed, and
+// the file's entry has been read back and found equal in CRC and size to what
+// was read from the file. Nothing of a failed archive is kept and no source
+// of it is removed.
+//
+// The archive is written beside its final name and renamed into place when
+// complete (libzip's commit). An archive that exists already gets the new
+// entries added to it; its own entries are kept as they are, and a name that
+// is taken gets a "name (2).ext" entry instead. Entries are deflated at the
+// chosen level, files that are compressed already are stored, Zip64 is used
+// where sizes need it. Entry names are the full path without its leading "/"
+// (sdAbsolute), as raw bytes when the path is not UTF-8; each entry keeps the
+// file's mode and modification time. A symbolic link is archived as the link.
+//
+// Events report as the archive is made: OnActivate once, OnBegin when a file
+// is read, OnProgress while it is read, OnEnd when its entry was checked, and
+// OnError with the numbers of zip_messages.h.
+
+#include "core/cleaning/entry_result.h"
+#include "core/cleaning/file_identity.h"
+#include "core/cleaning/file_operation.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include <sys/stat.h>
+#include <zip.h>
+
+namespace clarivex::cleaning {
+
+enum TSwitch { swAdd, swMove, swDelete, swRead };
+enum TStoredDirNames { sdNone, sdAbsolute, sdAbsoluteNoDrv, sdRelative, sdRelativeStoreStart };
+enum TDeleteOptions { doFinal, doAllowUndo };
+enum TDeflateType { dtDeflateS, dtDeflateF, dtDeflateN, dtDeflateX };
+enum TCompressMethod { cmStore, cmDeflate };
+
+enum class ZipItemState {
+    Failed,   // not in the archive
+    Archived, // in the archive (checked); the file stayed where it was
+    Removed,  // in the archive (checked), and the file left its folder
+};
+
+struct ZipItem
+{
+    QByteArray path;
+    QByteArray entryName;
+    ZipItemState state = ZipItemState::Failed;
+    EntryResult result; // why it failed or stayed
+};
+
+class TZip
+{
+public:
+    TCompressMethod CompressMethod = cmDeflate;
+    TDeflateType DeflateType = dtDeflateN;
+    QByteArray DefaultExt = ".zip";
+    TDeleteOptions DeleteOptions = doAllowUndo;
+    bool StoreAlreadyCompressedFiles = true;
+    bool VerifyBeforeDelete = true; // a move always checks; this cannot be turned off
+    TSwitch Switch = swAdd;
+    TStoredDirNames StoredDirNames = sdAbsolute;
+    QByteArray ArchiveFile;
+    QList<QByteArray> FileSpec;
+    // What each file of FileSpec must still be (same order; empty: as found now).
+    QList<std::optional<FileIdentity>> FileIdentities;
+
+    std::function<void()> OnActivate;
+    std::function<void(const QByteArray &fileName, int count, bool &extract)> OnBegin;
+    std::function<void(int progressByFile, int progressByArchive)> OnProgress;
+    std::function<void(const QByteArray &fileName, bool crcPass)> OnEnd;
+    std::function<void(const QByteArray &fileName, const QString &extra, int volumeId, int code)>
+        OnError;
+    // Asked while files are read; true stops the archive (nothing is kept).
+    std::function<bool()> Cancelled;
+    // For the removal of the archived files (the question for a file that no
+    // Trash can take); the Trash places for tests.
+    FileOpCallbacks RemoveCallbacks;
+    std::optional<TrashPlaces> Trash;
+
+    // Archives FileSpec; the number of files archived and checked (0: none).
+    [[nodiscard]] int Compress();
+    [[nodiscard]] const QList<ZipItem> &Items() const { return m_items; }
+
+    // Whether a file of this name is stored rather than deflated.
+    [[nodiscard]] static bool isCompressedAlready(const QByteArray &name);
+
+private:
+    struct Pending;
+    void error(const QByteArray &fileName, const QString &extra, int code);
+    void fail(qsizetype item, const EntryResult &result, int code);
+    [[nodiscard]] std::optional<struct stat> checkSource(qsizetype item);
+    [[nodiscard]] zip_source_t *makeSource(zip_t *archive, Pending &entry);
+    [[nodiscard]] bool addEntry(zip_t *archive, qsizetype item, std::vector<Pending> &pending);
+    [[nodiscard]] bool commit(zip_t *archive, std::vector<Pending> &pending);
+    [[nodiscard]] QList<qsizetype> verify(const std::vector<Pending> &pending);
+    void removeSources(const QList<qsizetype> &verified, const std::vector<Pending> &pending);
+
+    QList<ZipItem> m_items;
+    qint64 m_bytesQueued = 0;
+    QSet<QByteArray> m_names; // the entries of the archive being written
+};
+
+} // namespace clarivex::cleaning
