@@ -40,6 +40,7 @@ int main(int argc, char **argv)
     app.errorHandler = [&window](const QString &message) { window.ShowErrorDialog(message); };
     window.listenForMessages();
     window.createWindowSteps(parameters);
+    window.startAlarm();
     splash.reset();
     // Started in the tray, the window stays hidden until the user shows it
     // (a desktop without a tray shows it all the same).

@@ -1,5 +1,6 @@
 #include "gui/schedule/schedule_page.h"
 
+#include "core/base/formats.h"
 #include "gui/toolkit/notice_service.h"
 #include "gui/toolkit/up_down.h"
 #include "gui/toolkit/wrap_check_box.h"
@@ -219,6 +220,7 @@ QWidget *TSchedulePage::buildEveryFrame(QWidget *parent)
     lblScanInterval->setFont(bold);
     lblNextSearch = named<QLabel>("lblNextSearch", "", frame);
     lblNextSearch->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblNextSearch->setWordWrap(true);
     auto *head = new QHBoxLayout;
     head->addWidget(rbEvery);
     head->addWidget(lblScanInterval);
@@ -294,6 +296,29 @@ int TSchedulePage::scheduleKind() const
 void TSchedulePage::showNextScan(const QString &timeText)
 {
     lblNextSearch->setText(QStringLiteral("Next scan at: ") + timeText);
+}
+
+void TSchedulePage::showNextRun(const NextRun &next, const QDateTime &now)
+{
+    if (next.valid())
+        showNextScan(describeNextRun(next.due, now));
+    else
+        lblNextSearch->setText(QStringLiteral("No scan is planned: ") + next.problem);
+    lblNextSearch->setToolTip(lblNextSearch->text());
+}
+
+ScheduleValues TSchedulePage::scheduleValues() const
+{
+    ScheduleValues v;
+    v.Run = scheduleKind();
+    v.TrackBarPosition = TrackBar95->value();
+    v.Hourly = txtHourly->text();
+    v.Daily = formatLongTime(dtpDaily->time());
+    v.Weekly = formatLongTime(dtpWeekly->time());
+    v.cbWeekly_ItemIndex = cbWeekly->currentIndex();
+    v.Monthly = formatLongTime(dtpMonthly->time());
+    v.Monthly_Day = txtMonthly_Day->text();
+    return v;
 }
 
 void TSchedulePage::cbScheduleScansClick()

@@ -12,6 +12,7 @@
 // nothing and keeps the focus in its field.
 
 #include "core/base/settings_types.h"
+#include "core/schedule/schedule_arithmetic.h"
 
 #include <QWidget>
 
@@ -50,6 +51,13 @@ public:
     int scheduleKind() const;
     // Shows the result of a computation of kind Every: "Next scan at: " + time text.
     void showNextScan(const QString &timeText);
+    // Shows a computation's result in words: "Next scan at: 18:00:00 tomorrow",
+    // or why no scan is planned.
+    void showNextRun(const NextRun &next, const QDateTime &now);
+    // The values the next-run computation reads: the checked kind (-1 when
+    // none is), the slider, the two fields' texts, the pickers' times as
+    // time texts and the weekday.
+    ScheduleValues scheduleValues() const;
     QTabWidget *tabs() const { return m_tabs; }
 
     // Shows a conversion error; set by the window to its error display. Without

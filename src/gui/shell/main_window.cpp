@@ -20,6 +20,7 @@
 #include "gui/utilities/add_remove_programs_page.h"
 
 #include "core/platform/copy_data.h"
+#include "core/schedule/schedule_unit.h"
 #include "core/shell/command_line.h"
 #include "gui/toolkit/bring_forward.h"
 #include "gui/toolkit/notice_service.h"
@@ -184,6 +185,7 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     wireOptionsPage();
     wireScans();
     wireUtilityPages();
+    wireSchedule();
     connect(this, &TClarivexMainForm::helpRequested, this, &TClarivexMainForm::OpenHelp);
     connect(this, &TClarivexMainForm::aboutRequested, this, [this] {
         ui::notices().information(
@@ -212,18 +214,14 @@ void TClarivexMainForm::createWindowSteps(const QStringList &parameters)
     m_addRemovePage->LoadUninstallList();
     if (!WriteLogEvent(QStringLiteral("Main Program Started"))) return;
     AutoCleaning = false;
+    ScheduledRunActive = false;
+    // Without a Scheduler the main program keeps its own schedule.
+    m_windowCreated = true;
+    if (m_schedulePage->cbScheduleScans->isChecked() && !SchedulerRunning()) ComputeNextRun();
     // The start timer is armed at most once: by the scheduled switch, or else
     // by the start-up scan option. Either way the scan is one ScheduledRun.
     if (hasScheduledSwitch(parameters) || m_schedulePage->cbScanAtStartUp->isChecked())
         Timer->start();
-}
-
-void TClarivexMainForm::ScheduledRun()
-{
-    // The enabled "Scan Files" drop-down is the sign that no scan runs; a
-    // scheduled run during a scan is dropped.
-    if (scanInProgress()) return;
-    ++m_scheduledRuns;
 }
 
 bool TClarivexMainForm::listenForMessages()

@@ -11,6 +11,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -43,6 +44,7 @@ class TAddRemoveProgramsPage;
 class TSystemToolsPage;
 class TKvFindFile;
 class TempFileScan;
+class ScheduleUnit;
 class TipsPanel;
 
 namespace platform {
@@ -132,8 +134,21 @@ public:
     qint64 FoundByteTotal = 0;
     // The start timer: fires once, 500 ms after it is armed, to run ScheduledRun.
     QTimer *Timer = nullptr;
-    // Performs a scheduled run (for now only its gate: a running scan drops it).
+    // A scheduled run: the scans chosen on the schedule page into one list,
+    // then the next computation (main_window_schedule.cpp). Dropped while a
+    // scan or another scheduled run is in progress.
     void ScheduledRun();
+    bool ScheduledRunActive = false;
+    // The directory scan as its command performs it, for step 5 of a scheduled
+    // run; set by the directory scan. While it is empty the step does nothing.
+    std::function<void()> ScheduledDirectoryScan;
+    // The main program's next-run computation: the schedule page's values,
+    // the alarm, the hand-over to a running Scheduler and the page's label.
+    void ComputeNextRun();
+    ScheduleUnit &schedule() { return *m_schedule; }
+    // Starts the once-a-second alarm checks (once the event loop runs).
+    void startAlarm();
+    ui::BusyAnimation *busyAnimation() const { return Animate; }
     // Runs the steps of creating the window that read the outside world:
     // settings, log, command line. Called once the controls exist.
     void createWindowSteps(const QStringList &parameters);
@@ -205,6 +220,8 @@ private:
     void stopUtilityWork();
     void finishTempScan();
     void startSchedulerOnClose();
+    void wireSchedule();
+    bool CheckAlarmDue();
 
     ui::SideBar *AutoOutLookBar = nullptr;
     QLabel *lblTop = nullptr;
@@ -241,6 +258,8 @@ private:
     TSchedulePage *m_schedulePage = nullptr;
     platform::CopyDataServer *m_messages = nullptr;
     int m_scheduledRuns = 0;
+    std::unique_ptr<ScheduleUnit> m_schedule;
+    bool m_windowCreated = false; // the computation waits for the window's creation
     TipsPanel *m_tipsPanel = nullptr;
 };
 

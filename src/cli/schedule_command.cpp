@@ -1,0 +1,54 @@
+// clarivex-cli schedule next: when the next scheduled scan comes, computed
+// from the stored schedule the way the Scheduler computes it.
+
+#include "cli/cli_command.h"
+#include "core/base/formats.h"
+#include "core/schedule/schedule_clock.h"
+#include "core/schedule/stored_schedule.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace clarivex::cli {
+
+namespace {
+
+int runSchedule(const QList<QByteArray> &args);
+
+const CliCommand kSchedule{"schedule", "clarivex-cli schedule next [--json]", runSchedule};
+const CliCommandRegistrar kRegistrar(kSchedule);
+
+QByteArray jsonLine(const QDateTime &due)
+{
+    QJsonObject object;
+    object.insert(QStringLiteral("date"), formatShortDate(due.date()));
+    object.insert(QStringLiteral("time"), formatLongTime(due.time()));
+    object.insert(QStringLiteral("iso"), due.toString(Qt::ISODate));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+int runSchedule(const QList<QByteArray> &args)
+{
+    if (args.isEmpty() || args.first() != "next")
+        return usageError(kSchedule, args.isEmpty() ? QByteArray("what? (next)")
+                                                    : "unknown argument '" + args.first() + "'");
+    bool json = false;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] != "--json") return usageError(kSchedule, "unknown argument '" + args[i] + "'");
+        json = true;
+    }
+    const QDateTime now = scheduleNow();
+    const StoredSchedule stored = readStoredSchedule(now.date());
+    if (!stored.problem.isEmpty())
+        return failure(QStringLiteral("no scan is planned: ") + stored.problem);
+    if (!stored.ScheduleScans)
+        return failure(QStringLiteral("no scan is planned: scheduling is off"));
+    const NextRun next = computeNextRun(stored.values, now);
+    if (!next.valid()) return failure(QStringLiteral("no scan is planned: ") + next.problem);
+    writeOut(json ? jsonLine(next.due) : formatDateTime(next.due).toUtf8() + '\n');
+    return ExitOk;
+}
+
+} // namespace
+
+} // namespace clarivex::cli

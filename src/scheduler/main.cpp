@@ -1,0 +1,49 @@
+// clarivex-scheduler: keeps the schedule while the main program is closed.
+
+#include "core/platform/copy_data.h"
+#include "core/platform/display.h"
+#include "core/schedule/schedule_unit.h"
+#include "scheduler/scheduler_notices.h"
+#include "scheduler/scheduler_texts.h"
+#include "scheduler/scheduler_tray.h"
+#include "scheduler/scheduler_window.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    using namespace clarivex;
+    using namespace clarivex::scheduler;
+    if (!platform::displayAvailable()) {
+        std::fprintf(stderr, "%s\n", platform::noDisplayMessage().constData());
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(kTitle));
+    QApplication::setQuitOnLastWindowClosed(false); // it has no window; the menu ends it
+    Q_INIT_RESOURCE(scheduler);
+
+    if (SchedulerRunning()) {
+        showNotice(QString::fromLatin1(kAlreadyRunning));
+        return 0;
+    }
+    TSchedulerWindow window;
+    if (!window.create()) {
+        // Two started at once: the one that lost the socket is the second.
+        if (SchedulerRunning()) {
+            showNotice(QString::fromLatin1(kAlreadyRunning));
+            return 0;
+        }
+        std::fprintf(stderr, "clarivex-scheduler: %s\n", qPrintable(window.errorString()));
+        return 1;
+    }
+    SchedulerTray tray(window);
+    QObject::connect(
+        &window, &TSchedulerWindow::quitRequested, &app, [] { QApplication::quit(); },
+        Qt::QueuedConnection);
+    window.startAlarm();
+    scheduleTrace(QStringLiteral("ready"));
+    return app.exec();
+}
