@@ -62,7 +62,7 @@ void moveClockTo(const QDateTime &now)
 }
 
 // A daily scan at 18:00 of the temporary files of the home folder alone.
-void storeDailySchedule()
+void storeDailySchedule(const QString &clarivexPath = QStringLiteral(CLARIVEX_GUI_PATH))
 {
     TRegIniFile ini(QString::fromLatin1(kSettingsRoot));
     ini.WriteFlag(kSchedule, QStringLiteral("ScheduleScans"), true);
@@ -72,7 +72,7 @@ void storeDailySchedule()
     ini.WriteText(kSchedule, QStringLiteral("Daily"), QStringLiteral("18:00:00"));
     ini.WriteText(QStringLiteral("Settings\\Temporary Files"), QStringLiteral("SelectedDrives"),
                   QString(QChar(0xFF)));
-    ini.WriteText(QString(), QStringLiteral("ClarivexPath"), QStringLiteral(CLARIVEX_GUI_PATH));
+    ini.WriteText(QString(), QStringLiteral("ClarivexPath"), clarivexPath);
 }
 
 void makeJunk()
@@ -110,6 +110,7 @@ private slots:
     void aSecondSchedulerEndsWithItsMessage();
     void aDueAlarmRunsTheScanOfTheRunningMainProgram();
     void withoutAMainProgramTheSchedulerStartsIt();
+    void aMissingMainProgramIsReportedAndTheScheduleGoesOn();
 };
 
 void TestSchedulerPrograms::initTestCase()
@@ -182,6 +183,20 @@ void TestSchedulerPrograms::withoutAMainProgramTheSchedulerStartsIt()
     QTRY_VERIFY_WITH_TIMEOUT(scheduler.says("clarivex: schedule: scheduled run: temporary files: "),
                              waitLimitMs());
     QTRY_VERIFY_WITH_TIMEOUT(scheduler.says("hand-over 18-03-2000|18:00:00"), waitLimitMs());
+}
+
+void TestSchedulerPrograms::aMissingMainProgramIsReportedAndTheScheduleGoesOn()
+{
+    storeDailySchedule(QString());
+    Program scheduler(QStringLiteral(CLARIVEX_SCHEDULER_PATH), {});
+    QTRY_VERIFY_WITH_TIMEOUT(scheduler.says("alarm 17-03-2000|18:00:00"), waitLimitMs());
+
+    moveClockTo(QDateTime(kFriday, QTime(17, 59, 59)));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        scheduler.says("Failed to open Clarivex 2000. Please contact the author."), waitLimitMs());
+    QTRY_VERIFY_WITH_TIMEOUT(scheduler.says("alarm 18-03-2000|18:00:00"), waitLimitMs());
+    QCOMPARE(scheduler.process().state(), QProcess::Running);
+    QCOMPARE(scheduler.output().count("Failed to open"), 1);
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestSchedulerPrograms)
