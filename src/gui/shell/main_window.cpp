@@ -183,6 +183,7 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     buildTray();
     wireOptionsPage();
     wireScans();
+    wireCleaning();
     wireUtilityPages();
     connect(this, &TClarivexMainForm::helpRequested, this, &TClarivexMainForm::OpenHelp);
     connect(this, &TClarivexMainForm::aboutRequested, this, [this] {
