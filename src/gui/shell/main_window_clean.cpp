@@ -27,6 +27,10 @@
 #include <QPushButton>
 #include <QScopeGuard>
 
+#include <cerrno>
+
+#include <sys/stat.h>
+
 namespace clarivex {
 
 namespace {
@@ -44,6 +48,12 @@ cleaning::FileIdentity identityOf(const FoundFileModel &model, int row)
     seen.size = facts.size;
     seen.modified = facts.lastWriteTime;
     return seen;
+}
+
+bool vanished(const QByteArray &path)
+{
+    struct stat st;
+    return ::lstat(path.constData(), &st) != 0 && errno == ENOENT;
 }
 
 QString deleteForGoodQuestion(const QByteArray &path, const QString &reason)
@@ -199,7 +209,11 @@ void TClarivexMainForm::showCleanReport(const QList<int> &rows,
     QList<int> gone;
     qint64 goneBytes = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        if (report.rows[i].fate != cleaning::RowFate::Cleaned) continue;
+        const cleaning::RowFate fate = report.rows[i].fate;
+        // A file that went away by itself also left its place.
+        if (fate != cleaning::RowFate::Cleaned &&
+            !(fate == cleaning::RowFate::Failed && vanished(cleanRows[i].path)))
+            continue;
         // The list cannot change while a clean runs; this only makes sure.
         if (rows[i] >= model.RowCount() || model.FilePath(rows[i]) != cleanRows[i].path) continue;
         gone << rows[i];
