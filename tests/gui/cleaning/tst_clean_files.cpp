@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <zip.h>
 
@@ -352,8 +353,16 @@ void TestCleanFiles::partialFailureKeepsExactlyTheFailedRows()
     QVERIFY(grown.open(QIODevice::Append));
     grown.write("more");
     grown.close();
-    QVERIFY(QFile::remove(QFile::decodeName(m_tree->path("scan/sub/d.tmp"))));
-    m_tree->file("scan/sub/d.tmp", "dddd"); // the same size, another inode
+    // Another file of the same size and time put in d.tmp's place: only the
+    // inode tells them apart.
+    struct stat seen;
+    QCOMPARE(::stat(m_tree->path("scan/sub/d.tmp").constData(), &seen), 0);
+    m_tree->file("scan/sub/d.new", "dddd");
+    const struct timespec times[2] = {seen.st_atim, seen.st_mtim};
+    QCOMPARE(::utimensat(AT_FDCWD, m_tree->path("scan/sub/d.new").constData(), times, 0), 0);
+    QCOMPARE(::rename(m_tree->path("scan/sub/d.new").constData(),
+                      m_tree->path("scan/sub/d.tmp").constData()),
+             0);
     QVERIFY(QFile::remove(QFile::decodeName(m_tree->path("scan/e.tmp"))));
 
     m_window->btnCleanAll->click();
