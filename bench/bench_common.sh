@@ -16,17 +16,6 @@ best_time() {
     printf '%.3f' "$best"
 }
 
-# time_once COMMAND...: runs the command once (stdout and stderr dropped) and
-# prints its wall time in seconds; for commands that use up their input and
-# need it set up again before every run.
-time_once() {
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || true
-    end=$(date +%s.%N)
-    printf '%.3f' "$(echo "$end - $start" | bc -l)"
-}
-
 # need_tool PROGRAM PACKAGE: installs the package with apt-get when the
 # program is missing.
 need_tool() {
