@@ -51,6 +51,9 @@ namespace {
 
 constexpr qint64 kMaxNameLength = 4096;
 
+// A million rows must stay small: what the scan saw of each file fits here.
+static_assert(sizeof(FoundFileRow) <= 72);
+
 qint64 floorDiv(qint64 value, qint64 divisor)
 {
     qint64 q = value / divisor;
