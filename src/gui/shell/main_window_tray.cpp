@@ -3,9 +3,9 @@
 #include "gui/shell/main_window.h"
 
 #include "core/platform/copy_data.h"
-#include "gui/shell/options_page.h"
 #include "gui/toolkit/artwork.h"
 #include "gui/toolkit/banner_menu.h"
+#include "gui/shell/options_page.h"
 #include "gui/toolkit/notice_service.h"
 
 #include <QCheckBox>
