@@ -15,3 +15,11 @@ best_time() {
     done
     printf '%.3f' "$best"
 }
+
+# need_tool PROGRAM PACKAGE: installs the package with apt-get when the
+# program is missing.
+need_tool() {
+    command -v "$1" >/dev/null && return
+    echo "installing $2 for $1" >&2
+    apt-get install -y -q "$2" >/dev/null || { apt-get update -q >/dev/null && apt-get install -y -q "$2" >/dev/null; }
+}

@@ -2,6 +2,7 @@
 // without a window. It lists what the window would list, in the same order.
 
 #include "cli/cli_command.h"
+#include "cli/scan_clean.h"
 #include "cli/text_encoding.h"
 #include "core/base/formats.h"
 #include "core/platform/volumes.h"
@@ -23,13 +24,16 @@ namespace {
 
 int runScan(const QList<QByteArray> &args);
 
-const CliCommand kScan{"scan", "clarivex-cli scan temp [--drive ROOT]... [--json]", runScan};
+const CliCommand kScan{
+    "scan", "clarivex-cli scan temp [--drive ROOT]... [--json] [--clean [--dry-run]]", runScan};
 const CliCommandRegistrar kRegistrar(kScan);
 
 struct ScanArguments
 {
     QList<QByteArray> drives;
     bool json = false;
+    bool clean = false;
+    bool dryRun = false;
 };
 
 std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
@@ -42,6 +46,10 @@ std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &pr
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == "--json") {
             parsed.json = true;
+        } else if (args[i] == "--clean") {
+            parsed.clean = true;
+        } else if (args[i] == "--dry-run") {
+            parsed.dryRun = true;
         } else if (args[i] == "--drive" && i + 1 < args.size() && !args[i + 1].isEmpty()) {
             parsed.drives << args[++i];
         } else {
@@ -49,6 +57,10 @@ std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &pr
                                            : "unknown argument '" + args[i] + "'";
             return std::nullopt;
         }
+    }
+    if (parsed.dryRun && !parsed.clean) {
+        problem = "--dry-run goes with --clean";
+        return std::nullopt;
     }
     return parsed;
 }
@@ -160,6 +172,7 @@ int scanTemp(const ScanArguments &args)
     const TempScanOptions options = TempScanOptions::fromSettings(settings.tempFiles);
     TKvFindFile finder;
     TempFileScan scan;
+    scan.protection.enabled = settings.options.ProtectSystemFiles;
     if (!scan.configure(finder, options))
         return failure(QStringLiteral("Please select at least a Group to be scanned"));
 
@@ -169,6 +182,10 @@ int scanTemp(const ScanArguments &args)
         return model.AddFile(folder, data, &size, group);
     };
     scan.run(finder, drives);
+    if (scan.ProtectedFoldersSkipped > 0)
+        std::fprintf(stderr, "clarivex-cli: protected system folders skipped: %lld\n",
+                     qlonglong(scan.ProtectedFoldersSkipped));
+    if (args.clean) return cleanFound(model, settings.options, {args.dryRun, args.json});
 
     RowPrinter printer(model, options.groups, args.json);
     for (int row = 0; row < model.RowCount(); ++row)

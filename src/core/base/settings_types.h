@@ -63,6 +63,9 @@ struct GeneralOptions
     bool WAVFile = false;           // rbWAVFile
     QString WAVFileName;            // txtWAVFileName
     bool LogEvents = true;          // cbLogEvents (the "Logs" page)
+    // No control: scans skip the system folders and a clean refuses system
+    // files unless an expert turns this off in the store.
+    bool ProtectSystemFiles = true;
     friend bool operator==(const GeneralOptions &, const GeneralOptions &) = default;
 };
 

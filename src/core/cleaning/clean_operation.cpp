@@ -130,6 +130,14 @@ CleanReport CleanOperation::run(const QList<CleanRow> &rows, const CleanSettings
     return report;
 }
 
+CleanReport CleanOperation::check(const QList<CleanRow> &rows) const
+{
+    CleanReport report;
+    report.rows.resize(rows.size());
+    (void)checkRows(rows, report);
+    return report;
+}
+
 QList<qsizetype> CleanOperation::checkRows(const QList<CleanRow> &rows, CleanReport &report) const
 {
     const OpenFiles open = OpenFiles::snapshot(procRoot);

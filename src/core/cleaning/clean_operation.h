@@ -100,6 +100,9 @@ public:
     QByteArray procRoot = "/proc";
 
     [[nodiscard]] CleanReport run(const QList<CleanRow> &rows, const CleanSettings &settings);
+    // The checks alone (protected, changed, in use), with nothing done and
+    // nothing asked: a row that would be cleaned stays NotDone. For a dry run.
+    [[nodiscard]] CleanReport check(const QList<CleanRow> &rows) const;
 
 private:
     [[nodiscard]] QList<qsizetype> checkRows(const QList<CleanRow> &rows,

@@ -330,10 +330,11 @@ QList<qsizetype> TZip::verify(const std::vector<Pending> &pending)
 void TZip::removeSources(const QList<qsizetype> &verified, const std::vector<Pending> &pending)
 {
     if (verified.isEmpty()) return;
+    const QSet<qsizetype> checked(verified.begin(), verified.end());
     QList<QByteArray> paths;
     QList<std::optional<FileIdentity>> identities;
     for (const Pending &entry : pending) {
-        if (!verified.contains(entry.item)) continue;
+        if (!checked.contains(entry.item)) continue;
         paths << FileSpec[entry.item];
         identities << entry.identity;
     }

@@ -72,6 +72,8 @@ void TempFileScan::run(TKvFindFile &finder, const QList<ScanDrive> &drives)
     FoundByteTotal = 0;
     CandidateKeys.clear();
     SkipCurrentFolder = false;
+    ProtectedFoldersSkipped = 0;
+    m_protectedTop.clear();
     m_drives = drives;
     m_next = 0;
     finder.OnChDir = [this](const QByteArray &name, bool &) { ChDir(name); };
@@ -105,7 +107,7 @@ bool TempFileScan::AfterExecute(TKvFindFile &finder)
 void TempFileScan::ChDir(const QByteArray &name)
 {
     const QByteArray lower = lowerName(name);
-    SkipCurrentFolder = false;
+    SkipCurrentFolder = skipsAsProtected(name);
     for (const QByteArray &entry : m_skipFolders) {
         if (lower.contains(entry)) {
             SkipCurrentFolder = true;
@@ -114,6 +116,18 @@ void TempFileScan::ChDir(const QByteArray &name)
     }
     const QString shown = QFile::decodeName(name);
     setStatus(1, SkipCurrentFolder ? QStringLiteral("Skipping ") + shown : shown);
+}
+
+bool TempFileScan::skipsAsProtected(const QByteArray &folder)
+{
+    if (!protection.isProtectedFolder(folder)) return false;
+    // The walk goes depth first: a folder below the last one counted is part
+    // of the same protected branch ("/var/tmp" between them is not protected).
+    if (m_protectedTop.isEmpty() || !folder.startsWith(m_protectedTop)) {
+        m_protectedTop = folder.endsWith('/') ? folder : folder + '/';
+        ++ProtectedFoldersSkipped;
+    }
+    return true;
 }
 
 void TempFileScan::AddFile(const QByteArray &path, const TFindData &data)

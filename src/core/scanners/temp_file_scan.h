@@ -9,6 +9,7 @@
 
 #include "core/base/find_data.h"
 #include "core/base/settings_types.h"
+#include "core/cleaning/system_protection.h"
 #include "core/scanners/file_groups.h"
 
 #include <QByteArray>
@@ -76,6 +77,12 @@ public:
 
     qint64 FoundFileCount = 0;
     qint64 FoundByteTotal = 0;
+    // The system folders are skipped as a folder of the skip list is. Tests
+    // give it a fake system; the stored setting may turn it off.
+    cleaning::SystemProtection protection;
+    // How many protected folders the last run skipped (each the top of the
+    // protected part of its branch; the folders below it are not counted).
+    qint64 ProtectedFoldersSkipped = 0;
     // One path line per found file (full path and "/"), for the file tree.
     QList<QByteArray> CandidateKeys;
     bool SkipCurrentFolder = false;
@@ -86,7 +93,10 @@ private:
     void startDrive(TKvFindFile &finder, qsizetype index);
     void setStatus(int panel, const QString &text) const;
 
+    [[nodiscard]] bool skipsAsProtected(const QByteArray &folder);
+
     QList<QByteArray> m_skipFolders; // lower case
+    QByteArray m_protectedTop;       // the protected folder last counted
     QList<ScanDrive> m_drives;
     qsizetype m_next = 0;
 };

@@ -51,6 +51,9 @@ namespace {
 
 constexpr qint64 kMaxNameLength = 4096;
 
+// A million rows must stay small: what the scan saw of each file fits here.
+static_assert(sizeof(FoundFileRow) <= 72);
+
 qint64 floorDiv(qint64 value, qint64 divisor)
 {
     qint64 q = value / divisor;
@@ -88,6 +91,23 @@ quint32 FoundFileModel::folderIndex(const QByteArray &folder)
     }
     m_lastFolder = *found;
     return m_lastFolder;
+}
+
+quint16 FoundFileModel::deviceIndex(dev_t device)
+{
+    // Few devices per scan: a short search, the last one first.
+    for (size_t i = m_devices.size(); i-- > 1;) {
+        if (m_devices[i] == device) return quint16(i);
+    }
+    if (m_devices.size() > 0xFFFF) return 0; // more devices than the row can name: not recorded
+    m_devices.push_back(device);
+    return quint16(m_devices.size() - 1);
+}
+
+dev_t FoundFileModel::DeviceOf(int row) const
+{
+    if (row < 0 || row >= RowCount()) return 0;
+    return m_devices[m_rows[size_t(row)].device];
 }
 
 void FoundFileModel::appendRow(const FoundFileRow &row)
@@ -138,6 +158,9 @@ bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qi
     row.creationTime = data.creationTime;
     row.lastAccessTime = data.lastAccessTime;
     row.attributes = quint8(data.attributes);
+    row.symlink = S_ISLNK(info.st_mode);
+    row.inode = quint64(info.st_ino);
+    row.device = deviceIndex(info.st_dev);
     row.group = group;
     row.folder = folderId;
     row.nameOffset = m_names->add(data.name);
@@ -185,6 +208,7 @@ void FoundFileModel::Clear()
     m_names->clear();
     m_folders.clear();
     m_folderIndex.clear();
+    m_devices.resize(1);
     m_lastFolder = 0;
     m_versions.resize(1);
     m_shownRows = 0;

@@ -1,7 +1,7 @@
 #pragma once
 
-// The found-file list's rows: one compact record per found file (about 64
-// bytes besides its name), with the texts of the eleven columns made only when
+// The found-file list's rows: one compact record per found file (72 bytes
+// besides its name), with the texts of the eleven columns made only when
 // a row is drawn. The folder of a row is shared by all rows of that folder and
 // names live in one arena, so a million rows stay small. Paths are bytes.
 
@@ -10,6 +10,8 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QHash>
+
+#include <sys/types.h>
 
 #include <functional>
 #include <memory>
@@ -40,13 +42,16 @@ struct FoundFileRow
     qint64 creationTime = 0;
     qint64 lastAccessTime = 0;
     quint64 nameOffset = 0; // into the name arena
+    quint64 inode = 0;      // as the scan saw it, with `device`: a clean checks it is still so
     quint32 folder = 0;     // into the folder table
     quint32 nameLength = 0;
     quint32 fileType = 0; // FileTypeCache entry
     quint32 versions = 0; // 0: none, else into the version table
     qint32 group = -1;    // the scan's tag (a file group), -1 for none
+    quint16 device = 0;   // into the device table; 0: not recorded
     quint8 attributes = 0;
-    bool separator = false;
+    bool separator : 1 = false;
+    bool symlink : 1 = false; // the entry is a symbolic link, listed as itself
 };
 
 class FoundFileModel : public QAbstractTableModel
@@ -73,6 +78,8 @@ public:
     [[nodiscard]] QByteArray FilePath(int row) const;
     [[nodiscard]] QByteArray FolderOf(int row) const;
     [[nodiscard]] QByteArrayView NameOf(int row) const;
+    // The device of the row's file when it was found; 0 when not recorded.
+    [[nodiscard]] dev_t DeviceOf(int row) const;
     // Removes the rows (any order, duplicates allowed).
     void RemoveRows(QList<int> rows);
 
@@ -124,7 +131,10 @@ private:
 
     std::vector<FoundFileRow> m_rows;
     std::unique_ptr<Arena> m_names;
+    quint16 deviceIndex(dev_t device);
+
     std::vector<QByteArray> m_folders;
+    std::vector<dev_t> m_devices{0}; // [0] is "not recorded"
     QHash<QByteArray, quint32> m_folderIndex;
     quint32 m_lastFolder = 0;
     std::vector<std::pair<QString, QString>> m_versions; // [0] is "none"

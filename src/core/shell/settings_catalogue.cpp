@@ -237,6 +237,7 @@ void loadOptions(TRegIniFile &ini, GeneralOptions &o)
     o.MoveFolderPath = ini.ReadText(kOptions, str("MoveFolderPath"), defaultBackupFolder());
     o.ZipFileName = ini.ReadText(kOptions, str("ZipFileName"), defaultBackupFolder());
     o.AutoLoadScheduler = ini.ReadFlag(kOptions, str("AutoLoadScheduler"), false);
+    o.ProtectSystemFiles = ini.ReadFlag(kOptions, str("ProtectSystemFiles"), true);
     o.DefaultWAV = ini.ReadFlag(kOptions, str("DefaultWAV"), false);
     o.WAVFile = ini.ReadFlag(kOptions, str("WAVFile"), true);
     o.WAVFileName = ini.ReadText(kOptions, str("WAVFileName"), kDefaultWave);
@@ -321,6 +322,7 @@ void saveOptions(TRegIniFile &ini, const GeneralOptions &o)
     ini.WriteText(kOptions, str("MoveFolderPath"), o.MoveFolderPath);
     ini.WriteText(kOptions, str("ZipFileName"), o.ZipFileName);
     ini.WriteFlag(kOptions, str("AutoLoadScheduler"), o.AutoLoadScheduler);
+    ini.WriteFlag(kOptions, str("ProtectSystemFiles"), o.ProtectSystemFiles);
     ini.WriteFlag(kOptions, str("DefaultWAV"), o.DefaultWAV);
     ini.WriteFlag(kOptions, str("WAVFile"), o.WAVFile);
     ini.WriteText(kOptions, str("WAVFileName"), o.WAVFileName);

@@ -184,6 +184,7 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     buildTray();
     wireOptionsPage();
     wireScans();
+    wireCleaning();
     wireUtilityPages();
     wireSchedule();
     connect(this, &TClarivexMainForm::helpRequested, this, &TClarivexMainForm::OpenHelp);

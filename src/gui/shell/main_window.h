@@ -6,6 +6,7 @@
 // and the tray icon with its own menu. Page contents are built by the parts
 // that own them; the window holds the navigation and the scanning state.
 
+#include "core/cleaning/system_protection.h"
 #include "core/shell/settings_catalogue.h"
 
 #include <QMainWindow>
@@ -51,7 +52,16 @@ namespace platform {
 class CopyDataServer;
 }
 
+namespace cleaning {
+class TZip;
+struct CleanPrompts;
+struct CleanReport;
+struct CleanRow;
+struct CleanSettings;
+} // namespace cleaning
+
 namespace ui {
+class CleanProgress;
 class BannerMenu;
 class BusyAnimation;
 class SideBar;
@@ -119,9 +129,13 @@ public:
     // Starts the temporary-file scan of the checked drives; returns when all
     // drives are done, the tree is built and the automatic clean has run.
     void TempScanStart();
-    // The clean operation on the selected rows or on all rows. It is filled in
-    // by the clean modes; until then it removes nothing.
+    // The clean operation on the selected rows or on all rows, in the mode of
+    // the Options page; a row leaves the list when its file left its place.
     void CleanFiles(bool selectedOnly);
+    // The system that scans skip and cleans refuse: "/" unless a test builds
+    // a fake one. The stored "ProtectSystemFiles" says whether it is in force.
+    void setSystemRoot(const QByteArray &root, const QByteArray &dpkgInfo = {});
+    cleaning::SystemProtection &systemProtection();
     TKvFindFile &finder() { return *KvFindFile; }
     TTempFilesPage *tempFilesPage() const { return m_tempFilesPage; }
     TDuplicateFilesPage *duplicatesPage() const { return m_duplicatesPage; }
@@ -201,6 +215,8 @@ signals:
     void updateCheckRequested();
     // The walk of a scan is over (finished or stopped); the tree comes next.
     void walkFinished();
+    // A clean is about to take the next file (`done` of `total` finished).
+    void cleanProgress(qsizetype done, qsizetype total);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -219,6 +235,13 @@ private:
     void wireUtilityPages();
     void stopUtilityWork();
     void finishTempScan();
+    void wireCleaning();
+    [[nodiscard]] QList<int> rowsToClean(bool selectedOnly) const;
+    [[nodiscard]] cleaning::CleanSettings cleanSettings(bool selectedOnly) const;
+    [[nodiscard]] cleaning::CleanPrompts cleanPrompts(ui::CleanProgress &progress);
+    void connectZipEvents(cleaning::TZip &zip, ui::CleanProgress &progress);
+    void showCleanReport(const QList<int> &rows, const QList<cleaning::CleanRow> &cleanRows,
+                         const cleaning::CleanReport &report);
     void startSchedulerOnClose();
     void wireSchedule();
     bool CheckAlarmDue();
@@ -261,6 +284,8 @@ private:
     std::unique_ptr<ScheduleUnit> m_schedule;
     bool m_windowCreated = false; // the computation waits for the window's creation
     TipsPanel *m_tipsPanel = nullptr;
+    cleaning::SystemProtection m_protection;
+    bool m_cleaning = false;
 };
 
 } // namespace clarivex

@@ -62,7 +62,6 @@ void TClarivexMainForm::wireScans()
     connect(this, &TClarivexMainForm::scanRequested, this, [this](TScanKind kind) {
         if (kind == skTempFiles) btnScanTempFilesClick();
     });
-    connect(this, &TClarivexMainForm::cleanRequested, this, &TClarivexMainForm::CleanFiles);
 }
 
 void TClarivexMainForm::btnScanNowClick()
@@ -83,6 +82,9 @@ void TClarivexMainForm::btnScanTempFilesClick()
     ScanKind = skTempFiles;
     WriteLogEvent(QStringLiteral("Temporary Files - Begin"));
     TempScanStart();
+    if (m_tempScan->ProtectedFoldersSkipped > 0)
+        WriteLogEvent(QStringLiteral("Protected system folders skipped: %1")
+                          .arg(formatGrouped(m_tempScan->ProtectedFoldersSkipped)));
     WriteLogEvent(QStringLiteral("Found: %1 Bytes").arg(formatGrouped(FoundByteTotal)));
     WriteLogEvent(QStringLiteral("Found: %1 Files").arg(formatGrouped(FoundFileCount)));
     WriteLogEvent(QStringLiteral("Temporary Files - End"));
@@ -110,6 +112,7 @@ void TClarivexMainForm::TempScanStart()
 
     EnterScanningState();
     m_scanGroups = m_tempFilesPage->groups();
+    m_tempScan->protection = systemProtection();
     if (!m_tempScan->configure(*KvFindFile, m_tempFilesPage->scanOptions())) {
         ui::notices().information(this, QStringLiteral("Clarivex 2000"),
                                   QStringLiteral("Please select at least a Group to be scanned"));
@@ -153,7 +156,8 @@ void TClarivexMainForm::finishTempScan()
     if (PathTreeViewFileTree->model() && PathTreeViewFileTree->model()->rowCount() > 0)
         PathTreeViewFileTree->setCurrentIndex(PathTreeViewFileTree->model()->index(0, 0));
     if (m_tempFilesPage->cbTFPlaySound->isChecked()) optionsPage()->sbPlaySoundClick();
-    if (m_tempFilesPage->cbTFAutoClean->isChecked()) {
+    const bool autoClean = m_tempFilesPage->cbTFAutoClean->isChecked();
+    if (autoClean) {
         AutoCleaning = true;
         try {
             CleanFiles(false);
@@ -166,14 +170,7 @@ void TClarivexMainForm::finishTempScan()
     }
     LeaveScanningState();
     setStatusText(0, QStringLiteral("Scan Complete."));
-    setStatusText(1, QString());
-}
-
-void TClarivexMainForm::CleanFiles(bool selectedOnly)
-{
-    // The clean modes (Recycle Bin, delete, move, zip) come with the clean
-    // operation; nothing is removed before it exists.
-    Q_UNUSED(selectedOnly);
+    if (!autoClean) setStatusText(1, QString()); // the clean's own line says what it left
 }
 
 } // namespace clarivex

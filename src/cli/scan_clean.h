@@ -1,0 +1,28 @@
+#pragma once
+
+// clarivex-cli scan temp --clean: after the scan every found file is cleaned
+// in the stored mode (DeleteType and its folders) with no question, as the
+// automatic clean after a scan does. One line per file says what became of
+// it; files in use are listed and kept. --dry-run checks every file and says
+// what would be done, touching nothing.
+
+#include "core/base/settings_types.h"
+
+namespace clarivex {
+class FoundFileModel;
+}
+
+namespace clarivex::cli {
+
+struct CleanRequest
+{
+    bool dryRun = false;
+    bool json = false;
+};
+
+// Cleans (or, dry, checks) every row of the model. ExitOk when every file was
+// (or would be) cleaned, ExitFailed when some were not.
+[[nodiscard]] int cleanFound(const FoundFileModel &model, const GeneralOptions &options,
+                             const CleanRequest &request);
+
+} // namespace clarivex::cli
