@@ -147,11 +147,10 @@ int scanTemp(const ScanArguments &args)
     try {
         LoadAllSettings(settings, context);
     } catch (const std::exception &error) {
+        reportSettingsReset();
         return failure(QString::fromUtf8(error.what()));
     }
-    const QString notice = RegistryDatabase::instance().takeResetNotice();
-    if (!notice.isEmpty())
-        std::fprintf(stderr, "clarivex-cli: %s\n", notice.toLocal8Bit().constData());
+    reportSettingsReset();
 
     const QList<ScanDrive> drives = chooseDrives(args, settings.tempFiles);
     if (drives.isEmpty())
