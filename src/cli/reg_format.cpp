@@ -1,5 +1,7 @@
 #include "cli/reg_format.h"
 
+#include "cli/text_encoding.h"
+
 #include "core/shell/registry_database.h"
 
 #include <QJsonArray>
@@ -154,30 +156,7 @@ void exportTree(const TRegistry &registry, const QString &displayPath,
 
 QString escapeField(const QString &text)
 {
-    QString out;
-    out.reserve(text.size());
-    for (QChar c : text) {
-        switch (c.unicode()) {
-        case '\\':
-            out += QLatin1String("\\\\");
-            break;
-        case '\t':
-            out += QLatin1String("\\t");
-            break;
-        case '\n':
-            out += QLatin1String("\\n");
-            break;
-        case '\r':
-            out += QLatin1String("\\r");
-            break;
-        default:
-            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-                out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-            else
-                out += c;
-        }
-    }
-    return out;
+    return QString::fromUtf8(escapeFieldBytes(text.toUtf8()));
 }
 
 namespace {

@@ -17,19 +17,23 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cstring>
+
 namespace clarivex::cli {
 
 namespace {
 
 int runScan(const QList<QByteArray> &args);
 
-const CliCommand kScan{"scan", "clarivex-cli scan temp [--drive ROOT]... [--json]", runScan};
+const CliCommand kScan{"scan", "clarivex-cli scan temp [--drive ROOT]... [--json | --null]",
+                       runScan};
 const CliCommandRegistrar kRegistrar(kScan);
 
 struct ScanArguments
 {
     QList<QByteArray> drives;
     bool json = false;
+    bool null = false; // rows of six NUL-ended fields, names as they are
 };
 
 std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
@@ -42,6 +46,8 @@ std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &pr
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == "--json") {
             parsed.json = true;
+        } else if (args[i] == "--null") {
+            parsed.null = true;
         } else if (args[i] == "--drive" && i + 1 < args.size() && !args[i + 1].isEmpty()) {
             parsed.drives << args[++i];
         } else {
@@ -49,6 +55,10 @@ std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &pr
                                            : "unknown argument '" + args[i] + "'";
             return std::nullopt;
         }
+    }
+    if (parsed.json && parsed.null) {
+        problem = "--json and --null exclude each other";
+        return std::nullopt;
     }
     return parsed;
 }
@@ -79,8 +89,9 @@ QList<ScanDrive> chooseDrives(const ScanArguments &args, const TempFileSettings 
 class RowPrinter
 {
 public:
-    RowPrinter(const FoundFileModel &model, const QList<FileGroup> &groups, bool json)
-        : m_model(model), m_groups(groups), m_json(json)
+    RowPrinter(const FoundFileModel &model, const QList<FileGroup> &groups,
+               const ScanArguments &args)
+        : m_model(model), m_groups(groups), m_json(args.json), m_null(args.null)
     {
     }
 
@@ -106,9 +117,15 @@ public:
             if (!isValidUtf8(path))
                 object.insert("path_base64", QString::fromLatin1(path.toBase64()));
             m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+        } else if (m_null) {
+            for (const QByteArray &field : {name, folder, QByteArray::number(facts.size),
+                                            modified.toUtf8(), attributes.toUtf8(), group.toUtf8()})
+                m_out += field + '\0';
         } else {
-            m_out += name + '\t' + folder + '\t' + QByteArray::number(facts.size) + '\t' +
-                     modified.toUtf8() + '\t' + attributes.toUtf8() + '\t' + group.toUtf8() + '\n';
+            // A tab or a line end in a name must not split the row.
+            m_out += escapeFieldBytes(name) + '\t' + escapeFieldBytes(folder) + '\t' +
+                     QByteArray::number(facts.size) + '\t' + modified.toUtf8() + '\t' +
+                     attributes.toUtf8() + '\t' + escapeFieldBytes(group.toUtf8()) + '\n';
         }
         if (m_out.size() > 256 * 1024) flush();
     }
@@ -119,8 +136,14 @@ public:
             const QJsonObject object{{"files", double(files)}, {"bytes", double(bytes)}};
             m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
         } else {
-            m_out += "Files: " + formatGrouped(files).toUtf8() +
-                     "\tBytes: " + formatGrouped(bytes).toUtf8() + '\n';
+            const QByteArray line = "Files: " + formatGrouped(files).toUtf8() +
+                                    "\tBytes: " + formatGrouped(bytes).toUtf8() + '\n';
+            if (m_null) { // standard output holds rows only
+                flush();
+                std::fputs(line.constData(), stderr);
+            } else {
+                m_out += line;
+            }
         }
         flush();
     }
@@ -135,7 +158,35 @@ private:
     const FoundFileModel &m_model;
     const QList<FileGroup> &m_groups;
     bool m_json;
+    bool m_null;
     QByteArray m_out;
+};
+
+// Folders the walk could not read, told on stderr: the first few by name,
+// then how many there were.
+class UnreadableFolders
+{
+public:
+    explicit UnreadableFolders(TKvFindFile &finder) : m_finder(finder)
+    {
+        finder.UnreadableFolders = 0;
+        finder.OnFolderError = [](const QByteArray &path, int error) {
+            static int told = 0;
+            if (++told <= 20)
+                std::fprintf(stderr, "clarivex-cli: cannot read %s: %s\n",
+                             escapeFieldBytes(path).constData(), std::strerror(error));
+        };
+    }
+    ~UnreadableFolders()
+    {
+        m_finder.OnFolderError = nullptr;
+        if (m_finder.UnreadableFolders > 0)
+            std::fprintf(stderr, "clarivex-cli: folders that could not be read: %lld\n",
+                         static_cast<long long>(m_finder.UnreadableFolders));
+    }
+
+private:
+    TKvFindFile &m_finder;
 };
 
 int scanTemp(const ScanArguments &args)
@@ -167,9 +218,10 @@ int scanTemp(const ScanArguments &args)
         const int group = colourGroupOf(QFile::decodeName(data.name), options.groups);
         return model.AddFile(folder, data, &size, group);
     };
+    UnreadableFolders unreadable(finder);
     scan.run(finder, drives);
 
-    RowPrinter printer(model, options.groups, args.json);
+    RowPrinter printer(model, options.groups, args);
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);
     printer.totals(scan.FoundFileCount, scan.FoundByteTotal);

@@ -3,6 +3,7 @@
 #include "core/base/file_facts.h"
 
 #include "core/base/formats.h"
+#include "core/search/folder_stack.h"
 
 #include <QFile>
 
@@ -98,6 +99,7 @@ struct TKvFindFile::Walk
     // level of the current path one after the other.
     std::string subdirs;
     std::unordered_set<DevIno, DevInoHash> visited;
+    FolderStack folders; // the open folders from the start folder down
     TFindData data;
     std::vector<char> block; // content test
     uid_t uid = ::geteuid();
@@ -163,16 +165,19 @@ bool TKvFindFile::Execute(const QByteArray &Path)
         walk.fromOpen = m_dateFrom.value <= kDateRangeFirst;
         walk.toOpen = m_dateTo.value >= kDateRangeLast;
         walk.dir = dir;
-        const UniqueFd fd(::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (fd.get() >= 0 && ::fstat(fd.get(), &st) == 0)
-            walk.visited.insert({st.st_dev, st.st_ino});
-        result = ScanDirectory(walk, fd.get());
+        if (walk.folders.openRoot(dir)) {
+            walk.visited.insert({walk.folders.topDevice(), walk.folders.topInode()});
+            result = ScanDirectory(walk, true);
+        } else {
+            folderError(walk, errno);
+            result = ScanDirectory(walk, false);
+        }
     }
     if (AfterExecute) AfterExecute(*this);
     return result;
 }
 
-bool TKvFindFile::ScanDirectory(Walk &walk, int fd)
+bool TKvFindFile::ScanDirectory(Walk &walk, bool opened)
 {
     pump();
     const size_t subdirStart = walk.subdirs.size();
@@ -184,7 +189,7 @@ bool TKvFindFile::ScanDirectory(Walk &walk, int fd)
         if (Cancel || m_stop) return false;
     }
     // A folder that cannot be opened (access denied, vanished) has no entries.
-    if (fd >= 0 && !readEntries(walk, fd)) {
+    if (opened && !readEntries(walk, walk.folders.top())) {
         walk.subdirs.resize(subdirStart);
         return false;
     }
@@ -195,7 +200,8 @@ bool TKvFindFile::ScanDirectory(Walk &walk, int fd)
         walk.dir.truncate(dirSize);
         walk.dir.append(walk.subdirs.data() + at, qsizetype(nameSize));
         bool ok = true;
-        if (!scanSubdirectory(walk, fd, qsizetype(at), ok) || !ok) {
+        scanSubdirectory(walk, qsizetype(at), ok);
+        if (!ok) {
             walk.subdirs.resize(subdirStart);
             return false;
         }
@@ -206,24 +212,30 @@ bool TKvFindFile::ScanDirectory(Walk &walk, int fd)
     return true;
 }
 
-// Opens a subfolder without following a link and walks it unless it was
-// walked already. Returns false on an error that ends the walk; ok is the
-// subfolder's result.
-bool TKvFindFile::scanSubdirectory(Walk &walk, int parentFd, qsizetype nameOffset, bool &ok)
+void TKvFindFile::folderError(Walk &walk, int error)
 {
-    constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    ++UnreadableFolders;
+    if (!walk.dir.endsWith('/')) walk.dir += '/';
+    if (OnFolderError) OnFolderError(walk.dir, error);
+}
+
+// Opens a subfolder relative to its parent, without following a link, and
+// walks it unless it was walked already; ok is the subfolder's result.
+void TKvFindFile::scanSubdirectory(Walk &walk, qsizetype nameOffset, bool &ok)
+{
     // walk.subdirs may grow below, so the name is used before recursing only.
-    int sub = ::openat(parentFd, walk.subdirs.data() + nameOffset, flags);
-    if (sub < 0 && (errno == EMFILE || errno == ENFILE)) // very deep: one handle per level
-        sub = ::open(walk.dir.constData(), flags);
-    if (sub < 0 && (errno == ELOOP || errno == ENOTDIR))
-        return true; // replaced by a link or a file since it was listed
-    const UniqueFd guard(sub);
-    struct stat st;
-    if (sub >= 0 && ::fstat(sub, &st) == 0 && !walk.visited.insert({st.st_dev, st.st_ino}).second)
-        return true; // reached a second time (a bind mount, a loop)
-    ok = ScanDirectory(walk, sub);
-    return true;
+    if (!walk.folders.push(walk.subdirs.data() + nameOffset)) {
+        const int error = errno;
+        if (error == ELOOP || error == ENOTDIR)
+            return; // replaced by a link or a file since it was listed
+        if (error != ENOENT) folderError(walk, error); // else gone since it was listed
+        ok = ScanDirectory(walk, false); // still named to the handlers, with no entries
+        return;
+    }
+    if (walk.visited.insert({walk.folders.topDevice(), walk.folders.topInode()}).second)
+        ok = ScanDirectory(walk, true);
+    // else reached a second time (a bind mount, a loop)
+    (void)walk.folders.pop(); // the parent's other subfolders fail to open if it is lost
 }
 
 bool TKvFindFile::readEntries(Walk &walk, int fd)
@@ -260,6 +272,7 @@ bool TKvFindFile::readEntries(Walk &walk, int fd)
                     nanoseconds((st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_ctime);
                 data.size = qint64(st.stx_size);
                 data.isSymlink = S_ISLNK(st.stx_mode);
+                data.folderFd = fd;
                 data.name.resize(entry.nameSize);
                 std::memcpy(data.name.data(), entry.name, size_t(entry.nameSize));
                 OnAddFile(walk.dir, data, Cancel);
@@ -329,8 +342,11 @@ bool TKvFindFile::ContainsText(Walk &walk, int fd, const Entry &entry)
     // read (or a device swapped in for it) does not keep the walk.
     const qint64 size = qint64(entry.st.stx_size);
     if (size < m) return false;
-    const UniqueFd file(
-        ::openat(fd, entry.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    constexpr int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int opened = ::openat(fd, entry.name, flags);
+    while (opened < 0 && (errno == EMFILE || errno == ENFILE) && walk.folders.releaseOne())
+        opened = ::openat(fd, entry.name, flags);
+    const UniqueFd file(opened);
     if (file.get() < 0) return false;
     if (walk.block.size() < size_t(kContentBlockSize + m))
         walk.block.resize(size_t(kContentBlockSize + m));
