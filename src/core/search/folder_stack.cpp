@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -66,22 +67,27 @@ int FolderStack::openBelow(size_t parent, const char *name)
 bool FolderStack::adopt(size_t index, int fd)
 {
     Level &level = m_levels[index];
-    struct stat st;
-    if (::fstat(fd, &st) != 0 ||
-        (level.device && (st.st_dev != level.device || st.st_ino != level.inode))) {
+    struct statx st;
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_INO | STATX_MNT_ID, &st) != 0) {
+        ::close(fd);
+        return false;
+    }
+    const dev_t device = makedev(st.stx_dev_major, st.stx_dev_minor);
+    if (level.device && (device != level.device || st.stx_ino != level.inode)) {
         ::close(fd);
         return false;
     }
     level.fd = fd;
-    level.device = st.st_dev;
-    level.inode = st.st_ino;
+    level.device = device;
+    level.inode = ino_t(st.stx_ino);
+    level.mount = (st.stx_mask & STATX_MNT_ID) ? quint64(st.stx_mnt_id) : 0;
     ++m_open;
     return true;
 }
 
 bool FolderStack::openRoot(const QByteArray &path)
 {
-    m_levels.push_back({-1, 0, 0, path});
+    m_levels.push_back({-1, 0, 0, 0, path});
     const int fd = openBelow(m_levels.size(), path.constData());
     if (fd >= 0 && adopt(0, fd)) return true;
     m_levels.pop_back();
@@ -96,7 +102,7 @@ bool FolderStack::push(const char *name)
     }
     const int fd = openBelow(m_levels.size() - 1, name);
     if (fd < 0) return false;
-    m_levels.push_back({-1, 0, 0, QByteArray(name)});
+    m_levels.push_back({-1, 0, 0, 0, QByteArray(name)});
     if (adopt(m_levels.size() - 1, fd)) return true;
     m_levels.pop_back();
     errno = EIO;

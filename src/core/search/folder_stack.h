@@ -12,6 +12,7 @@
 // again by its names from the nearest open level above.
 
 #include <QByteArray>
+#include <QtGlobal>
 
 #include <sys/types.h>
 
@@ -42,6 +43,12 @@ public:
     [[nodiscard]] int top() const { return m_levels.back().fd; }
     [[nodiscard]] dev_t topDevice() const { return m_levels.back().device; }
     [[nodiscard]] ino_t topInode() const { return m_levels.back().inode; }
+    // The mount the deepest level lies on (0 where the kernel cannot tell).
+    [[nodiscard]] quint64 topMount() const { return m_levels.back().mount; }
+    [[nodiscard]] quint64 parentMount() const
+    {
+        return m_levels.size() < 2 ? 0 : m_levels[m_levels.size() - 2].mount;
+    }
     [[nodiscard]] size_t depth() const { return m_levels.size(); }
     [[nodiscard]] int openCount() const { return m_open; }
 
@@ -51,6 +58,7 @@ private:
         int fd = -1;
         dev_t device = 0;
         ino_t inode = 0;
+        quint64 mount = 0;
         QByteArray name; // as opened from the level above (the path for the root)
     };
     [[nodiscard]] int openBelow(size_t parent, const char *name);

@@ -4,6 +4,7 @@
 
 #include "core/base/formats.h"
 #include "core/search/folder_stack.h"
+#include "core/search/mount_fence.h"
 
 #include <QFile>
 
@@ -100,6 +101,8 @@ struct TKvFindFile::Walk
     std::string subdirs;
     std::unordered_set<DevIno, DevInoHash> visited;
     FolderStack folders; // the open folders from the start folder down
+    MountFence fence;
+    explicit Walk(bool stay) : fence(stay) {}
     TFindData data;
     std::vector<char> block; // content test
     uid_t uid = ::geteuid();
@@ -156,7 +159,7 @@ bool TKvFindFile::Execute(const QByteArray &Path)
     bool result = false;
     struct stat st;
     if (!dir.isEmpty() && ::stat(dir.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        Walk walk;
+        Walk walk(StayOnFileSystem);
         walk.minSize = MinSize;
         walk.maxSize = MaxSize;
         walk.maxOpen = MaxSize == std::numeric_limits<qint32>::max();
@@ -167,7 +170,7 @@ bool TKvFindFile::Execute(const QByteArray &Path)
         walk.dir = dir;
         if (walk.folders.openRoot(dir)) {
             walk.visited.insert({walk.folders.topDevice(), walk.folders.topInode()});
-            result = ScanDirectory(walk, true);
+            if (walk.fence.enterRoot(walk.folders.topMount())) result = ScanDirectory(walk, true);
         } else {
             folderError(walk, errno);
             result = ScanDirectory(walk, false);
@@ -232,7 +235,10 @@ void TKvFindFile::scanSubdirectory(Walk &walk, qsizetype nameOffset, bool &ok)
         ok = ScanDirectory(walk, false); // still named to the handlers, with no entries
         return;
     }
-    if (walk.visited.insert({walk.folders.topDevice(), walk.folders.topInode()}).second)
+    const quint64 parentMount = walk.folders.parentMount();
+    // A pseudo file system, or another drive's volume: not this walk's to enter.
+    if (walk.fence.mayEnter(parentMount, walk.folders.topMount()) &&
+        walk.visited.insert({walk.folders.topDevice(), walk.folders.topInode()}).second)
         ok = ScanDirectory(walk, true);
     // else reached a second time (a bind mount, a loop)
     (void)walk.folders.pop(); // the parent's other subfolders fail to open if it is lost

@@ -92,6 +92,10 @@ public:
     qint32 MinSize = 0;
     qint32 MaxSize = 2147483647;
     bool RecurseDirs = true;
+    // Only the start folder's volume is walked: a volume mounted below it is
+    // a drive of its own. Pseudo file systems (proc, sysfs, ...) are never
+    // entered either way.
+    bool StayOnFileSystem = false;
 
     TAddEvent OnAddFile;
     TFileEvent OnChDir;
