@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -61,6 +62,8 @@ struct DevInoHash
 // Where a date cannot be converted, the bound lies before every file time
 // (on Windows it was the file time 0x0000FFFF0000FFFF, in the year 1601).
 constexpr qint64 kBadDateTime = std::numeric_limits<qint64>::min();
+// A block that took longer than this to read and search halves the next.
+constexpr auto kSlowBlock = std::chrono::milliseconds(20);
 constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_ATIME |
                                 STATX_MTIME | STATX_CTIME | STATX_BLOCKS | STATX_BTIME;
 
@@ -363,12 +366,14 @@ bool TKvFindFile::ContainsText(Walk &walk, int fd, const Entry &entry)
     qint64 pos = 0;
     qint64 runEnd = sparse ? 0 : size; // a sparse file looks for its first run
     qsizetype carry = 0; // the previous block's last m - 1 bytes: a match may straddle blocks
+    qint64 block = kContentBlockSize;
     while (pos < size) {
         if (sparse && pos >= runEnd) {
             if (!nextDataRun(file.get(), pos, runEnd, size)) return false;
             carry = 0;
         }
-        const qint64 want = std::min<qint64>(runEnd - pos, kContentBlockSize);
+        const qint64 want = std::min<qint64>(runEnd - pos, block);
+        const auto started = std::chrono::steady_clock::now();
         const ssize_t got = ::pread(file.get(), buffer + carry, size_t(want), off_t(pos));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
@@ -376,6 +381,10 @@ bool TKvFindFile::ContainsText(Walk &walk, int fd, const Entry &entry)
         const qsizetype total = carry + got;
         pump();
         if (m_search.contains(buffer, total)) return true;
+        // A slow disk gets smaller blocks, so the pump still runs often.
+        if (std::chrono::steady_clock::now() - started > kSlowBlock &&
+            block > kContentBlockSize / 16)
+            block /= 2;
         carry = std::min<qsizetype>(m - 1, total);
         std::memmove(buffer, buffer + total - carry, size_t(carry));
     }
