@@ -6,6 +6,7 @@
 #include "core/shell/command_line.h"
 #include "gui/shell/clarivex_application.h"
 #include "gui/shell/main_window.h"
+#include "gui/shell/second_start.h"
 #include "gui/shell/splash_screen.h"
 
 #include <QApplication>
@@ -27,8 +28,9 @@ int main(int argc, char **argv)
     }
     ClarivexApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(platform::kProgramTitle));
-    // A second start brings the running program forward and ends quietly.
-    if (platform::CheckPreviousInstance(true)) return 0;
+    // A second start brings the running program forward and ends; one that
+    // gets no answer says so.
+    if (platform::CheckPreviousInstance(false)) return AnswerSecondStart();
 
     const QStringList parameters = commandLineParameters(QApplication::arguments());
     std::unique_ptr<TClarivexSplashScreen> splash;

@@ -1,5 +1,7 @@
 #include "cli/cli_command.h"
 
+#include "core/shell/registry_database.h"
+
 #include <QString>
 
 namespace clarivex::cli {
@@ -34,6 +36,13 @@ int failure(const QString &message)
 {
     std::fprintf(stderr, "clarivex-cli: %s\n", message.toLocal8Bit().constData());
     return ExitFailed;
+}
+
+void reportSettingsReset()
+{
+    const QString notice = RegistryDatabase::takeResetNotice();
+    if (!notice.isEmpty())
+        std::fprintf(stderr, "clarivex-cli: %s\n", notice.toLocal8Bit().constData());
 }
 
 void writeOut(const QByteArray &bytes)

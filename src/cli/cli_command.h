@@ -34,6 +34,11 @@ int usageError(const CliCommand &command, const QByteArray &problem = {});
 // Prints one line on stderr ("clarivex-cli: MESSAGE") and returns ExitFailed.
 int failure(const QString &message);
 
+// Prints the notice of a damaged settings file moved aside, if there is one
+// (on stderr, "clarivex-cli: ..."). Every command that opens the store calls it
+// on each way out.
+void reportSettingsReset();
+
 // Writes bytes to stdout as they are.
 void writeOut(const QByteArray &bytes);
 

@@ -2,6 +2,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/reg_format.h"
+#include "cli/text_encoding.h"
 #include "core/base/formats.h"
 #include "core/shell/custom_registry.h"
 #include "core/shell/registry_database.h"
@@ -16,7 +17,8 @@ int runReg(const QList<QByteArray> &args);
 
 const CliCommand kReg{
     "reg",
-    "clarivex-cli reg list KEY | get KEY NAME [--as text|number|flag|date] [--default VALUE] | "
+    "clarivex-cli reg list KEY [--json] | get KEY NAME [--as text|number|flag|date] [--default "
+    "VALUE] | "
     "set KEY NAME (--text T | --number N | --flag true|false | --date 'dd-MM-yyyy hh:mm:ss') | "
     "delete KEY [NAME] | export KEY",
     runReg};
@@ -32,8 +34,14 @@ struct Failure
     QString message;
 };
 
+// The store keeps names and text as UTF-8: other bytes would not come back
+// as they went in, and two different names could become one.
 QString arg(const QList<QByteArray> &args, qsizetype i)
 {
+    if (!isValidUtf8(args.at(i)))
+        throw Failure{QStringLiteral("argument %1 is not valid UTF-8; the settings store keeps "
+                                     "names and text as UTF-8")
+                          .arg(i + 1)};
     return QString::fromUtf8(args.at(i));
 }
 
@@ -97,19 +105,19 @@ void printLine(const QString &line)
 
 int list(const QList<QByteArray> &args)
 {
-    if (args.size() != 2) throw UsageError{"list takes one KEY"};
+    const bool json = args.size() == 3 && args.at(2) == "--json";
+    if (args.size() != 2 && !json) throw UsageError{"list takes one KEY and --json"};
     TRegistry registry;
     openExisting(registry, keyArgument(args, 1));
+    QStringList subkeys;
+    registry.ListSubkeyNames(subkeys);
     QStringList names;
-    registry.ListSubkeyNames(names);
-    for (const QString &name : names)
-        printLine(name);
     registry.ListValueNames(names);
+    QList<RegistryValue> values;
     for (const QString &name : names) {
-        if (const auto value = registry.ReadRaw(name))
-            printLine(name + QLatin1Char('\t') + typeName(value->type) + QLatin1Char('\t') +
-                      formatValue(*value));
+        if (auto value = registry.ReadRaw(name)) values.append(std::move(*value));
     }
+    writeOut(json ? listJson(subkeys, values) : listText(subkeys, values));
     return ExitOk;
 }
 
@@ -215,12 +223,19 @@ int exportKey(const QList<QByteArray> &args)
     const RegistryKeyName key = keyArgument(args, 1);
     TRegistry registry;
     openExisting(registry, key);
-    writeOut(exportTree(registry, key.display).toUtf8());
+    exportTree(registry, key.display, [](const QString &section) { writeOut(section.toUtf8()); });
     return ExitOk;
 }
 
+// A damaged store moved aside is told whatever the command's outcome.
+struct NoticeOnExit
+{
+    ~NoticeOnExit() { reportSettingsReset(); }
+};
+
 int runReg(const QList<QByteArray> &args)
 {
+    const NoticeOnExit notice;
     try {
         if (args.isEmpty()) throw UsageError{"missing action"};
         const QByteArray action = args.first();
@@ -237,9 +252,6 @@ int runReg(const QList<QByteArray> &args)
             code = exportKey(args);
         else
             throw UsageError{"unknown action '" + action + "'"};
-        const QString notice = RegistryDatabase::instance().takeResetNotice();
-        if (!notice.isEmpty())
-            std::fprintf(stderr, "clarivex-cli: %s\n", notice.toLocal8Bit().constData());
         return code;
     } catch (const UsageError &error) {
         return usageError(kReg, error.problem);

@@ -1,6 +1,15 @@
 #include "cli/reg_format.h"
 
+#include "cli/text_encoding.h"
+
+#include "core/shell/registry_database.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtEndian>
+
+#include <vector>
 
 namespace clarivex::cli {
 
@@ -110,29 +119,88 @@ QString exportValue(const RegistryValue &value)
 }
 } // namespace
 
-QString exportTree(TRegistry &registry, const QString &displayPath)
+void exportTree(const TRegistry &registry, const QString &displayPath,
+                const std::function<void(const QString &section)> &out)
 {
-    QString out = QLatin1Char('[') + displayPath + QStringLiteral("]\n");
-    QStringList names;
-    registry.ListValueNames(names);
-    for (const QString &name : names) {
-        if (const auto value = registry.ReadRaw(name))
-            out += exportValue(*value) + QLatin1Char('\n');
+    RegistryDatabase &db = RegistryDatabase::instance();
+    const auto section = [&](qint64 key, const QString &path) {
+        QString text = QLatin1Char('[') + path + QStringLiteral("]\n");
+        for (const RegistryValue &value : db.values(key))
+            text += exportValue(value) + QLatin1Char('\n');
+        out(text + QLatin1Char('\n'));
+    };
+    // Depth first without recursion: one list of unvisited subkeys per level.
+    struct Level
+    {
+        QList<std::pair<qint64, QString>> children;
+        qsizetype next = 0;
+        qsizetype pathSize = 0;
+    };
+    QString path = displayPath;
+    std::vector<Level> levels;
+    section(registry.CurrentKeyId(), path);
+    levels.push_back({db.children(registry.CurrentKeyId()), 0, path.size()});
+    while (!levels.empty()) {
+        Level &level = levels.back();
+        if (level.next >= level.children.size()) {
+            levels.pop_back();
+            continue;
+        }
+        const auto [key, name] = level.children.at(level.next++);
+        path.truncate(level.pathSize);
+        path += QLatin1Char('\\') + name;
+        section(key, path);
+        levels.push_back({db.children(key), 0, path.size()});
     }
-    out += QLatin1Char('\n');
-    QStringList subkeys;
-    registry.ListSubkeyNames(subkeys);
-    const QString here = QLatin1Char('\\') + registry.CurrentPath();
-    for (const QString &subkey : subkeys) {
-        TRegistry child;
-        child.SetRoot(registry.RootKey());
-        const QString childPath = registry.CurrentPath().isEmpty()
-                                      ? QLatin1Char('\\') + subkey
-                                      : here + QLatin1Char('\\') + subkey;
-        if (child.OpenPath(childPath, false))
-            out += exportTree(child, displayPath + QLatin1Char('\\') + subkey);
+}
+
+QString escapeField(const QString &text)
+{
+    return QString::fromUtf8(escapeFieldBytes(text.toUtf8()));
+}
+
+namespace {
+QString textOf(const RegistryValue &value)
+{
+    const qsizetype nul = value.data.indexOf('\0');
+    return QString::fromUtf8(nul < 0 ? value.data : value.data.left(nul));
+}
+
+bool isText(const RegistryValue &value)
+{
+    return value.type == REG_SZ || value.type == REG_EXPAND_SZ;
+}
+} // namespace
+
+QByteArray listText(const QStringList &subkeys, const QList<RegistryValue> &values)
+{
+    QString out;
+    for (const QString &name : subkeys)
+        out += escapeField(name) + QLatin1Char('\n');
+    for (const RegistryValue &value : values) {
+        const QString shown = isText(value) ? escapeField(textOf(value)) : formatValue(value);
+        out += escapeField(value.name) + QLatin1Char('\t') + typeName(value.type) +
+               QLatin1Char('\t') + shown + QLatin1Char('\n');
     }
-    return out;
+    return out.toUtf8();
+}
+
+QByteArray listJson(const QStringList &subkeys, const QList<RegistryValue> &values)
+{
+    QJsonArray valueArray;
+    for (const RegistryValue &value : values) {
+        QJsonObject object{{"name", value.name}, {"type", typeName(value.type)}};
+        if (isText(value))
+            object.insert("value", textOf(value));
+        else if (value.type == REG_DWORD && value.data.size() == 4)
+            object.insert("value", qFromLittleEndian<qint32>(value.data.constData()));
+        else
+            object.insert("value", QString::fromLatin1(value.data.toHex(' ')));
+        valueArray.append(object);
+    }
+    const QJsonObject root{{"subkeys", QJsonArray::fromStringList(subkeys)},
+                           {"values", valueArray}};
+    return QJsonDocument(root).toJson(QJsonDocument::Compact) + '\n';
 }
 
 } // namespace clarivex::cli

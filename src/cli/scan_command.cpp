@@ -18,6 +18,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cstring>
+
 namespace clarivex::cli {
 
 namespace {
@@ -25,7 +27,8 @@ namespace {
 int runScan(const QList<QByteArray> &args);
 
 const CliCommand kScan{
-    "scan", "clarivex-cli scan temp [--drive ROOT]... [--json] [--clean [--dry-run]]", runScan};
+    "scan", "clarivex-cli scan temp [--drive ROOT]... [--json | --null] [--clean [--dry-run]]",
+    runScan};
 const CliCommandRegistrar kRegistrar(kScan);
 
 struct ScanArguments
@@ -34,6 +37,7 @@ struct ScanArguments
     bool json = false;
     bool clean = false;
     bool dryRun = false;
+    bool null = false; // rows of six NUL-ended fields, names as they are
 };
 
 std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
@@ -50,6 +54,8 @@ std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &pr
             parsed.clean = true;
         } else if (args[i] == "--dry-run") {
             parsed.dryRun = true;
+        } else if (args[i] == "--null") {
+            parsed.null = true;
         } else if (args[i] == "--drive" && i + 1 < args.size() && !args[i + 1].isEmpty()) {
             parsed.drives << args[++i];
         } else {
@@ -60,6 +66,10 @@ std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &pr
     }
     if (parsed.dryRun && !parsed.clean) {
         problem = "--dry-run goes with --clean";
+        return std::nullopt;
+    }
+    if (parsed.json && parsed.null) {
+        problem = "--json and --null exclude each other";
         return std::nullopt;
     }
     return parsed;
@@ -91,8 +101,9 @@ QList<ScanDrive> chooseDrives(const ScanArguments &args, const TempFileSettings 
 class RowPrinter
 {
 public:
-    RowPrinter(const FoundFileModel &model, const QList<FileGroup> &groups, bool json)
-        : m_model(model), m_groups(groups), m_json(json)
+    RowPrinter(const FoundFileModel &model, const QList<FileGroup> &groups,
+               const ScanArguments &args)
+        : m_model(model), m_groups(groups), m_json(args.json), m_null(args.null)
     {
     }
 
@@ -118,9 +129,15 @@ public:
             if (!isValidUtf8(path))
                 object.insert("path_base64", QString::fromLatin1(path.toBase64()));
             m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+        } else if (m_null) {
+            for (const QByteArray &field : {name, folder, QByteArray::number(facts.size),
+                                            modified.toUtf8(), attributes.toUtf8(), group.toUtf8()})
+                m_out += field + '\0';
         } else {
-            m_out += name + '\t' + folder + '\t' + QByteArray::number(facts.size) + '\t' +
-                     modified.toUtf8() + '\t' + attributes.toUtf8() + '\t' + group.toUtf8() + '\n';
+            // A tab or a line end in a name must not split the row.
+            m_out += escapeFieldBytes(name) + '\t' + escapeFieldBytes(folder) + '\t' +
+                     QByteArray::number(facts.size) + '\t' + modified.toUtf8() + '\t' +
+                     attributes.toUtf8() + '\t' + escapeFieldBytes(group.toUtf8()) + '\n';
         }
         if (m_out.size() > 256 * 1024) flush();
     }
@@ -131,8 +148,14 @@ public:
             const QJsonObject object{{"files", double(files)}, {"bytes", double(bytes)}};
             m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
         } else {
-            m_out += "Files: " + formatGrouped(files).toUtf8() +
-                     "\tBytes: " + formatGrouped(bytes).toUtf8() + '\n';
+            const QByteArray line = "Files: " + formatGrouped(files).toUtf8() +
+                                    "\tBytes: " + formatGrouped(bytes).toUtf8() + '\n';
+            if (m_null) { // standard output holds rows only
+                flush();
+                std::fputs(line.constData(), stderr);
+            } else {
+                m_out += line;
+            }
         }
         flush();
     }
@@ -147,7 +170,35 @@ private:
     const FoundFileModel &m_model;
     const QList<FileGroup> &m_groups;
     bool m_json;
+    bool m_null;
     QByteArray m_out;
+};
+
+// Folders the walk could not read, told on stderr: the first few by name,
+// then how many there were.
+class UnreadableFolders
+{
+public:
+    explicit UnreadableFolders(TKvFindFile &finder) : m_finder(finder)
+    {
+        finder.UnreadableFolders = 0;
+        finder.OnFolderError = [](const QByteArray &path, int error) {
+            static int told = 0;
+            if (++told <= 20)
+                std::fprintf(stderr, "clarivex-cli: cannot read %s: %s\n",
+                             escapeFieldBytes(path).constData(), std::strerror(error));
+        };
+    }
+    ~UnreadableFolders()
+    {
+        m_finder.OnFolderError = nullptr;
+        if (m_finder.UnreadableFolders > 0)
+            std::fprintf(stderr, "clarivex-cli: folders that could not be read: %lld\n",
+                         static_cast<long long>(m_finder.UnreadableFolders));
+    }
+
+private:
+    TKvFindFile &m_finder;
 };
 
 int scanTemp(const ScanArguments &args)
@@ -159,11 +210,10 @@ int scanTemp(const ScanArguments &args)
     try {
         LoadAllSettings(settings, context);
     } catch (const std::exception &error) {
+        reportSettingsReset();
         return failure(QString::fromUtf8(error.what()));
     }
-    const QString notice = RegistryDatabase::instance().takeResetNotice();
-    if (!notice.isEmpty())
-        std::fprintf(stderr, "clarivex-cli: %s\n", notice.toLocal8Bit().constData());
+    reportSettingsReset();
 
     const QList<ScanDrive> drives = chooseDrives(args, settings.tempFiles);
     if (drives.isEmpty())
@@ -181,13 +231,14 @@ int scanTemp(const ScanArguments &args)
         const int group = colourGroupOf(QFile::decodeName(data.name), options.groups);
         return model.AddFile(folder, data, &size, group);
     };
+    UnreadableFolders unreadable(finder);
     scan.run(finder, drives);
     if (scan.ProtectedFoldersSkipped > 0)
         std::fprintf(stderr, "clarivex-cli: protected system folders skipped: %lld\n",
                      qlonglong(scan.ProtectedFoldersSkipped));
     if (args.clean) return cleanFound(model, settings.options, {args.dryRun, args.json});
 
-    RowPrinter printer(model, options.groups, args.json);
+    RowPrinter printer(model, options.groups, args);
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);
     printer.totals(scan.FoundFileCount, scan.FoundByteTotal);

@@ -11,4 +11,8 @@ namespace clarivex::cli {
 // character becoming one U+FFFD.
 [[nodiscard]] QString decodeWithReplacement(const QByteArray &bytes);
 
+// A name as one field of a tab-separated line: "\\" for a backslash, "\t",
+// "\n" and "\r", other control bytes as "\xHH"; all other bytes as they are.
+[[nodiscard]] QByteArray escapeFieldBytes(const QByteArray &bytes);
+
 } // namespace clarivex::cli

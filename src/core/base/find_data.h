@@ -33,6 +33,9 @@ struct TFindData
     qint64 size = 0;        // bytes, 64-bit
     QByteArray name;        // the entry's name, raw bytes
     bool isSymlink = false; // a link that does not lead to a directory, reported as itself
+    // The open folder that holds the entry while the finder reports it (-1:
+    // none); names are looked up relative to it, so paths of any length work.
+    int folderFd = -1;
 };
 
 inline QDateTime fileTimeToDateTime(qint64 nanoseconds)

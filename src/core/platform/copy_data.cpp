@@ -1,5 +1,6 @@
 #include "core/platform/copy_data.h"
 
+#include "core/platform/copy_data_socket.h"
 #include "core/platform/runtime_folder.h"
 
 #include <QEventLoop>
@@ -10,6 +11,7 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/socket.h>
@@ -34,6 +36,8 @@ QByteArray frame(const QByteArray &block)
     return out + block;
 }
 
+} // namespace
+
 // True when a process accepts connections on the socket file.
 bool socketIsLive(const QString &path)
 {
@@ -55,6 +59,8 @@ bool peerIsUs(const QLocalSocket &socket)
     const auto uid = peerUserId(int(socket.socketDescriptor()));
     return uid && *uid == ::getuid();
 }
+
+namespace {
 
 CopyDataResult failure(CopyDataStatus status, const QString &error)
 {
@@ -131,8 +137,9 @@ CopyDataResult sendCopyData(const QString &windowClass, const QByteArray &block,
 
     QLocalSocket socket;
     socket.connectToServer(path);
-    waitFor(socket, kConnectTimeoutMs,
-            [&] { return socket.state() == QLocalSocket::ConnectedState; });
+    const int connectLimit =
+        replyTimeoutMs >= 0 ? std::min(kConnectTimeoutMs, replyTimeoutMs) : kConnectTimeoutMs;
+    waitFor(socket, connectLimit, [&] { return socket.state() == QLocalSocket::ConnectedState; });
     if (socket.state() != QLocalSocket::ConnectedState) {
         const auto error = socket.error();
         const bool nobody = error == QLocalSocket::ServerNotFoundError ||
@@ -164,124 +171,6 @@ CopyDataResult sendCopyData(const QString &windowClass, const QByteArray &block,
     result.reply = qFromLittleEndian<qint32>(answer.constData());
     socket.disconnectFromServer();
     return result;
-}
-
-CopyDataServer::CopyDataServer(QObject *parent) : QObject(parent) {}
-
-CopyDataServer::~CopyDataServer()
-{
-    close();
-}
-
-bool CopyDataServer::listen(const QString &windowClass)
-{
-    close();
-    QString folderError;
-    if (!runtimeFolder(&folderError)) {
-        m_error = folderError;
-        return false;
-    }
-    const QString path = copyDataSocketPath(windowClass);
-    if (socketIsLive(path)) {
-        m_error =
-            QStringLiteral("Another process already receives the messages of %1").arg(windowClass);
-        return false;
-    }
-    QLocalServer::removeServer(path); // left behind by a process that ended without closing it
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(path)) {
-        m_error = m_server->errorString();
-        delete m_server;
-        m_server = nullptr;
-        return false;
-    }
-    m_path = path;
-    m_error.clear();
-    connect(m_server, &QLocalServer::newConnection, this, &CopyDataServer::acceptPending);
-    return true;
-}
-
-void CopyDataServer::close()
-{
-    m_pending.clear();
-    if (!m_server) return;
-    m_server->close(); // also removes the socket file
-    delete m_server;
-    m_server = nullptr;
-    m_path.clear();
-}
-
-bool CopyDataServer::isListening() const
-{
-    return m_server && m_server->isListening();
-}
-
-void CopyDataServer::acceptPending()
-{
-    while (m_server && m_server->hasPendingConnections()) {
-        QLocalSocket *socket = m_server->nextPendingConnection();
-        if (!peerIsUs(*socket)) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        m_pending.insert(socket, {});
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            m_pending.remove(socket);
-            socket->deleteLater();
-        });
-        QTimer::singleShot(kRequestTimeoutMs, socket, [this, socket] {
-            if (m_pending.remove(socket)) socket->abort();
-        });
-        if (socket->bytesAvailable() > 0) readRequest(socket);
-    }
-}
-
-void CopyDataServer::readRequest(QLocalSocket *socket)
-{
-    const auto it = m_pending.find(socket);
-    if (it == m_pending.end()) return; // already answered or being answered
-    QByteArray &buffer = it.value();
-    buffer += socket->readAll();
-    if (buffer.size() < 4) return;
-    const quint32 size = qFromLittleEndian<quint32>(buffer.constData());
-    if (size > quint32(kMaxCopyDataBytes)) {
-        m_pending.erase(it);
-        socket->abort();
-        return;
-    }
-    if (buffer.size() < 4 + qsizetype(size)) return;
-    const QByteArray block = buffer.mid(4, size);
-    m_pending.erase(it);
-    answer(socket, block);
-}
-
-void CopyDataServer::answer(QLocalSocket *socket, const QByteArray &block)
-{
-    // The handler may run for minutes and process events meanwhile; the
-    // socket or this server may be gone when it returns.
-    const QPointer<QLocalSocket> guard(socket);
-    qint32 reply = 0;
-    if (block == comeForwardBlock()) {
-        emit comeForwardRequested();
-        reply = 1;
-    } else if (m_handler) {
-        const Handler handler = m_handler; // survives a setHandler() from inside
-        try {
-            reply = handler(copyDataText(block));
-        } catch (const std::exception &error) {
-            qWarning("copy-data handler failed: %s", error.what());
-        } catch (...) {
-            qWarning("copy-data handler failed");
-        }
-    }
-    if (!guard || guard->state() != QLocalSocket::ConnectedState) return;
-    QByteArray out(4, '\0');
-    qToLittleEndian<qint32>(reply, out.data());
-    guard->write(out);
-    guard->disconnectFromServer(); // after the answer has been written
 }
 
 } // namespace clarivex::platform

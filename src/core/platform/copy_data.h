@@ -20,13 +20,16 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 
 #include <functional>
 
-class QLocalServer;
+#include <sys/types.h>
+
 class QLocalSocket;
+class QSocketNotifier;
 
 namespace clarivex::platform {
 
@@ -73,7 +76,11 @@ struct CopyDataResult
 [[nodiscard]] CopyDataResult sendCopyDataText(const QString &windowClass, const QByteArray &text,
                                               int replyTimeoutMs = -1);
 
-// The receiving end for one window class.
+// The receiving end for one window class. It accepts connections itself, so
+// that running out of descriptors never ends the listening: the oldest
+// connections that have not sent a request yet are dropped to make room (and
+// while few descriptors are left, before it runs out), and a connection that
+// cannot be taken is refused. The socket file stays until close().
 class CopyDataServer : public QObject
 {
     Q_OBJECT
@@ -94,6 +101,8 @@ public:
     bool isListening() const;
     QString socketPath() const { return m_path; }
     QString errorString() const { return m_error; }
+    // Connections open now (waiting for their request or being answered).
+    int connectionCount() const { return int(m_order.size()); }
 
     void setHandler(Handler handler) { m_handler = std::move(handler); }
 
@@ -104,14 +113,23 @@ signals:
 
 private:
     void acceptPending();
+    [[nodiscard]] bool makeRoom();
+    void pauseAccepting();
+    void adopt(int fd);
+    void forget(QLocalSocket *socket);
     void readRequest(QLocalSocket *socket);
     void answer(QLocalSocket *socket, const QByteArray &block);
 
-    QLocalServer *m_server = nullptr;
-    QHash<QLocalSocket *, QByteArray> m_pending;
+    int m_listenFd = -1;
+    int m_reserveFd = -1; // given up to take and refuse one connection when none is left
+    QSocketNotifier *m_notifier = nullptr;
+    QHash<QLocalSocket *, QByteArray> m_pending; // waiting for their request
+    QList<QLocalSocket *> m_order;               // every open connection, oldest first
     Handler m_handler;
     QString m_path;
     QString m_error;
+    dev_t m_device = 0; // of the socket file this server made
+    ino_t m_inode = 0;
 };
 
 } // namespace clarivex::platform

@@ -30,9 +30,9 @@ quint32 le32(const uchar *p)
 class BoundedFile
 {
 public:
-    explicit BoundedFile(const QByteArray &path)
+    explicit BoundedFile(const QByteArray &path, int dirFd)
     {
-        m_fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        m_fd = ::openat(dirFd, path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         struct stat info
         {
         };
@@ -245,9 +245,9 @@ bool hasPeExtension(const QByteArray &fileName)
            ext == "cpl" || ext == "scr";
 }
 
-QByteArray readPeVersionBlock(const QByteArray &path)
+QByteArray readPeVersionBlock(const QByteArray &path, int dirFd)
 {
-    const BoundedFile file(path);
+    const BoundedFile file(path, dirFd);
     const auto image = readHeaders(file);
     if (!image) return {};
     const auto base = image->offsetOf(image->resourceRva, 16);
@@ -292,9 +292,9 @@ PeVersionStrings parseVersionBlock(const QByteArray &block)
     return result;
 }
 
-PeVersionStrings readPeVersionStrings(const QByteArray &path)
+PeVersionStrings readPeVersionStrings(const QByteArray &path, int dirFd)
 {
-    const QByteArray block = readPeVersionBlock(path);
+    const QByteArray block = readPeVersionBlock(path, dirFd);
     return block.isEmpty() ? PeVersionStrings{} : parseVersionBlock(block);
 }
 

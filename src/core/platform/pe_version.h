@@ -22,14 +22,15 @@ struct PeVersionStrings
 [[nodiscard]] bool hasPeExtension(const QByteArray &fileName);
 
 // The version block (VS_VERSIONINFO) of the file's first RT_VERSION resource,
-// empty when there is none or the file cannot be read.
-[[nodiscard]] QByteArray readPeVersionBlock(const QByteArray &path);
+// empty when there is none or the file cannot be read. A relative path is
+// taken from the open folder dirFd (-100, AT_FDCWD: the current folder).
+[[nodiscard]] QByteArray readPeVersionBlock(const QByteArray &path, int dirFd = -100);
 
 // Looks the strings up as the system's own version query does: the first
 // "\VarFileInfo\Translation" pair names the string table ("%04x%04x") whose
 // "FileVersion" and "ProductVersion" are taken. Missing parts give empty texts.
 [[nodiscard]] PeVersionStrings parseVersionBlock(const QByteArray &block);
 
-[[nodiscard]] PeVersionStrings readPeVersionStrings(const QByteArray &path);
+[[nodiscard]] PeVersionStrings readPeVersionStrings(const QByteArray &path, int dirFd = -100);
 
 } // namespace clarivex::platform

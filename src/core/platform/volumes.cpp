@@ -109,6 +109,7 @@ QList<MountEntry> parseMountInfo(const QByteArray &text)
         const qsizetype dash = fields.indexOf(QByteArray("-"));
         if (fields.size() < 5 || dash < 6 || dash + 2 >= fields.size()) continue;
         MountEntry entry;
+        entry.mountId = fields[0].toInt();
         entry.mountPoint = unescapeMountField(fields[4]);
         entry.fileSystemType = unescapeMountField(fields[dash + 1]);
         entry.source = unescapeMountField(fields[dash + 2]);

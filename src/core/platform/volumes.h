@@ -36,6 +36,7 @@ struct MountEntry
     QByteArray mountPoint;
     QByteArray fileSystemType;
     QByteArray source;
+    int mountId = 0; // the kernel's number of the mount (statx STATX_MNT_ID)
 };
 
 [[nodiscard]] QList<MountEntry> parseMountInfo(const QByteArray &text);

@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <utility>
+
 namespace clarivex {
 
 TempScanOptions TempScanOptions::fromSettings(const TempFileSettings &settings,
@@ -81,7 +83,10 @@ void TempFileScan::run(TKvFindFile &finder, const QList<ScanDrive> &drives)
         AddFile(path, data);
     };
     finder.AfterExecute = [this](TKvFindFile &sender) { AfterExecute(sender); };
+    // Each drive's walk stays on its volume: a nested volume is a drive of its own.
+    const bool stay = std::exchange(finder.StayOnFileSystem, true);
     if (!m_drives.isEmpty()) startDrive(finder, 0);
+    finder.StayOnFileSystem = stay;
     finder.OnChDir = nullptr;
     finder.OnAddFile = nullptr;
     finder.AfterExecute = nullptr;

@@ -140,16 +140,21 @@ bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qi
         data.name == "." || data.name == "..")
         return false;
     const quint32 folderId = folderIndex(folder);
-    if (m_folderFd < 0 || m_folderFdIndex != folderId) {
-        closeFolder();
-        m_folderFd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        m_folderFdIndex = folderId;
+    // The finder hands its open folder over, so a path of any length works;
+    // otherwise the folder is opened by its path.
+    int dirFd = data.folderFd;
+    if (dirFd < 0) {
+        if (m_folderFd < 0 || m_folderFdIndex != folderId) {
+            closeFolder();
+            m_folderFd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            m_folderFdIndex = folderId;
+        }
+        dirFd = m_folderFd;
     }
     struct stat info
     {
     };
-    if (m_folderFd < 0 ||
-        ::fstatat(m_folderFd, data.name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    if (dirFd < 0 || ::fstatat(dirFd, data.name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return false; // gone since it was found
 
     FoundFileRow row;
@@ -167,7 +172,7 @@ bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qi
     row.nameLength = quint32(data.name.size());
     row.fileType = FileTypeCache::shared().indexOf(data.name);
     if (platform::hasPeExtension(data.name) && !data.isSymlink) {
-        const auto strings = platform::readPeVersionStrings(folder + data.name);
+        const auto strings = platform::readPeVersionStrings(data.name, dirFd);
         if (!strings.fileVersion.isEmpty() || !strings.productVersion.isEmpty()) {
             row.versions = quint32(m_versions.size());
             m_versions.emplace_back(strings.fileVersion, strings.productVersion);

@@ -3,6 +3,8 @@
 #include "core/base/file_facts.h"
 
 #include "core/base/formats.h"
+#include "core/search/folder_stack.h"
+#include "core/search/mount_fence.h"
 
 #include <QFile>
 
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -59,6 +62,8 @@ struct DevInoHash
 // Where a date cannot be converted, the bound lies before every file time
 // (on Windows it was the file time 0x0000FFFF0000FFFF, in the year 1601).
 constexpr qint64 kBadDateTime = std::numeric_limits<qint64>::min();
+// A block that took longer than this to read and search halves the next.
+constexpr auto kSlowBlock = std::chrono::milliseconds(20);
 constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_ATIME |
                                 STATX_MTIME | STATX_CTIME | STATX_BLOCKS | STATX_BTIME;
 
@@ -98,6 +103,9 @@ struct TKvFindFile::Walk
     // level of the current path one after the other.
     std::string subdirs;
     std::unordered_set<DevIno, DevInoHash> visited;
+    FolderStack folders; // the open folders from the start folder down
+    MountFence fence;
+    explicit Walk(bool stay) : fence(stay) {}
     TFindData data;
     std::vector<char> block; // content test
     uid_t uid = ::geteuid();
@@ -154,7 +162,7 @@ bool TKvFindFile::Execute(const QByteArray &Path)
     bool result = false;
     struct stat st;
     if (!dir.isEmpty() && ::stat(dir.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        Walk walk;
+        Walk walk(StayOnFileSystem);
         walk.minSize = MinSize;
         walk.maxSize = MaxSize;
         walk.maxOpen = MaxSize == std::numeric_limits<qint32>::max();
@@ -163,16 +171,19 @@ bool TKvFindFile::Execute(const QByteArray &Path)
         walk.fromOpen = m_dateFrom.value <= kDateRangeFirst;
         walk.toOpen = m_dateTo.value >= kDateRangeLast;
         walk.dir = dir;
-        const UniqueFd fd(::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (fd.get() >= 0 && ::fstat(fd.get(), &st) == 0)
-            walk.visited.insert({st.st_dev, st.st_ino});
-        result = ScanDirectory(walk, fd.get());
+        if (walk.folders.openRoot(dir)) {
+            walk.visited.insert({walk.folders.topDevice(), walk.folders.topInode()});
+            if (walk.fence.enterRoot(walk.folders.topMount())) result = ScanDirectory(walk, true);
+        } else {
+            folderError(walk, errno);
+            result = ScanDirectory(walk, false);
+        }
     }
     if (AfterExecute) AfterExecute(*this);
     return result;
 }
 
-bool TKvFindFile::ScanDirectory(Walk &walk, int fd)
+bool TKvFindFile::ScanDirectory(Walk &walk, bool opened)
 {
     pump();
     const size_t subdirStart = walk.subdirs.size();
@@ -184,7 +195,7 @@ bool TKvFindFile::ScanDirectory(Walk &walk, int fd)
         if (Cancel || m_stop) return false;
     }
     // A folder that cannot be opened (access denied, vanished) has no entries.
-    if (fd >= 0 && !readEntries(walk, fd)) {
+    if (opened && !readEntries(walk, walk.folders.top())) {
         walk.subdirs.resize(subdirStart);
         return false;
     }
@@ -195,7 +206,8 @@ bool TKvFindFile::ScanDirectory(Walk &walk, int fd)
         walk.dir.truncate(dirSize);
         walk.dir.append(walk.subdirs.data() + at, qsizetype(nameSize));
         bool ok = true;
-        if (!scanSubdirectory(walk, fd, qsizetype(at), ok) || !ok) {
+        scanSubdirectory(walk, qsizetype(at), ok);
+        if (!ok) {
             walk.subdirs.resize(subdirStart);
             return false;
         }
@@ -206,24 +218,33 @@ bool TKvFindFile::ScanDirectory(Walk &walk, int fd)
     return true;
 }
 
-// Opens a subfolder without following a link and walks it unless it was
-// walked already. Returns false on an error that ends the walk; ok is the
-// subfolder's result.
-bool TKvFindFile::scanSubdirectory(Walk &walk, int parentFd, qsizetype nameOffset, bool &ok)
+void TKvFindFile::folderError(Walk &walk, int error)
 {
-    constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    ++UnreadableFolders;
+    if (!walk.dir.endsWith('/')) walk.dir += '/';
+    if (OnFolderError) OnFolderError(walk.dir, error);
+}
+
+// Opens a subfolder relative to its parent, without following a link, and
+// walks it unless it was walked already; ok is the subfolder's result.
+void TKvFindFile::scanSubdirectory(Walk &walk, qsizetype nameOffset, bool &ok)
+{
     // walk.subdirs may grow below, so the name is used before recursing only.
-    int sub = ::openat(parentFd, walk.subdirs.data() + nameOffset, flags);
-    if (sub < 0 && (errno == EMFILE || errno == ENFILE)) // very deep: one handle per level
-        sub = ::open(walk.dir.constData(), flags);
-    if (sub < 0 && (errno == ELOOP || errno == ENOTDIR))
-        return true; // replaced by a link or a file since it was listed
-    const UniqueFd guard(sub);
-    struct stat st;
-    if (sub >= 0 && ::fstat(sub, &st) == 0 && !walk.visited.insert({st.st_dev, st.st_ino}).second)
-        return true; // reached a second time (a bind mount, a loop)
-    ok = ScanDirectory(walk, sub);
-    return true;
+    if (!walk.folders.push(walk.subdirs.data() + nameOffset)) {
+        const int error = errno;
+        if (error == ELOOP || error == ENOTDIR)
+            return; // replaced by a link or a file since it was listed
+        if (error != ENOENT) folderError(walk, error); // else gone since it was listed
+        ok = ScanDirectory(walk, false); // still named to the handlers, with no entries
+        return;
+    }
+    const quint64 parentMount = walk.folders.parentMount();
+    // A pseudo file system, or another drive's volume: not this walk's to enter.
+    if (walk.fence.mayEnter(parentMount, walk.folders.topMount()) &&
+        walk.visited.insert({walk.folders.topDevice(), walk.folders.topInode()}).second)
+        ok = ScanDirectory(walk, true);
+    // else reached a second time (a bind mount, a loop)
+    (void)walk.folders.pop(); // the parent's other subfolders fail to open if it is lost
 }
 
 bool TKvFindFile::readEntries(Walk &walk, int fd)
@@ -260,6 +281,7 @@ bool TKvFindFile::readEntries(Walk &walk, int fd)
                     nanoseconds((st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_ctime);
                 data.size = qint64(st.stx_size);
                 data.isSymlink = S_ISLNK(st.stx_mode);
+                data.folderFd = fd;
                 data.name.resize(entry.nameSize);
                 std::memcpy(data.name.data(), entry.name, size_t(entry.nameSize));
                 OnAddFile(walk.dir, data, Cancel);
@@ -329,8 +351,11 @@ bool TKvFindFile::ContainsText(Walk &walk, int fd, const Entry &entry)
     // read (or a device swapped in for it) does not keep the walk.
     const qint64 size = qint64(entry.st.stx_size);
     if (size < m) return false;
-    const UniqueFd file(
-        ::openat(fd, entry.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    constexpr int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int opened = ::openat(fd, entry.name, flags);
+    while (opened < 0 && (errno == EMFILE || errno == ENFILE) && walk.folders.releaseOne())
+        opened = ::openat(fd, entry.name, flags);
+    const UniqueFd file(opened);
     if (file.get() < 0) return false;
     if (walk.block.size() < size_t(kContentBlockSize + m))
         walk.block.resize(size_t(kContentBlockSize + m));
@@ -341,12 +366,14 @@ bool TKvFindFile::ContainsText(Walk &walk, int fd, const Entry &entry)
     qint64 pos = 0;
     qint64 runEnd = sparse ? 0 : size; // a sparse file looks for its first run
     qsizetype carry = 0; // the previous block's last m - 1 bytes: a match may straddle blocks
+    qint64 block = kContentBlockSize;
     while (pos < size) {
         if (sparse && pos >= runEnd) {
             if (!nextDataRun(file.get(), pos, runEnd, size)) return false;
             carry = 0;
         }
-        const qint64 want = std::min<qint64>(runEnd - pos, kContentBlockSize);
+        const qint64 want = std::min<qint64>(runEnd - pos, block);
+        const auto started = std::chrono::steady_clock::now();
         const ssize_t got = ::pread(file.get(), buffer + carry, size_t(want), off_t(pos));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
@@ -354,6 +381,10 @@ bool TKvFindFile::ContainsText(Walk &walk, int fd, const Entry &entry)
         const qsizetype total = carry + got;
         pump();
         if (m_search.contains(buffer, total)) return true;
+        // A slow disk gets smaller blocks, so the pump still runs often.
+        if (std::chrono::steady_clock::now() - started > kSlowBlock &&
+            block > kContentBlockSize / 16)
+            block /= 2;
         carry = std::min<qsizetype>(m - 1, total);
         std::memmove(buffer, buffer + total - carry, size_t(carry));
     }

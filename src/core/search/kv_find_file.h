@@ -21,6 +21,11 @@
 // FIFOs and device nodes are never reported; any other symbolic link is
 // reported as itself, and its target's content is never read. Paths are bytes
 // and reach the handlers unchanged, folders with a trailing "/".
+//
+// Every folder is opened relative to its parent (folder_stack.h), so paths of
+// any length are walked with a bounded number of descriptors; OnAddFile gets
+// the open folder in TFindData::folderFd, so the handler need not resolve the
+// path again.
 
 #include "core/base/find_data.h"
 #include "core/search/kv_mask.h"
@@ -47,7 +52,9 @@ public:
     static constexpr double kDateRangeFirst = 29221.0; // 1980-01-01 00:00:00
     static constexpr double kDateRangeLast = 73050.0;  // 2099-12-31 00:00:00
     // The content test reads files in blocks of this size (plus the pattern's
-    // length less one, kept from the previous block).
+    // length less one, kept from the previous block), the pump running after
+    // each; a block slower than 20 ms halves the next (down to a sixteenth),
+    // so that a slow disk still lets the pump run every few dozen ms.
     static constexpr qsizetype kContentBlockSize = 256 * 1024;
 
     TKvFindFile();
@@ -87,12 +94,21 @@ public:
     qint32 MinSize = 0;
     qint32 MaxSize = 2147483647;
     bool RecurseDirs = true;
+    // Only the start folder's volume is walked: a volume mounted below it is
+    // a drive of its own. Pseudo file systems (proc, sysfs, ...) are never
+    // entered either way.
+    bool StayOnFileSystem = false;
 
     TAddEvent OnAddFile;
     TFileEvent OnChDir;
     TFileEvent OnScanFile;
     TNotifyEvent BeforeExecute; // on every folder visited, before OnChDir
     TNotifyEvent AfterExecute;  // once at the end of every Execute
+    // A folder that exists but cannot be read (access denied, ...): its path
+    // (trailing "/") and errno. The walk goes on without it.
+    std::function<void(const QByteArray &Path, int Error)> OnFolderError;
+    // Folders that could not be read, counted across walks until set to 0.
+    qint64 UnreadableFolders = 0;
     // "Process pending window messages": called on entering every folder,
     // before every entry and before every block of a content test.
     std::function<void()> Pump;
@@ -115,10 +131,12 @@ private:
     struct Entry;
 
     [[nodiscard]] static DateBound dateBound(double value);
-    [[nodiscard]] bool ScanDirectory(Walk &walk, int fd);
+    // Walks the folder walk.dir, the deepest of walk.folders when opened.
+    [[nodiscard]] bool ScanDirectory(Walk &walk, bool opened);
     // Reads a folder's entries: reports its files, collects its subfolders.
     [[nodiscard]] bool readEntries(Walk &walk, int fd);
-    [[nodiscard]] bool scanSubdirectory(Walk &walk, int parentFd, qsizetype nameOffset, bool &ok);
+    void scanSubdirectory(Walk &walk, qsizetype nameOffset, bool &ok);
+    void folderError(Walk &walk, int error);
     [[nodiscard]] bool PassesFilters(Walk &walk, int fd, Entry &entry, bool &Cancel);
     [[nodiscard]] bool ContainsText(Walk &walk, int fd, const Entry &entry);
     void pump() const

@@ -2,10 +2,6 @@
 
 #include <cctype>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 namespace clarivex {
 
 TKvSearch::TKvSearch()
@@ -32,76 +28,14 @@ void TKvSearch::SetPattern(const QByteArray &P)
     for (int b = 0; b < 256; ++b)
         m_shift[b] = shift[m_lower[b]];
 
-    m_wide = false;
-    if (m_m == 0) return;
-    // The bytes that fold to a given lower-case byte: the byte itself and,
-    // for a letter, its capital. Any more (an odd locale) and the plain loop runs.
-    auto foldingTo = [this](uchar lowered, std::array<uchar, 2> &bytes) {
-        int count = 0;
-        for (int b = 0; b < 256; ++b) {
-            if (m_lower[b] != lowered) continue;
-            if (count == 2) return false;
-            bytes[count++] = uchar(b);
-        }
-        if (count == 1) bytes[1] = bytes[0];
-        return count > 0;
-    };
-    m_wide = foldingTo(uchar(m_lowerPattern[0]), m_firstBytes) &&
-             foldingTo(uchar(m_lowerPattern[m_m - 1]), m_lastBytes);
+    m_twoWay.prepare(m_lowerPattern, m_lower);
 }
 
-bool TKvSearch::equalsAt(const uchar *text) const
-{
-    const auto *pattern = reinterpret_cast<const uchar *>(m_lowerPattern.constData());
-    for (qsizetype i = 0; i < m_m; ++i) {
-        if (m_lower[text[i]] != pattern[i]) return false;
-    }
-    return true;
-}
-
-bool TKvSearch::containsWide(const uchar *text, qsizetype n) const
-{
-    qsizetype i = 0;
-#ifdef __SSE2__
-    const __m128i first0 = _mm_set1_epi8(char(m_firstBytes[0]));
-    const __m128i first1 = _mm_set1_epi8(char(m_firstBytes[1]));
-    const __m128i last0 = _mm_set1_epi8(char(m_lastBytes[0]));
-    const __m128i last1 = _mm_set1_epi8(char(m_lastBytes[1]));
-    for (; i + m_m - 1 + 16 <= n; i += 16) {
-        const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
-        const __m128i tails =
-            _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i + m_m - 1));
-        const __m128i headHits =
-            _mm_or_si128(_mm_cmpeq_epi8(heads, first0), _mm_cmpeq_epi8(heads, first1));
-        const __m128i tailHits =
-            _mm_or_si128(_mm_cmpeq_epi8(tails, last0), _mm_cmpeq_epi8(tails, last1));
-        unsigned candidates = unsigned(_mm_movemask_epi8(_mm_and_si128(headHits, tailHits)));
-        while (candidates) {
-            if (equalsAt(text + i + __builtin_ctz(candidates))) return true;
-            candidates &= candidates - 1;
-        }
-    }
-#endif
-    for (; i + m_m <= n; ++i) {
-        if (equalsAt(text + i)) return true;
-    }
-    return false;
-}
-
+// The window end (1-based) of the first match whose end is >= e, or 0.
 qsizetype TKvSearch::search(const uchar *text, qsizetype n, qsizetype e) const
 {
-    const qsizetype m = m_m;
-    const auto *pattern = reinterpret_cast<const uchar *>(m_lowerPattern.constData());
-    while (e <= n) {
-        const uchar *window = text + (e - m);
-        qsizetype i = m - 1;
-        while (i >= 0 && m_lower[window[i]] == pattern[i])
-            --i;
-        if (i < 0) return e;
-        // The byte after the window; past the end of the text it counts as 0.
-        e += m_shift[e < n ? text[e] : 0];
-    }
-    return 0;
+    const qsizetype start = m_twoWay.find(text, n, e - m_m);
+    return start < 0 ? 0 : start + m_m;
 }
 
 qsizetype TKvSearch::FindFirst(const QByteArray &T)

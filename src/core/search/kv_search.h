@@ -1,12 +1,16 @@
 #pragma once
 
-// TKvSearch: case-insensitive text search over bytes (Sunday's quick search).
+// TKvSearch: case-insensitive text search over bytes, in time linear in the
+// text and the pattern whatever they hold (Two-Way with a skip loop, see
+// two_way.h).
 //
 // Bytes are compared through a 256-entry table that maps each byte to the
 // C library's lower-case form in the current locale: A..Z fold to a..z; in a
 // UTF-8 locale the bytes from 0x80 up map to themselves (a byte there is not
 // a character of its own), in a single-byte locale they fold as it says.
 // Matches do not overlap: after one, the next search starts right after it.
+
+#include "core/search/two_way.h"
 
 #include <QByteArray>
 
@@ -49,10 +53,6 @@ public:
 private:
     // Window end (1-based, as e) of the first match whose end is >= e, or 0.
     [[nodiscard]] qsizetype search(const uchar *text, qsizetype n, qsizetype e) const;
-    [[nodiscard]] bool equalsAt(const uchar *text) const;
-    // contains() by 16 windows at a time: candidates are the windows whose
-    // first and last bytes fold to the pattern's; each is then compared whole.
-    [[nodiscard]] bool containsWide(const uchar *text, qsizetype n) const;
 
     QByteArray m_pattern;
     QByteArray m_lowerPattern;
@@ -64,13 +64,10 @@ private:
     bool m_found = false;
     qsizetype m_foundPos = 0;
     std::array<uchar, 256> m_lower{};
-    // The shift of the lower-case form of each raw byte: shift[lower[b]].
+    // Distance from each (folded) byte's last place in the pattern to its
+    // end, m + 1 for a byte it does not hold: tells which bytes it holds.
     std::array<qsizetype, 256> m_shift{};
-    // The raw bytes that fold to the pattern's first and last byte, when
-    // there are at most two of each (else containsWide is not used).
-    std::array<uchar, 2> m_firstBytes{};
-    std::array<uchar, 2> m_lastBytes{};
-    bool m_wide = false;
+    TwoWaySearch m_twoWay;
 };
 
 } // namespace clarivex

@@ -30,8 +30,20 @@ QStringList partsOf(const QString &path)
     throw ERegistryException(QString::fromLatin1(format).arg(what));
 }
 
+// The same, followed by what the store said went wrong, if anything.
+[[noreturn]] void raiseStore(const char *format, const QString &what)
+{
+    QString message = QString::fromLatin1(format).arg(what);
+    const QString cause = db().lastError();
+    if (!cause.isEmpty()) message += QStringLiteral(": ") + cause;
+    throw ERegistryException(message);
+}
+
 QByteArray textData(const QString &text)
 {
+    // Text that would not survive the trip to UTF-8 and back is refused.
+    if (!text.isValidUtf16())
+        throw ERegistryException(QStringLiteral("The text is not valid Unicode"));
     QByteArray data = text.toUtf8();
     data.append('\0');
     return data;
@@ -147,8 +159,9 @@ std::optional<RegistryValue> TRegistry::ReadRaw(const QString &name) const
 
 void TRegistry::WriteRaw(const QString &name, quint32 type, const QByteArray &data)
 {
-    if (!m_currentKey || !db().setValue(m_currentKey, name, type, data))
-        raise("Failed to set data for '%1'", name);
+    if (!m_currentKey) raise("Failed to set data for '%1'", name);
+    if (!db().setValue(m_currentKey, name, type, data))
+        raiseStore("Failed to set data for '%1'", name);
 }
 
 bool TRegistry::HasValue(const QString &name) const
@@ -210,12 +223,18 @@ bool TRegistry::DropKey(const QString &path)
     // The store removes a key with its whole subtree in one transaction, so no
     // subkey survives a key dropped halfway.
     const qint64 key = resolve(path);
-    return key && db().deleteKey(key);
+    if (!key) return false;
+    const auto outcome = db().deleteKey(key);
+    if (outcome == RegistryDatabase::Outcome::Failed) raiseStore("Failed to delete key %1", path);
+    return outcome == RegistryDatabase::Outcome::Done;
 }
 
 bool TRegistry::DropValue(const QString &name)
 {
-    return m_currentKey && db().deleteValue(m_currentKey, name);
+    if (!m_currentKey) return false;
+    const auto outcome = db().deleteValue(m_currentKey, name);
+    if (outcome == RegistryDatabase::Outcome::Failed) raiseStore("Failed to delete '%1'", name);
+    return outcome == RegistryDatabase::Outcome::Done;
 }
 
 // ---- TRegIniFile ---------------------------------------------------------------
@@ -241,7 +260,7 @@ auto TRegIniFile::withSection(const QString &section, bool create, Read read)
                 isAbsolute(section) ? RegistryDatabase::hiveKey(RootKey()) : currentKey();
             key = db().createPath(from, partsOf(section));
         }
-        if (!key) raise("Failed to create key %1", section.isEmpty() ? m_basePath : section);
+        if (!key) raiseStore("Failed to create key %1", section.isEmpty() ? m_basePath : section);
     }
     return read(key);
 }
@@ -259,7 +278,7 @@ void TRegIniFile::WriteText(const QString &section, const QString &name, const Q
 {
     withSection(section, true, [&](qint64 key) {
         if (!db().setValue(key, name, REG_SZ, textData(text)))
-            raise("Failed to set data for '%1'", name);
+            raiseStore("Failed to set data for '%1'", name);
     });
 }
 
@@ -275,7 +294,7 @@ void TRegIniFile::WriteNumber(const QString &section, const QString &name, qint3
 {
     withSection(section, true, [&](qint64 key) {
         if (!db().setValue(key, name, REG_DWORD, numberData(value)))
-            raise("Failed to set data for '%1'", name);
+            raiseStore("Failed to set data for '%1'", name);
     });
 }
 
@@ -301,7 +320,7 @@ void TRegIniFile::WriteStamp(const QString &section, const QString &name, double
 {
     withSection(section, true, [&](qint64 key) {
         if (!db().setValue(key, name, REG_BINARY, stampData(value)))
-            raise("Failed to set data for '%1'", name);
+            raiseStore("Failed to set data for '%1'", name);
     });
 }
 

@@ -62,6 +62,8 @@ public:
     void ClosePath();
     bool HasCurrentKey() const { return m_currentKey != 0; }
     QString CurrentPath() const { return m_currentPath; }
+    // The store's id of the current key (0: none), for walks over a subtree.
+    qint64 CurrentKeyId() const { return m_currentKey; }
     // True when the key at the path exists (same path rules as OpenPath); opens nothing.
     [[nodiscard]] bool KeyExists(const QString &path) const;
 

@@ -1,11 +1,13 @@
 #include "core/shell/event_log.h"
 
 #include "core/base/formats.h"
+#include "core/shell/log_lines.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -109,20 +111,13 @@ void EventLog::append(const LogEntry &entry)
     QByteArray line = text.toUtf8() + "\r\n";
 
     // Read access too: the last byte tells whether the file ends with a whole line.
-    const int fd =
-        ::open(nativePath(m_path).constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) fail(QStringLiteral("Cannot open the event log"), errno);
-    struct stat st = {};
-    if (::fstat(fd, &st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        fail(QStringLiteral("Cannot examine the event log"), error);
-    }
-    if (!endsWithLineEnd(fd, st.st_size))
+    const int fd = openLogFile(O_RDWR | O_APPEND | O_CREAT);
+    const off_t size = off_t(fileSize(fd));
+    if (!endsWithLineEnd(fd, size))
         line.prepend("\r\n"); // finish a line that an earlier crash left open
     if (const int error = writeAll(fd, line.constData(), line.size())) {
         // Take back the part that made it, so the file ends with a whole line.
-        if (S_ISREG(st.st_mode) && ::ftruncate(fd, st.st_size) != 0)
+        if (::ftruncate(fd, size) != 0)
             qWarning("cannot cut back the event log after a failed write");
         ::close(fd);
         fail(QStringLiteral("Cannot write the event log"), error);
@@ -132,31 +127,68 @@ void EventLog::append(const LogEntry &entry)
 
 QList<LogEntry> EventLog::load()
 {
-    ensureFolder();
-    {
-        const int fd =
-            ::open(nativePath(m_path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0) fail(QStringLiteral("Cannot open the event log"), errno);
-        ::close(fd);
-    }
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("Cannot read the event log"), errno ? errno : EIO);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        fail(QStringLiteral("Cannot read the event log"), EIO);
-
+    const LogLines lines = loadLines();
     QList<LogEntry> rows;
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', start);
-        if (end < 0) end = bytes.size();
-        QByteArray line = bytes.mid(start, end - start);
-        if (line.endsWith('\r')) line.chop(1);
-        rows.append(parseLine(QString::fromUtf8(line)));
-        start = end + 1;
-    }
+    rows.reserve(lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        rows.append(lines.entry(i));
     return rows;
+}
+
+LogLines EventLog::loadLines()
+{
+    ensureFolder();
+    const int fd = openLogFile(O_RDONLY | O_CREAT);
+    QByteArray bytes;
+    const qint64 size = fileSize(fd);
+    for (qint64 done = 0;;) {
+        if (bytes.size() < done + 65536) bytes.resize(std::max<qint64>(size, done) + 65536);
+        const ssize_t got = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            fail(QStringLiteral("Cannot read the event log"), error);
+        }
+        if (got == 0) {
+            bytes.truncate(done);
+            break;
+        }
+        done += got;
+    }
+    ::close(fd);
+    return LogLines::fromBytes(std::move(bytes));
+}
+
+// Opens the log without following a link and without waiting (a FIFO would
+// block an open for writing until a reader comes); only a regular file is
+// taken. Throws EventLogError.
+int EventLog::openLogFile(int flags) const
+{
+    const int fd = ::open(nativePath(m_path).constData(),
+                          flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd < 0) fail(QStringLiteral("Cannot open the event log"), errno);
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        fail(QStringLiteral("Cannot examine the event log"), error);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EventLogError(QStringLiteral("Cannot open the event log %1: it is not a regular file")
+                                .arg(QDir::toNativeSeparators(m_path))
+                                .toStdString());
+    }
+    // Reads and writes of a regular file wait for the disk as usual.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+qint64 EventLog::fileSize(int fd)
+{
+    struct stat st = {};
+    return ::fstat(fd, &st) == 0 ? qint64(st.st_size) : 0;
 }
 
 bool EventLog::clear()

@@ -7,7 +7,9 @@
 // The time is left out when the event happened at 00:00:00 exactly. Only the
 // first ";" separates, so an event text may hold ";" itself.
 //
-// The file is opened only for the length of one call. A line that cannot be
+// The file is opened only for the length of one call, never through a link
+// and never waiting: anything but a regular file (a FIFO, a device) is an
+// error, not a hang. A line that cannot be
 // written in full (disk full, file size limit) is cut off again, and a file
 // whose last line lacks its end (an earlier crash) gets one before the next
 // line, so that lines already written are never damaged.
@@ -35,6 +37,8 @@ struct LogEntry
     QString event;
     friend bool operator==(const LogEntry &, const LogEntry &) = default;
 };
+
+class LogLines;
 
 class EventLog
 {
@@ -67,6 +71,8 @@ public:
     // when there is none, then returns every line as a row, in file order.
     // Throws EventLogError when the file cannot be created or read.
     [[nodiscard]] QList<LogEntry> load();
+    // The same lines kept compactly (log_lines.h), for the page.
+    [[nodiscard]] LogLines loadLines();
 
     // "Clear Logs": deletes the file. A failed delete is ignored (false).
     bool clear();
@@ -74,6 +80,8 @@ public:
 private:
     [[noreturn]] void fail(const QString &what, int error) const;
     void ensureFolder() const;
+    [[nodiscard]] int openLogFile(int flags) const;
+    [[nodiscard]] static qint64 fileSize(int fd);
 
     QString m_path;
 };

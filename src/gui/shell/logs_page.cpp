@@ -1,51 +1,16 @@
 #include "gui/shell/logs_page.h"
 
+#include "gui/shell/log_list_model.h"
 #include "gui/toolkit/wrap_check_box.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 namespace clarivex {
-
-namespace {
-
-// A row that compares by the list's sort column: both columns as text,
-// without regard to case (letters A to Z folded).
-class LogRow : public QTreeWidgetItem
-{
-public:
-    explicit LogRow(const LogEntry &entry)
-        : QTreeWidgetItem(QStringList{entry.dateTime, entry.event})
-    {
-    }
-
-    bool operator<(const QTreeWidgetItem &other) const override
-    {
-        const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-        return foldedCompare(text(column), other.text(column)) < 0;
-    }
-
-private:
-    static int foldedCompare(const QString &a, const QString &b)
-    {
-        const qsizetype n = std::min(a.size(), b.size());
-        for (qsizetype i = 0; i < n; ++i) {
-            const char16_t x = fold(a.at(i).unicode());
-            const char16_t y = fold(b.at(i).unicode());
-            if (x != y) return x < y ? -1 : 1;
-        }
-        return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-    }
-    static char16_t fold(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }
-};
-
-} // namespace
 
 TLogsPage::TLogsPage(const QString &logFilePath, QWidget *parent)
     : QWidget(parent), m_log(logFilePath)
@@ -62,10 +27,10 @@ TLogsPage::TLogsPage(const QString &logFilePath, QWidget *parent)
     top->addWidget(btnClearLogs);
     layout->addLayout(top);
 
-    ListViewLogs = new QTreeWidget(this);
+    ListViewLogs = new QTreeView(this);
     ListViewLogs->setObjectName(QStringLiteral("ListViewLogs"));
-    ListViewLogs->setColumnCount(2);
-    ListViewLogs->setHeaderLabels({QStringLiteral("Date & Time"), QStringLiteral("Event")});
+    m_model = new LogListModel(this);
+    ListViewLogs->setModel(m_model);
     ListViewLogs->setColumnWidth(0, 140);
     ListViewLogs->setColumnWidth(1, 180);
     ListViewLogs->setRootIsDecorated(false);
@@ -96,13 +61,7 @@ void TLogsPage::saveSettings(GeneralOptions &options) const
 
 void TLogsPage::loadLog()
 {
-    const QList<LogEntry> entries = m_log.load();
-    QList<QTreeWidgetItem *> items;
-    items.reserve(entries.size());
-    for (const LogEntry &entry : entries)
-        items.append(new LogRow(entry));
-    ListViewLogs->clear();
-    ListViewLogs->addTopLevelItems(items);
+    m_model->setLines(m_log.loadLines());
 }
 
 void TLogsPage::WriteLogEvent(const QString &text)
@@ -114,23 +73,21 @@ void TLogsPage::WriteLogEvent(const QString &text)
 void TLogsPage::addRow(const LogEntry &entry)
 {
     // New rows go to the end, also after a sort: the list sorts only on a click.
-    ListViewLogs->addTopLevelItem(new LogRow(entry));
+    m_model->append(entry);
 }
 
 void TLogsPage::btnClearLogsClick()
 {
-    ListViewLogs->clear();
+    m_model->clearRows();
     (void)m_log.clear(); // a file that will not go stays; the next event appends to it
 }
 
 QList<LogEntry> TLogsPage::rows() const
 {
     QList<LogEntry> result;
-    result.reserve(ListViewLogs->topLevelItemCount());
-    for (int i = 0; i < ListViewLogs->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem *item = ListViewLogs->topLevelItem(i);
-        result.append({item->text(0), item->text(1)});
-    }
+    result.reserve(m_model->rowCount());
+    for (int i = 0; i < m_model->rowCount(); ++i)
+        result.append(m_model->entryAt(i));
     return result;
 }
 
@@ -142,7 +99,7 @@ void TLogsPage::columnClicked(int column)
         m_sortColumn = column;
         m_ascending = true;
     }
-    ListViewLogs->sortItems(column, m_ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    m_model->sort(column, m_ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
     ListViewLogs->header()->setSortIndicatorShown(true);
     ListViewLogs->header()->setSortIndicator(column, m_ascending ? Qt::AscendingOrder
                                                                  : Qt::DescendingOrder);

@@ -12,9 +12,11 @@
 
 class QCheckBox;
 class QPushButton;
-class QTreeWidget;
+class QTreeView;
 
 namespace clarivex {
+
+class LogListModel;
 
 class TLogsPage : public QWidget
 {
@@ -49,10 +51,12 @@ public:
 
     QCheckBox *cbLogEvents = nullptr;
     QPushButton *btnClearLogs = nullptr;
-    QTreeWidget *ListViewLogs = nullptr;
+    // Over a compact model: a large log costs about its own size.
+    QTreeView *ListViewLogs = nullptr;
 
 private:
     EventLog m_log;
+    LogListModel *m_model = nullptr;
     // Rows stay in the order they were added until a header is clicked. The
     // sort starts as "Event, ascending", so a first click on "Event" sorts
     // it descending, as in the found-file list.

@@ -121,13 +121,8 @@ bool TClarivexMainForm::LoadAllSettings()
     }
     // What was read before a failure stays; the rest keeps its built-in state.
     applySettings(settings);
-    const QString notice = [] {
-        try {
-            return RegistryDatabase::instance().takeResetNotice();
-        } catch (const ERegistryException &) {
-            return QString();
-        }
-    }();
+    // Also when the store could not be opened after the damaged file was moved.
+    const QString notice = RegistryDatabase::takeResetNotice();
     if (!notice.isEmpty())
         ui::notices().information(this, QStringLiteral("Clarivex 2000"), notice,
                                   ui::NoticeIcon::Warning);

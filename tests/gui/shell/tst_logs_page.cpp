@@ -6,7 +6,9 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
+
+#include <unistd.h>
 
 using namespace clarivex;
 
@@ -23,6 +25,14 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
+}
+
+qint64 residentBytes()
+{
+    QFile statm("/proc/self/statm");
+    if (!statm.open(QIODevice::ReadOnly)) return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toLongLong() * ::sysconf(_SC_PAGESIZE);
 }
 
 QStringList column(const TLogsPage &page, int which)
@@ -53,6 +63,7 @@ private slots:
     void rowsAfterSortGoToTheEnd();
     void settingsRoundTrip_data();
     void settingsRoundTrip();
+    void largeLogStaysCompact();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -72,10 +83,10 @@ void TestLogsPage::layout()
     QCOMPARE(page.cbLogEvents->text(), QStringLiteral("Log Events"));
     QVERIFY(page.cbLogEvents->isChecked()); // on until the settings say otherwise
     QCOMPARE(page.btnClearLogs->text(), QStringLiteral("Clear Logs"));
-    QTreeWidget *list = page.ListViewLogs;
-    QCOMPARE(list->columnCount(), 2);
-    QCOMPARE(list->headerItem()->text(0), QStringLiteral("Date & Time"));
-    QCOMPARE(list->headerItem()->text(1), QStringLiteral("Event"));
+    QTreeView *list = page.ListViewLogs;
+    QCOMPARE(list->model()->columnCount(), 2);
+    QCOMPARE(list->model()->headerData(0, Qt::Horizontal), QStringLiteral("Date & Time"));
+    QCOMPARE(list->model()->headerData(1, Qt::Horizontal), QStringLiteral("Event"));
     QCOMPARE(list->columnWidth(0), 140);
     QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
     QVERIFY(!list->isSortingEnabled()); // rows keep their order until a header click
@@ -237,6 +248,40 @@ void TestLogsPage::settingsRoundTrip()
     saved.LogEvents = !logEvents;
     page.saveSettings(saved);
     QCOMPARE(saved, loaded);
+}
+
+void TestLogsPage::largeLogStaysCompact()
+{
+    // 24 MB in 400,000 lines: a row object per line cost about eight times that.
+    QDir().mkpath(m_dir->filePath("state"));
+    {
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray chunk;
+        for (int i = 0; i < 400000; ++i) {
+            chunk += "06-12-2026 13:05:" + QByteArray::number(10 + i % 50) +
+                     ";Found: 1 files, 2 bytes on drive number " +
+                     QByteArray::number(i).rightJustified(7, '0') + "\r\n";
+            if (chunk.size() > 1 << 20) {
+                file.write(chunk);
+                chunk.clear();
+            }
+        }
+        file.write(chunk);
+    }
+    const qint64 fileSize = QFileInfo(m_path).size();
+    TLogsPage page(m_path);
+    page.resize(600, 400);
+    const qint64 before = residentBytes();
+    page.loadLog();
+    page.show();
+    QCoreApplication::processEvents();
+    const qint64 grown = residentBytes() - before;
+    QCOMPARE(page.ListViewLogs->model()->rowCount(), 400000);
+    QCOMPARE(page.ListViewLogs->model()->index(399999, 1).data().toString(),
+             QStringLiteral("Found: 1 files, 2 bytes on drive number 0399999"));
+    QVERIFY2(grown < 2 * fileSize,
+             qPrintable(QStringLiteral("%1 bytes for a file of %2").arg(grown).arg(fileSize)));
 }
 
 CLARIVEX_TEST_MAIN(TestLogsPage)
