@@ -43,6 +43,8 @@ class TAddRemoveProgramsPage;
 class TSystemToolsPage;
 class TKvFindFile;
 class TempFileScan;
+class DirectoryScan;
+class DeadShortcutScan;
 class TipsPanel;
 
 namespace platform {
@@ -109,11 +111,17 @@ public:
 
     TScanKind ScanKind = skTempFiles;
     bool AutoCleaning = false;
+    // True while a scheduled run performs its scans: the directory and
+    // dead-shortcut scans then add to the list instead of clearing it.
+    bool ScheduledRunActive = false;
 
     // The scan commands.
     void btnScanNowClick();
     void btnScanTempFilesClick();
     void btnStopClick();
+    // The directory and dead-shortcut scans (main_window_directories.cpp).
+    void btnScanDirectoriesClick();
+    void btnScanDeadShortcutsClick();
     // Starts the temporary-file scan of the checked drives; returns when all
     // drives are done, the tree is built and the automatic clean has run.
     void TempScanStart();
@@ -204,6 +212,13 @@ private:
     void wireUtilityPages();
     void stopUtilityWork();
     void finishTempScan();
+    void wireDirectoryScans();
+    // The steps both folder scans share before and after their walk.
+    void startFolderScan(TScanKind kind, const QString &logName);
+    void finishFolderScan(const QString &logName);
+    void stopFolderScans();
+    // CleanFiles for all rows without questions, when the page asks for it.
+    void runAutoClean();
     void startSchedulerOnClose();
 
     ui::SideBar *AutoOutLookBar = nullptr;
@@ -233,6 +248,8 @@ private:
     TSystemToolsPage *m_systemToolsPage = nullptr;
     std::unique_ptr<TKvFindFile> KvFindFile;
     std::unique_ptr<TempFileScan> m_tempScan;
+    std::unique_ptr<DirectoryScan> m_directoryScan;
+    std::unique_ptr<DeadShortcutScan> m_shortcutScan;
     QList<FileGroup> m_scanGroups; // the groups as the running scan took them
     // What a scan reports for every file is shown when the window next paints.
     std::optional<QString> m_pendingFolderText;
