@@ -138,9 +138,16 @@ QString execProgram(const QStringList &arguments)
     if (arguments.isEmpty()) return {};
     const QString &first = arguments.first();
     if (first != QLatin1String("env") && first != QLatin1String("/usr/bin/env")) return first;
+    static const QStringList withValue{QStringLiteral("-u"), QStringLiteral("--unset"),
+                                       QStringLiteral("-C"), QStringLiteral("--chdir")};
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
-        if (argument.startsWith(QLatin1Char('-')) || argument.contains(QLatin1Char('='))) continue;
+        if (withValue.contains(argument)) {
+            ++i; // the option's own value
+            continue;
+        }
+        if (argument.startsWith(QLatin1Char('-')) || argument.contains(QLatin1Char('=')))
+            continue;
         return argument;
     }
     return first;
