@@ -130,23 +130,23 @@ inline QByteArray buildShellLink(const ShellLinkSpec &spec)
     u32(out, 0x4C);
     out += QByteArray::fromHex("0114020000000000C000000000000046");
     u32(out, flags);
-    u32(out, 0x20); // FILE_ATTRIBUTE_ARCHIVE
-    out += QByteArray(24, '\0');   // creation, access, write times
-    u32(out, 1234);                // target size
+    u32(out, 0x20);              // FILE_ATTRIBUTE_ARCHIVE
+    out += QByteArray(24, '\0'); // creation, access, write times
+    u32(out, 1234);              // target size
     u32(out, quint32(spec.iconIndex));
     u32(out, spec.showCommand);
-    u16(out, 0);                   // hot key
-    out += QByteArray(10, '\0');   // reserved
-    if (spec.idList) {             // one opaque item and the terminating zero
+    u16(out, 0);                 // hot key
+    out += QByteArray(10, '\0'); // reserved
+    if (spec.idList) {           // one opaque item and the terminating zero
         const QByteArray item = QByteArray::fromHex("14001F50E04FD020EA3A6910A2D808002B30309D");
         u16(out, quint32(item.size() + 2));
         out += item;
         u16(out, 0);
     }
     if (spec.linkInfo) out += linkInfo(spec);
-    for (const std::optional<QString> *text : {&spec.description, &spec.relativePath,
-                                               &spec.workingDirectory, &spec.arguments,
-                                               &spec.iconLocation}) {
+    for (const std::optional<QString> *text :
+         {&spec.description, &spec.relativePath, &spec.workingDirectory, &spec.arguments,
+          &spec.iconLocation}) {
         if (*text) countedString(out, **text, spec.unicodeStrings);
     }
     u32(out, 0); // terminal extra-data block

@@ -146,8 +146,7 @@ QString execProgram(const QStringList &arguments)
             ++i; // the option's own value
             continue;
         }
-        if (argument.startsWith(QLatin1Char('-')) || argument.contains(QLatin1Char('=')))
-            continue;
+        if (argument.startsWith(QLatin1Char('-')) || argument.contains(QLatin1Char('='))) continue;
         return argument;
     }
     return first;

@@ -87,40 +87,68 @@ void TestDeadShortcutScan::decision_data()
     QTest::addColumn<int>("boxes");
     QTest::addColumn<bool>("listed");
 
-    QTest::newRow("lnk, missing file on a fixed volume") << "lnk" << "$T/apps/gone.exe" << 0 << true;
-    QTest::newRow("lnk, target exists") << "lnk" << "$T/here.txt" << 0 << false;
-    QTest::newRow("lnk, to a folder") << "lnk" << "$T/afolder.dir" << 0 << false;
-    QTest::newRow("lnk, no extension") << "lnk" << "$T/apps/gone" << 0 << false;
-    QTest::newRow("lnk, one-letter extension") << "lnk" << "$T/gone.c" << 0 << false;
-    QTest::newRow("lnk, two-letter extension") << "lnk" << "$T/gone.md" << 0 << true;
-    QTest::newRow("lnk, Windows path") << "lnk" << "C:\\Apps\\gone.exe" << 0 << true;
-    QTest::newRow("lnk, network share") << "share" << "\\\\server\\docs|a.doc" << 0 << true;
-    QTest::newRow("removable, box off") << "lnk" << "$T/usb/gone.txt" << 0 << false;
-    QTest::newRow("removable, box on") << "lnk" << "$T/usb/sub/gone.txt" << int(Removable) << true;
+    QTest::newRow("lnk, missing file on a fixed volume") << "lnk"
+                                                         << "$T/apps/gone.exe" << 0 << true;
+    QTest::newRow("lnk, target exists") << "lnk"
+                                        << "$T/here.txt" << 0 << false;
+    QTest::newRow("lnk, to a folder") << "lnk"
+                                      << "$T/afolder.dir" << 0 << false;
+    QTest::newRow("lnk, no extension") << "lnk"
+                                       << "$T/apps/gone" << 0 << false;
+    QTest::newRow("lnk, one-letter extension") << "lnk"
+                                               << "$T/gone.c" << 0 << false;
+    QTest::newRow("lnk, two-letter extension") << "lnk"
+                                               << "$T/gone.md" << 0 << true;
+    QTest::newRow("lnk, Windows path") << "lnk"
+                                       << "C:\\Apps\\gone.exe" << 0 << true;
+    QTest::newRow("lnk, network share") << "share"
+                                        << "\\\\server\\docs|a.doc" << 0 << true;
+    QTest::newRow("removable, box off") << "lnk"
+                                        << "$T/usb/gone.txt" << 0 << false;
+    QTest::newRow("removable, box on") << "lnk"
+                                       << "$T/usb/sub/gone.txt" << int(Removable) << true;
     QTest::newRow("CD-ROM, other boxes on")
-        << "lnk" << "$T/cd/gone.txt" << int(Removable | Network) << false;
-    QTest::newRow("CD-ROM, box on") << "lnk" << "$T/cd/gone.txt" << int(CdRom) << true;
-    QTest::newRow("remote, box off") << "link" << "file://$T/net/gone.pdf" << 0 << false;
-    QTest::newRow("remote, box on") << "link" << "file://$T/net/gone.pdf" << int(Network) << true;
-    QTest::newRow("unplugged medium") << "lnk" << "/media/clarivex-none/gone.txt" << 0 << false;
+        << "lnk"
+        << "$T/cd/gone.txt" << int(Removable | Network) << false;
+    QTest::newRow("CD-ROM, box on") << "lnk"
+                                    << "$T/cd/gone.txt" << int(CdRom) << true;
+    QTest::newRow("remote, box off") << "link"
+                                     << "file://$T/net/gone.pdf" << 0 << false;
+    QTest::newRow("remote, box on") << "link"
+                                    << "file://$T/net/gone.pdf" << int(Network) << true;
+    QTest::newRow("unplugged medium") << "lnk"
+                                      << "/media/clarivex-none/gone.txt" << 0 << false;
     QTest::newRow("unplugged medium, box on")
-        << "lnk" << "/run/media/clarivex-none/gone.txt" << int(Removable) << true;
+        << "lnk"
+        << "/run/media/clarivex-none/gone.txt" << int(Removable) << true;
     QTest::newRow("launcher, bare program nowhere")
-        << "app" << "Exec=clarivex-no-such-program %U" << 0 << true;
-    QTest::newRow("launcher, bare program in PATH") << "app" << "Exec=mytool --x" << 0 << false;
+        << "app"
+        << "Exec=clarivex-no-such-program %U" << 0 << true;
+    QTest::newRow("launcher, bare program in PATH") << "app"
+                                                    << "Exec=mytool --x" << 0 << false;
     QTest::newRow("launcher, missing program without extension")
-        << "app" << "Exec=\"$T/bin/gone tool\" %f" << 0 << true;
-    QTest::newRow("launcher, program name is a folder") << "app" << "Exec=$T/afolder.dir" << 0 << false;
-    QTest::newRow("launcher, TryExec missing")
-        << "app" << "TryExec=$T/bin/gone\nExec=mytool" << 0 << true;
-    QTest::newRow("launcher, TryExec there") << "app" << "TryExec=mytool\nExec=mytool" << 0 << false;
-    QTest::newRow("launcher on removable, box off") << "app" << "Exec=$T/usb/run" << 0 << false;
-    QTest::newRow("launcher without Exec") << "app" << "Name=x" << 0 << false;
-    QTest::newRow("Link to a web page") << "link" << "https://example.org/a.pdf" << 0 << false;
-    QTest::newRow("Link to a missing file") << "link" << "file://$T/gone%20now.pdf" << 0 << true;
-    QTest::newRow("symlink, relative and broken") << "symlink" << "../gone.txt" << 0 << true;
-    QTest::newRow("symlink, to a file") << "symlink" << "$T/here.txt" << 0 << false;
-    QTest::newRow("symlink, no extension") << "symlink" << "$T/gone" << 0 << false;
+        << "app"
+        << "Exec=\"$T/bin/gone tool\" %f" << 0 << true;
+    QTest::newRow("launcher, program name is a folder") << "app"
+                                                        << "Exec=$T/afolder.dir" << 0 << false;
+    QTest::newRow("launcher, TryExec missing") << "app"
+                                               << "TryExec=$T/bin/gone\nExec=mytool" << 0 << true;
+    QTest::newRow("launcher, TryExec there") << "app"
+                                             << "TryExec=mytool\nExec=mytool" << 0 << false;
+    QTest::newRow("launcher on removable, box off") << "app"
+                                                    << "Exec=$T/usb/run" << 0 << false;
+    QTest::newRow("launcher without Exec") << "app"
+                                           << "Name=x" << 0 << false;
+    QTest::newRow("Link to a web page") << "link"
+                                        << "https://example.org/a.pdf" << 0 << false;
+    QTest::newRow("Link to a missing file") << "link"
+                                            << "file://$T/gone%20now.pdf" << 0 << true;
+    QTest::newRow("symlink, relative and broken") << "symlink"
+                                                  << "../gone.txt" << 0 << true;
+    QTest::newRow("symlink, to a file") << "symlink"
+                                        << "$T/here.txt" << 0 << false;
+    QTest::newRow("symlink, no extension") << "symlink"
+                                           << "$T/gone" << 0 << false;
 }
 
 void TestDeadShortcutScan::decision()

@@ -66,11 +66,11 @@ void TestDesktopEntry::execArguments_data()
     QTest::newRow("plain") << "gimp %U" << QStringList{"gimp", "%U"} << "gimp";
     QTest::newRow("quoted path") << R"("/opt/My App/run" --x)"
                                  << QStringList{"/opt/My App/run", "--x"} << "/opt/My App/run";
-    QTest::newRow("escaped quote") << R"(sh -c "echo \"hi\" \$HOME")"
-                                   << QStringList{"sh", "-c", R"(echo "hi" $HOME)"} << "sh";
+    QTest::newRow("escaped quote")
+        << R"(sh -c "echo \"hi\" \$HOME")" << QStringList{"sh", "-c", R"(echo "hi" $HOME)"} << "sh";
     QTest::newRow("env settings") << "env LANG=C -u X FOO=1 /usr/bin/tool %f"
-                                  << QStringList{"env", "LANG=C", "-u", "X", "FOO=1",
-                                                 "/usr/bin/tool", "%f"}
+                                  << QStringList{"env",   "LANG=C",        "-u", "X",
+                                                 "FOO=1", "/usr/bin/tool", "%f"}
                                   << "/usr/bin/tool";
     QTest::newRow("blank") << "   " << QStringList{} << "";
 }
@@ -99,7 +99,8 @@ void TestDesktopEntry::programsInPath()
     QCOMPARE(findProgram("adir", path), "adir"); // a folder is no program
     QCOMPARE(findProgram("no-such-tool-here", path), "no-such-tool-here");
     QCOMPARE(findProgram("./mytool", path), "./mytool");
-    QCOMPARE(findProgram("sh", QString()), QFileInfo::exists("/usr/bin/sh") ? "/usr/bin/sh" : "/bin/sh");
+    QCOMPARE(findProgram("sh", QString()),
+             QFileInfo::exists("/usr/bin/sh") ? "/usr/bin/sh" : "/bin/sh");
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestDesktopEntry)

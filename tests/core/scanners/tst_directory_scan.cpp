@@ -137,7 +137,10 @@ void TestDirectoryScan::foldersOfFakeBrowserCachesInOrder()
     const ScopedEnv data("XDG_DATA_HOME", home.path(".local/share"));
     const ScopedEnv tmpdir("TMPDIR", home.path("tmp"));
 
-    DirectoryScanOptions options{true, true, true, true,
+    DirectoryScanOptions options{true,
+                                 true,
+                                 true,
+                                 true,
                                  {{QFile::decodeName(home.path("mine")), true},
                                   {QFile::decodeName(home.path("unchecked")), false},
                                   {QFile::decodeName(home.path("mine")), true}}};
@@ -204,8 +207,7 @@ void TestDirectoryScan::liveFolderWithOpenFilesFifosAndSockets()
     const cleaning::CleanReport report = clean.run(rows, settings);
     for (int i = 0; i < rows.size(); ++i) {
         const bool held = rows[i].path.endsWith("held.log");
-        QCOMPARE(report.rows[i].fate,
-                 held ? cleaning::RowFate::InUse : cleaning::RowFate::Cleaned);
+        QCOMPARE(report.rows[i].fate, held ? cleaning::RowFate::InUse : cleaning::RowFate::Cleaned);
     }
     QVERIFY(QFile::exists(QFile::decodeName(tree.path("tmp/held.log"))));
 
@@ -226,7 +228,8 @@ void TestDirectoryScan::fileThatMayNotBeRemovedKeepsItsRow()
     cleaning::CleanSettings settings;
     settings.DeleteType = quint8(cleaning::CleanMode::Delete);
     settings.AutoCleaning = true;
-    const cleaning::CleanReport report = clean.run({{result.listed.first(), std::nullopt}}, settings);
+    const cleaning::CleanReport report =
+        clean.run({{result.listed.first(), std::nullopt}}, settings);
     QCOMPARE(report.rows.first().fate, cleaning::RowFate::Failed);
     QVERIFY(!report.rows.first().reason.isEmpty());
     QVERIFY(QFile::exists(QFile::decodeName(result.listed.first())));

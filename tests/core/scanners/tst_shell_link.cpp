@@ -35,32 +35,35 @@ void TestShellLink::readsWhatTheFileHolds_data()
     full.iconLocation = QStringLiteral("C:\\Apps\\gone.ico");
     full.iconIndex = 3;
     full.showCommand = 3;
-    QTest::newRow("local, every string, UTF-16")
-        << full << "C:\\Apps\\gone.exe" << "Gone away" << 3u;
+    QTest::newRow("local, every string, UTF-16") << full << "C:\\Apps\\gone.exe"
+                                                 << "Gone away" << 3u;
 
     ShellLinkSpec ansi = full;
     ansi.unicodeStrings = false;
     ansi.description.reset();
     ansi.showCommand = 7;
-    QTest::newRow("ANSI strings, no description") << ansi << "C:\\Apps\\gone.exe" << "" << 7u;
+    QTest::newRow("ANSI strings, no description") << ansi << "C:\\Apps\\gone.exe"
+                                                  << "" << 7u;
 
     ShellLinkSpec unicode;
     unicode.localBasePath = QStringLiteral("/media/usb/");
     unicode.commonPathSuffix = QStringLiteral("Müller.txt");
     unicode.unicodeLinkInfo = true;
     unicode.idList = false;
-    QTest::newRow("UTF-16 link info, no item list")
-        << unicode << "/media/usb/Müller.txt" << "" << 1u;
+    QTest::newRow("UTF-16 link info, no item list") << unicode << "/media/usb/Müller.txt"
+                                                    << "" << 1u;
 
     ShellLinkSpec share;
     share.netName = QStringLiteral("\\\\server\\share");
     share.commonPathSuffix = QStringLiteral("docs\\a.doc");
-    QTest::newRow("network share") << share << "\\\\server\\share\\docs\\a.doc" << "" << 1u;
+    QTest::newRow("network share") << share << "\\\\server\\share\\docs\\a.doc"
+                                   << "" << 1u;
 
     ShellLinkSpec none;
     none.linkInfo = false;
     none.relativePath = QStringLiteral(".\\notes.txt");
-    QTest::newRow("no link info") << none << "" << "" << 1u;
+    QTest::newRow("no link info") << none << ""
+                                  << "" << 1u;
 }
 
 void TestShellLink::readsWhatTheFileHolds()
