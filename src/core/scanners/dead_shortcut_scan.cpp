@@ -4,6 +4,7 @@
 #include "core/scanners/well_known_folders.h"
 #include "core/search/kv_find_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 
@@ -146,10 +147,16 @@ void DeadShortcutScan::run(TKvFindFile &finder, const QList<QByteArray> &folders
     finder.OnChDir = [this](const QByteArray &name, bool &) {
         if (status) status(1, QFile::decodeName(name));
     };
+    const QByteArray home = QFile::encodeName(QDir::homePath());
     for (const QByteArray &folder : folders) {
         if (m_stopped) break;
+        // A desktop that is the home folder itself (XDG_DESKTOP_DIR=$HOME)
+        // is read without its subfolders: the links that programs keep in
+        // their own folders of the home are no shortcuts of the user's.
+        finder.RecurseDirs = QDir::cleanPath(QFile::decodeName(folder)) != QFile::decodeName(home);
         (void)finder.Execute(folder);
     }
+    finder.RecurseDirs = true;
     finder.OnAddFile = nullptr;
     finder.OnChDir = nullptr;
 }

@@ -19,6 +19,7 @@
 //     missing target below /media or /run/media counts as removable: its
 //     volume is most likely just unplugged.
 // A shortcut that cannot be read is skipped and named once; the scan goes on.
+// A folder that is the home folder itself is read without its subfolders.
 
 #include "core/base/find_data.h"
 #include "core/base/settings_types.h"

@@ -78,6 +78,7 @@ private slots:
     void unreadableShortcutsAreSkippedAndNamedOnce();
     void resolveFillsTheRecord();
     void foldersInOrder();
+    void homeAsDesktopIsReadWithoutSubfolders();
 };
 
 void TestDeadShortcutScan::decision_data()
@@ -286,6 +287,31 @@ void TestDeadShortcutScan::foldersInOrder()
     options.recent = false;
     QCOMPARE(deadShortcutFolders(options),
              QList<QByteArray>{QFile::encodeName(data + "/applications")});
+}
+
+// With XDG_DESKTOP_DIR at the home folder, the broken links that programs keep
+// deeper in the home must not be taken for the user's dead shortcuts.
+void TestDeadShortcutScan::homeAsDesktopIsReadWithoutSubfolders()
+{
+    FinderTree tree;
+    tree.link("on-desktop.txt", "gone.txt");
+    tree.link(".wine/dosdevices/z.txt", "gone.txt");
+    tree.link("sub/other.txt", "gone.txt");
+    const QByteArray saved = qgetenv("HOME");
+    qputenv("HOME", tree.root());
+    TKvFindFile finder;
+    DeadShortcutScan scan;
+    QList<QByteArray> listed;
+    scan.addFile = [&](const QByteArray &folder, const TFindData &data, qint64 &) {
+        listed << folder + data.name;
+        return true;
+    };
+    DeadShortcutScan::configure(finder);
+    scan.run(finder, {tree.root()}, DeadShortcutOptions{});
+    qputenv("HOME", saved);
+    QCOMPARE(listed, QList<QByteArray>{tree.path("on-desktop.txt")});
+    scan.run(finder, {tree.path("sub")}, DeadShortcutOptions{}); // any other folder: all of it
+    QCOMPARE(listed.size(), 2);
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestDeadShortcutScan)

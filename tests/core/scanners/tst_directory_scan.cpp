@@ -76,6 +76,7 @@ private slots:
     void foldersOfFakeBrowserCachesInOrder();
     void liveFolderWithOpenFilesFifosAndSockets();
     void fileThatMayNotBeRemovedKeepsItsRow();
+    void stopEndsTheWholeScan();
 };
 
 void TestDirectoryScan::cleanup()
@@ -234,6 +235,28 @@ void TestDirectoryScan::fileThatMayNotBeRemovedKeepsItsRow()
     QVERIFY(!report.rows.first().reason.isEmpty());
     QVERIFY(QFile::exists(QFile::decodeName(result.listed.first())));
     QCOMPARE(::chmod(tree.path("tmp/locked").constData(), 0755), 0);
+}
+
+// "Stop" ends the scan, not only the folder being walked.
+void TestDirectoryScan::stopEndsTheWholeScan()
+{
+    FinderTree tree;
+    tree.file("one/a");
+    tree.file("two/b");
+    TKvFindFile finder;
+    DirectoryScan scan;
+    QList<QByteArray> listed;
+    scan.addFile = [&](const QByteArray &folder, const TFindData &data, qint64 &) {
+        listed << folder + data.name;
+        scan.stop(); // what the window's Stop button does
+        finder.Stop();
+        return true;
+    };
+    DirectoryScan::configure(finder);
+    scan.run(finder, {tree.path("one"), tree.path("two")});
+    QCOMPARE(listed, QList<QByteArray>{tree.path("one/a")});
+    scan.run(finder, {tree.path("two")}); // the next scan starts afresh
+    QCOMPARE(listed.size(), 2);
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestDirectoryScan)
