@@ -3,6 +3,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/scan_clean.h"
+#include "cli/scan_folders_command.h"
 #include "cli/text_encoding.h"
 #include "core/base/formats.h"
 #include "core/platform/volumes.h"
@@ -26,9 +27,11 @@ namespace {
 
 int runScan(const QList<QByteArray> &args);
 
-const CliCommand kScan{
-    "scan", "clarivex-cli scan temp [--drive ROOT]... [--json | --null] [--clean [--dry-run]]",
-    runScan};
+const CliCommand kScan{"scan",
+                       "clarivex-cli scan temp [--drive ROOT]... [--json | --null] "
+                       "[--clean [--dry-run]] | dirs [--json] | "
+                       "shortcuts [--json] [--removable] [--cdrom] [--network]",
+                       runScan};
 const CliCommandRegistrar kRegistrar(kScan);
 
 struct ScanArguments
@@ -43,7 +46,8 @@ struct ScanArguments
 std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
 {
     if (args.isEmpty() || args.first() != "temp") {
-        problem = args.isEmpty() ? "which scan? (temp)" : "unknown scan '" + args.first() + "'";
+        problem = args.isEmpty() ? "which scan? (temp, dirs, shortcuts)"
+                                 : "unknown scan '" + args.first() + "'";
         return std::nullopt;
     }
     ScanArguments parsed;
@@ -247,6 +251,7 @@ int scanTemp(const ScanArguments &args)
 
 int runScan(const QList<QByteArray> &args)
 {
+    if (isFolderScan(args)) return runFolderScan(args, kScan.usage);
     QByteArray problem;
     const auto parsed = parse(args, problem);
     if (!parsed) return usageError(kScan, problem);

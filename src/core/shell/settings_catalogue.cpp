@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -278,10 +279,21 @@ void loadShortcutsAndDirectories(TRegIniFile &ini, DeadShortcutSettings &s, Dire
     d.IECacheDir = ini.ReadFlag(kDirs, str("IECacheDir"), false);
     d.NetscapeCacheDir = ini.ReadFlag(kDirs, str("NetscapeCacheDir"), false);
     d.AutoClean = ini.ReadFlag(kDirs, str("AutoClean"), false);
-    d.Directories = loadCheckList(ini, kDirList, {});
+    // A first start (the page was never saved) offers Linux's own junk folders.
+    QStringList pageValues;
+    ini.ListValueNames(kDirs, pageValues);
+    d.Directories = loadCheckList(
+        ini, kDirList, pageValues.isEmpty() ? factoryDirectories() : QList<CheckEntry>{});
 }
 
 } // namespace
+
+QList<CheckEntry> factoryDirectories()
+{
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (cache.isEmpty()) return {};
+    return {{cache + QStringLiteral("/thumbnails"), false}, {cache, false}};
+}
 
 void LoadAllSettings(SettingsCatalogue &settings, const SettingsContext &context)
 {

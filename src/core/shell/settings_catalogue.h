@@ -56,6 +56,10 @@ struct SettingsContext
 // "windows" and "utils", unchecked.
 [[nodiscard]] QList<CheckEntry> factoryFoldersToSkip();
 
+// "Also scan this directories:" of a first start: the thumbnail cache and the
+// whole cache folder ($XDG_CACHE_HOME), unchecked.
+[[nodiscard]] QList<CheckEntry> factoryDirectories();
+
 // Reads every setting in the fixed order; see the failure rules above.
 void LoadAllSettings(SettingsCatalogue &settings, const SettingsContext &context);
 // Writes every setting in the fixed order, and the Scheduler's autostart entry.

@@ -46,6 +46,8 @@ class TSystemToolsPage;
 class TKvFindFile;
 class TempFileScan;
 class ScheduleUnit;
+class DirectoryScan;
+class DeadShortcutScan;
 class TipsPanel;
 
 namespace platform {
@@ -121,11 +123,17 @@ public:
 
     TScanKind ScanKind = skTempFiles;
     bool AutoCleaning = false;
+    // True while a scheduled run performs its scans: the directory and
+    // dead-shortcut scans then add to the list instead of clearing it.
+    bool ScheduledRunActive = false;
 
     // The scan commands.
     void btnScanNowClick();
     void btnScanTempFilesClick();
     void btnStopClick();
+    // The directory and dead-shortcut scans (main_window_directories.cpp).
+    void btnScanDirectoriesClick();
+    void btnScanDeadShortcutsClick();
     // Starts the temporary-file scan of the checked drives; returns when all
     // drives are done, the tree is built and the automatic clean has run.
     void TempScanStart();
@@ -152,9 +160,8 @@ public:
     // then the next computation (main_window_schedule.cpp). Dropped while a
     // scan or another scheduled run is in progress.
     void ScheduledRun();
-    bool ScheduledRunActive = false;
-    // The directory scan as its command performs it, for step 5 of a scheduled
-    // run; set by the directory scan. While it is empty the step does nothing.
+    // The directory step of a scheduled run: the directory scan as its
+    // command performs it (set when the directory scan is wired).
     std::function<void()> ScheduledDirectoryScan;
     // The main program's next-run computation: the schedule page's values,
     // the alarm, the hand-over to a running Scheduler and the page's label.
@@ -242,6 +249,13 @@ private:
     void connectZipEvents(cleaning::TZip &zip, ui::CleanProgress &progress);
     void showCleanReport(const QList<int> &rows, const QList<cleaning::CleanRow> &cleanRows,
                          const cleaning::CleanReport &report);
+    void wireDirectoryScans();
+    // The steps both folder scans share before and after their walk.
+    void startFolderScan(TScanKind kind, const QString &logName);
+    void finishFolderScan(const QString &logName);
+    void stopFolderScans();
+    // CleanFiles for all rows without questions, when the page asks for it.
+    void runAutoClean();
     void startSchedulerOnClose();
     void wireSchedule();
     bool CheckAlarmDue();
@@ -273,6 +287,8 @@ private:
     TSystemToolsPage *m_systemToolsPage = nullptr;
     std::unique_ptr<TKvFindFile> KvFindFile;
     std::unique_ptr<TempFileScan> m_tempScan;
+    std::unique_ptr<DirectoryScan> m_directoryScan;
+    std::unique_ptr<DeadShortcutScan> m_shortcutScan;
     QList<FileGroup> m_scanGroups; // the groups as the running scan took them
     // What a scan reports for every file is shown when the window next paints.
     std::optional<QString> m_pendingFolderText;

@@ -62,16 +62,20 @@ void TClarivexMainForm::wireScans()
     connect(this, &TClarivexMainForm::scanRequested, this, [this](TScanKind kind) {
         if (kind == skTempFiles) btnScanTempFilesClick();
     });
+    wireDirectoryScans();
 }
 
 void TClarivexMainForm::btnScanNowClick()
 {
     if (currentPage() == QLatin1String("Temporary Files")) btnScanTempFilesClick();
+    if (currentPage() == QLatin1String("Clean Directories")) btnScanDirectoriesClick();
+    if (currentPage() == QLatin1String("Dead Shortcuts")) btnScanDeadShortcutsClick();
 }
 
 void TClarivexMainForm::btnStopClick()
 {
     if (KvFindFile) KvFindFile->Stop();
+    stopFolderScans();
 }
 
 void TClarivexMainForm::btnScanTempFilesClick()

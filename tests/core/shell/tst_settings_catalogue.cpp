@@ -166,7 +166,7 @@ void TestSettingsCatalogue::firstStartGivesDefaults()
     QCOMPARE(s.tempFiles.FilesToSkip, skip);
     QCOMPARE(s.duplicates.FilesToSkip, skip);
     QCOMPARE(s.duplicates.FilesToScan, (QList<CheckEntry>{{"*.*", false}}));
-    QVERIFY(s.directories.Directories.isEmpty());
+    QCOMPARE(s.directories.Directories, factoryDirectories()); // offered, unchecked
     QVERIFY(s.tempFiles.SelectedDrives.isEmpty());
     QVERIFY(!s.tempFiles.Between1 && !s.duplicates.Between2);
     QVERIFY(s.tempFiles.Hidden && s.duplicates.CheckFileSize &&

@@ -1,0 +1,37 @@
+#pragma once
+
+// The rows of a found-file list on stdout, as clarivex-cli's scans print them:
+// one tab-separated line per row (name, folder, size, modified, attributes,
+// then the scan's own column) or, with --json, one JSON object per line;
+// then the totals. A path that is not UTF-8 also travels as base64 in JSON.
+
+#include "core/search/found_file_model.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+namespace clarivex::cli {
+
+class FoundRowsPrinter
+{
+public:
+    // `extraName` is the JSON key of the scan's own column ("target"), and
+    // `extra` gives its text for a row.
+    FoundRowsPrinter(const FoundFileModel &model, bool json, QString extraName = {},
+                     std::function<QString(int row)> extra = {});
+
+    void print(int row);
+    void totals(qint64 files, qint64 bytes);
+    void flush();
+
+private:
+    const FoundFileModel &m_model;
+    bool m_json;
+    QString m_extraName;
+    std::function<QString(int row)> m_extra;
+    QByteArray m_out;
+};
+
+} // namespace clarivex::cli

@@ -1,0 +1,144 @@
+// clarivex-cli scan dirs: every file below the folders the "Clean Directories"
+// page checks. clarivex-cli scan shortcuts: the dead shortcuts of the checked
+// folders of the "Dead Shortcuts" page. Both with the stored settings, printed
+// and ended as scan temp does; an unreadable shortcut is named on stderr and
+// does not change the exit code.
+
+#include "cli/scan_folders_command.h"
+
+#include "cli/cli_command.h"
+#include "cli/found_rows_printer.h"
+#include "core/scanners/dead_shortcut_scan.h"
+#include "core/scanners/directory_scan.h"
+#include "core/search/found_file_model.h"
+#include "core/search/kv_find_file.h"
+#include "core/shell/registry_database.h"
+#include "core/shell/settings_catalogue.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHash>
+
+#include <cstdio>
+
+namespace clarivex::cli {
+
+namespace {
+
+struct FolderScanArguments
+{
+    bool shortcuts = false;
+    bool json = false;
+    bool removable = false;
+    bool cdRom = false;
+    bool network = false;
+};
+
+bool parse(const QList<QByteArray> &args, FolderScanArguments &parsed, QByteArray &problem)
+{
+    parsed.shortcuts = args.first() == "shortcuts";
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QByteArray &arg = args[i];
+        if (arg == "--json")
+            parsed.json = true;
+        else if (parsed.shortcuts && arg == "--removable")
+            parsed.removable = true;
+        else if (parsed.shortcuts && arg == "--cdrom")
+            parsed.cdRom = true;
+        else if (parsed.shortcuts && arg == "--network")
+            parsed.network = true;
+        else {
+            problem = "unknown argument '" + arg + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+// The stored settings; false (the failure printed) when they cannot be read.
+bool loadSettings(SettingsCatalogue &settings, int &exitCode)
+{
+    SettingsContext context = SettingsContext::current();
+    // "ClarivexPath" names the main program, which lies beside this one.
+    context.executablePath = QCoreApplication::applicationDirPath() + QStringLiteral("/clarivex");
+    try {
+        LoadAllSettings(settings, context);
+    } catch (const std::exception &error) {
+        exitCode = failure(QString::fromUtf8(error.what()));
+        return false;
+    }
+    const QString notice = RegistryDatabase::instance().takeResetNotice();
+    if (!notice.isEmpty())
+        std::fprintf(stderr, "clarivex-cli: %s\n", notice.toLocal8Bit().constData());
+    return true;
+}
+
+int scanDirectories(const SettingsCatalogue &settings, const FolderScanArguments &args)
+{
+    const QList<QByteArray> folders =
+        directoryScanFolders(DirectoryScanOptions::fromSettings(settings.directories));
+    TKvFindFile finder;
+    DirectoryScan scan;
+    FoundFileModel model;
+    scan.addFile = [&](const QByteArray &folder, const TFindData &data, qint64 &size) {
+        return model.AddFile(folder, data, &size);
+    };
+    DirectoryScan::configure(finder);
+    scan.run(finder, folders);
+    FoundRowsPrinter printer(model, args.json);
+    for (int row = 0; row < model.RowCount(); ++row)
+        printer.print(row);
+    printer.totals(scan.FoundFileCount, scan.FoundByteTotal);
+    return ExitOk;
+}
+
+int scanShortcuts(const SettingsCatalogue &settings, const FolderScanArguments &args)
+{
+    DeadShortcutOptions options = DeadShortcutOptions::fromSettings(settings.deadShortcuts);
+    options.removable = args.removable;
+    options.cdRom = args.cdRom;
+    options.network = args.network;
+    TKvFindFile finder;
+    DeadShortcutScan scan;
+    FoundFileModel model;
+    QHash<QByteArray, QString> targets;
+    scan.addFile = [&](const QByteArray &folder, const TFindData &data, qint64 &size) {
+        return model.AddFile(folder, data, &size);
+    };
+    scan.listed = [&](const QByteArray &path, const TShortcutInfo &info) {
+        targets.insert(path, info.target);
+    };
+    scan.skipped = [](const QByteArray &path, const QString &reason) {
+        std::fprintf(stderr, "clarivex-cli: Skipped unreadable shortcut: %s (%s)\n",
+                     path.constData(), reason.toLocal8Bit().constData());
+    };
+    DeadShortcutScan::configure(finder);
+    scan.run(finder, deadShortcutFolders(options), options);
+    FoundRowsPrinter printer(model, args.json, QStringLiteral("target"),
+                             [&](int row) { return targets.value(model.FilePath(row)); });
+    for (int row = 0; row < model.RowCount(); ++row)
+        printer.print(row);
+    printer.totals(scan.FoundFileCount, scan.FoundByteTotal);
+    return ExitOk;
+}
+
+} // namespace
+
+bool isFolderScan(const QList<QByteArray> &args)
+{
+    return !args.isEmpty() && (args.first() == "dirs" || args.first() == "shortcuts");
+}
+
+int runFolderScan(const QList<QByteArray> &args, const char *usage)
+{
+    FolderScanArguments parsed;
+    QByteArray problem;
+    if (!parse(args, parsed, problem))
+        return usageError(CliCommand{"scan", usage, nullptr}, problem);
+    SettingsCatalogue settings;
+    int exitCode = ExitOk;
+    if (!loadSettings(settings, exitCode)) return exitCode;
+    return parsed.shortcuts ? scanShortcuts(settings, parsed) : scanDirectories(settings, parsed);
+}
+
+} // namespace clarivex::cli

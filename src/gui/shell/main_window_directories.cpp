@@ -1,0 +1,173 @@
+// The directory scan and the dead-shortcut scan on the window's side: the
+// list they fill (or add to during a scheduled run), their log lines and
+// status texts, the sound and the automatic clean of the "Clean Directories"
+// page, which both scans follow.
+
+#include "gui/shell/main_window.h"
+
+#include "core/base/formats.h"
+#include "core/scanners/dead_shortcut_scan.h"
+#include "core/scanners/directory_scan.h"
+#include "core/search/kv_find_file.h"
+#include "gui/scanners/clean_directories_page.h"
+#include "gui/scanners/dead_shortcuts_page.h"
+#include "gui/search/kv_file_list_view.h"
+#include "gui/search/path_tree_view.h"
+#include "gui/shell/options_page.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QFile>
+#include <QFrame>
+
+namespace clarivex {
+
+namespace {
+
+// Enables the scan commands again however the scan ends (a failed clean too).
+struct ScanCommandsBack
+{
+    TClarivexMainForm &window;
+    ~ScanCommandsBack() { window.setScanCommandsEnabled(true); }
+};
+
+QString skippedText(const QByteArray &path, const QString &reason)
+{
+    return QStringLiteral("Skipped unreadable shortcut: %1 (%2)")
+        .arg(QFile::decodeName(path), reason);
+}
+
+} // namespace
+
+void TClarivexMainForm::wireDirectoryScans()
+{
+    m_directoryScan = std::make_unique<DirectoryScan>();
+    m_shortcutScan = std::make_unique<DeadShortcutScan>();
+    ScheduledDirectoryScan = [this] { btnScanDirectoriesClick(); };
+    const auto addFile = [this](const QByteArray &folder, const TFindData &data, qint64 &size) {
+        return FileListView->AddFile(folder, data, &size);
+    };
+    const auto status = [this](int panel, const QString &text) {
+        if (panel == 1)
+            m_pendingFolderText = text; // shown when the window next paints
+        else
+            setStatusText(panel, text);
+    };
+    m_directoryScan->addFile = addFile;
+    m_directoryScan->status = status;
+    m_directoryScan->totalsChanged = [this] {
+        FoundFileCount = m_directoryScan->FoundFileCount;
+        FoundByteTotal = m_directoryScan->FoundByteTotal;
+        m_totalsPending = true;
+    };
+    m_shortcutScan->addFile = addFile;
+    m_shortcutScan->status = status;
+    m_shortcutScan->totalsChanged = [this] {
+        FoundFileCount = m_shortcutScan->FoundFileCount;
+        FoundByteTotal = m_shortcutScan->FoundByteTotal;
+        m_totalsPending = true;
+    };
+    m_shortcutScan->skipped = [this](const QByteArray &path, const QString &reason) {
+        m_pendingFolderText = skippedText(path, reason);
+        WriteLogEvent(skippedText(path, reason));
+    };
+    connect(this, &TClarivexMainForm::scanRequested, this, [this](TScanKind kind) {
+        if (kind == skDirectories) btnScanDirectoriesClick();
+        if (kind == skDeadShortcuts) btnScanDeadShortcutsClick();
+    });
+}
+
+void TClarivexMainForm::stopFolderScans()
+{
+    if (m_directoryScan) m_directoryScan->stop();
+    if (m_shortcutScan) m_shortcutScan->stop();
+}
+
+void TClarivexMainForm::startFolderScan(TScanKind kind, const QString &logName)
+{
+    ExplorerPopup->hide();
+    setScanCommandsEnabled(false);
+    ScanKind = kind;
+    if (!ScheduledRunActive) FileListView->Clear();
+    PathTreeViewFileTree->Paths.clear();
+    PathTreeViewFileTree->RootName = QStringLiteral("File Tree");
+    PathTreeViewFileTree->Rebuild();
+    FoundFileCount = 0;
+    FoundByteTotal = 0;
+    setStatusText(0, QStringLiteral("Loading Files..."));
+    setStatusText(1, QString());
+    UpdateFoundTotals(0, 0);
+    EnterScanningState();
+    FileListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    WriteLogEvent(logName + QStringLiteral(" - Begin"));
+}
+
+void TClarivexMainForm::finishFolderScan(const QString &logName)
+{
+    showPendingProgress();
+    FileListView->Model()->FlushPending();
+    emit walkFinished();
+    optionsPage()->sbPlaySoundClick(); // these scans have no option to silence it
+    WriteLogEvent(QStringLiteral("Found: %1 Bytes").arg(formatGrouped(FoundByteTotal)));
+    WriteLogEvent(QStringLiteral("Found: %1 Files").arg(formatGrouped(FoundFileCount)));
+    WriteLogEvent(logName + QStringLiteral(" - End"));
+    setStatusText(0, QStringLiteral("Done."));
+    setStatusText(1, QString());
+    LeaveScanningState();
+}
+
+void TClarivexMainForm::btnScanDirectoriesClick()
+{
+    if (scanInProgress()) return;
+    const ScanCommandsBack back{*this};
+    const QString logName = QStringLiteral("Directories");
+    startFolderScan(skDirectories, logName);
+    DirectorySettings settings;
+    m_directoriesPage->saveSettings(settings);
+    // Looked up now: the page's folder edits may be out of date.
+    const QList<QByteArray> folders =
+        directoryScanFolders(DirectoryScanOptions::fromSettings(settings));
+    DirectoryScan::configure(*KvFindFile);
+    m_directoryScan->run(*KvFindFile, folders);
+    finishFolderScan(logName);
+    runAutoClean();
+}
+
+void TClarivexMainForm::btnScanDeadShortcutsClick()
+{
+    if (scanInProgress()) return;
+    const ScanCommandsBack back{*this};
+    const QString logName = QStringLiteral("Dead Shortcuts");
+    startFolderScan(skDeadShortcuts, logName);
+    DeadShortcutSettings settings;
+    m_deadShortcutsPage->saveSettings(settings);
+    DeadShortcutOptions options = DeadShortcutOptions::fromSettings(settings);
+    options.removable = m_deadShortcutsPage->chkDSCleanRemovableDrives->isChecked();
+    options.cdRom = m_deadShortcutsPage->chkDSCleanCDROMDrives->isChecked();
+    options.network = m_deadShortcutsPage->chkDSCleanNetworkDrives->isChecked();
+    DeadShortcutScan::configure(*KvFindFile);
+    m_shortcutScan->run(*KvFindFile, deadShortcutFolders(options), options);
+    finishFolderScan(logName);
+    const qsizetype skipped = m_shortcutScan->Unreadable.size();
+    if (skipped == 1)
+        setStatusText(1, QStringLiteral("Skipped unreadable shortcut: %1")
+                             .arg(QFile::decodeName(m_shortcutScan->Unreadable.first())));
+    else if (skipped > 1)
+        setStatusText(1, QStringLiteral("Skipped %1 unreadable shortcuts (see Logs)").arg(skipped));
+    runAutoClean(); // the "Clean Directories" page's option serves both scans
+}
+
+void TClarivexMainForm::runAutoClean()
+{
+    if (!m_directoriesPage->cbDirsAutoClean->isChecked()) return;
+    AutoCleaning = true;
+    try {
+        CleanFiles(false);
+    } catch (...) {
+        AutoCleaning = false;
+        throw;
+    }
+    AutoCleaning = false;
+}
+
+} // namespace clarivex
