@@ -1,5 +1,6 @@
 #include "gui/shell/main_window.h"
 
+#include "core/scanners/duplicate_scan.h"
 #include "core/search/kv_find_file.h"
 #include "core/shell/tips.h"
 #include "gui/scanners/clean_directories_page.h"

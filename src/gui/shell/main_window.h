@@ -43,6 +43,8 @@ class TAddRemoveProgramsPage;
 class TSystemToolsPage;
 class TKvFindFile;
 class TempFileScan;
+class DuplicateScan;
+class DuplicateCompare;
 class TipsPanel;
 
 namespace platform {
@@ -114,6 +116,8 @@ public:
     void btnScanNowClick();
     void btnScanTempFilesClick();
     void btnStopClick();
+    // The duplicate-file scan: collect, compare, the sets in the list.
+    void btnScanDupeFilesClick();
     // Starts the temporary-file scan of the checked drives; returns when all
     // drives are done, the tree is built and the automatic clean has run.
     void TempScanStart();
@@ -204,6 +208,9 @@ private:
     void wireUtilityPages();
     void stopUtilityWork();
     void finishTempScan();
+    void wireDuplicates();
+    void DuplicateScanStart(const QList<QByteArray> &roots);
+    void finishDuplicateScan(const DuplicateCompare &compare);
     void startSchedulerOnClose();
 
     ui::SideBar *AutoOutLookBar = nullptr;
@@ -233,6 +240,7 @@ private:
     TSystemToolsPage *m_systemToolsPage = nullptr;
     std::unique_ptr<TKvFindFile> KvFindFile;
     std::unique_ptr<TempFileScan> m_tempScan;
+    std::unique_ptr<DuplicateScan> m_duplicateScan;
     QList<FileGroup> m_scanGroups; // the groups as the running scan took them
     // What a scan reports for every file is shown when the window next paints.
     std::optional<QString> m_pendingFolderText;

@@ -6,6 +6,7 @@
 #include "core/base/event_pump.h"
 #include "core/base/formats.h"
 #include "core/platform/volumes.h"
+#include "core/scanners/duplicate_scan.h"
 #include "core/scanners/temp_file_scan.h"
 #include "core/search/kv_find_file.h"
 #include "gui/scanners/temp_files_page.h"
@@ -61,18 +62,22 @@ void TClarivexMainForm::wireScans()
     connect(this, &TClarivexMainForm::stopRequested, this, &TClarivexMainForm::btnStopClick);
     connect(this, &TClarivexMainForm::scanRequested, this, [this](TScanKind kind) {
         if (kind == skTempFiles) btnScanTempFilesClick();
+        if (kind == skDuplicates) btnScanDupeFilesClick();
     });
     connect(this, &TClarivexMainForm::cleanRequested, this, &TClarivexMainForm::CleanFiles);
+    wireDuplicates();
 }
 
 void TClarivexMainForm::btnScanNowClick()
 {
     if (currentPage() == QLatin1String("Temporary Files")) btnScanTempFilesClick();
+    if (currentPage() == QLatin1String("Duplicate Files")) btnScanDupeFilesClick();
 }
 
 void TClarivexMainForm::btnStopClick()
 {
     if (KvFindFile) KvFindFile->Stop();
+    if (ScanKind == skDuplicates && m_duplicateScan) m_duplicateScan->Stop(*KvFindFile);
 }
 
 void TClarivexMainForm::btnScanTempFilesClick()
@@ -109,6 +114,7 @@ void TClarivexMainForm::TempScanStart()
     UpdateFoundTotals(0, 0);
 
     EnterScanningState();
+    FileListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_scanGroups = m_tempFilesPage->groups();
     if (!m_tempScan->configure(*KvFindFile, m_tempFilesPage->scanOptions())) {
         ui::notices().information(this, QStringLiteral("Clarivex 2000"),
