@@ -2,6 +2,7 @@
 // without a window. It lists what the window would list, in the same order.
 
 #include "cli/cli_command.h"
+#include "cli/scan_duplicates_command.h"
 #include "cli/text_encoding.h"
 #include "core/base/formats.h"
 #include "core/platform/volumes.h"
@@ -23,7 +24,8 @@ namespace {
 
 int runScan(const QList<QByteArray> &args);
 
-const CliCommand kScan{"scan", "clarivex-cli scan temp [--drive ROOT]... [--json]", runScan};
+const CliCommand kScan{"scan", "clarivex-cli scan temp|duplicates [--drive ROOT]... [--json]",
+                       runScan};
 const CliCommandRegistrar kRegistrar(kScan);
 
 struct ScanArguments
@@ -35,7 +37,8 @@ struct ScanArguments
 std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
 {
     if (args.isEmpty() || args.first() != "temp") {
-        problem = args.isEmpty() ? "which scan? (temp)" : "unknown scan '" + args.first() + "'";
+        problem = args.isEmpty() ? "which scan? (temp, duplicates)"
+                                 : "unknown scan '" + args.first() + "'";
         return std::nullopt;
     }
     ScanArguments parsed;
@@ -179,6 +182,7 @@ int scanTemp(const ScanArguments &args)
 
 int runScan(const QList<QByteArray> &args)
 {
+    if (!args.isEmpty() && args.first() == "duplicates") return runScanDuplicates(args.mid(1));
     QByteArray problem;
     const auto parsed = parse(args, problem);
     if (!parsed) return usageError(kScan, problem);
