@@ -110,18 +110,31 @@ bool DuplicateCollector::sameKey(const Candidate &a, const Candidate &b) const
     return a.size == b.size;
 }
 
-void DuplicateCollector::sortKeys()
+void DuplicateCollector::sortKeys(const std::function<void()> &pump)
 {
-    std::sort(CandidateKeys.begin(), CandidateKeys.end(),
-              [this](const Candidate &a, const Candidate &b) {
-                  if (m_byName) {
-                      const int byKey = lowerNameOf(a).compare(lowerNameOf(b));
-                      if (byKey != 0) return byKey < 0;
-                  } else if (a.size != b.size) {
-                      return a.size < b.size;
-                  }
-                  return compareFoldedAscii(nameOf(a), nameOf(b)) < 0;
-              });
+    // By size the order inside one size does not matter: the comparison
+    // orders each run by path itself.
+    const auto before = [this](const Candidate &a, const Candidate &b) {
+        if (!m_byName) return a.size < b.size;
+        const int byKey = lowerNameOf(a).compare(lowerNameOf(b));
+        if (byKey != 0) return byKey < 0;
+        return compareFoldedAscii(nameOf(a), nameOf(b)) < 0;
+    };
+    constexpr size_t kSlice = 32768;
+    const auto first = CandidateKeys.begin();
+    const size_t count = CandidateKeys.size();
+    for (size_t begin = 0; begin < count; begin += kSlice) {
+        std::sort(first + qsizetype(begin), first + qsizetype(std::min(begin + kSlice, count)),
+                  before);
+        if (pump) pump();
+    }
+    for (size_t width = kSlice; width < count; width *= 2) {
+        for (size_t begin = 0; begin + width < count; begin += 2 * width) {
+            std::inplace_merge(first + qsizetype(begin), first + qsizetype(begin + width),
+                               first + qsizetype(std::min(begin + 2 * width, count)), before);
+            if (pump) pump();
+        }
+    }
 }
 
 qint64 DuplicateCollector::memoryBytes() const

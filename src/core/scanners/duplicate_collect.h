@@ -46,8 +46,10 @@ public:
 
     void ChDir(const QByteArray &folder);
     void AddFile(const TFindData &data);
-    // Sorts the candidates by key, then by name (letter case ignored).
-    void sortKeys();
+    // Sorts the candidates by key (by name: then by name as found, letter case
+    // ignored). Sorted in slices merged pairwise, `pump` called after each, so
+    // a million keys never hold the window for long.
+    void sortKeys(const std::function<void()> &pump = {});
     void clear();
 
     [[nodiscard]] bool byName() const { return m_byName; }

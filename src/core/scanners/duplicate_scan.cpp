@@ -54,7 +54,7 @@ void DuplicateScan::collect(TKvFindFile &finder, const QList<DuplicateDrive> &dr
     finder.OnChDir = nullptr;
     finder.OnAddFile = nullptr;
     collector.folderStatus = nullptr;
-    collector.sortKeys();
+    collector.sortKeys(finder.Pump);
 }
 
 void DuplicateScan::run(TKvFindFile &finder, const QList<DuplicateDrive> &drives,
