@@ -10,6 +10,7 @@
 #include "gui/search/kv_file_list_view.h"
 #include "gui/shell/logs_page.h"
 #include "gui/shell/main_window.h"
+#include "gui/shell/tips_panel.h"
 #include "support/finder_fixture.h"
 #include "support/scripted_notices.h"
 #include "support/test_main.h"
@@ -123,6 +124,15 @@ void TestDuplicateScanWindow::setsTotalsTextsAndLog()
     FoundFileModel *model = window.FileListView->Model();
     QCOMPARE(model->data(model->index(2, colName), Qt::ForegroundRole).value<QColor>(),
              QColor(0x80, 0x80, 0x80));
+    // The selected duplicate is what a clean takes and what the tips explain.
+    window.FileListView->selectRow(2);
+    QCOMPARE(SelectedFilePath(window.FileListView), m_tree->path("c/y/a.txt"));
+    window.ShowTips();
+    QVERIFY2(window.tipsPanel()->plainText().contains("This file appears to be a Duplicate File."),
+             qPrintable(window.tipsPanel()->plainText()));
+    // A separator row names no file.
+    window.FileListView->selectRow(0);
+    QVERIFY(SelectedFilePath(window.FileListView).isEmpty());
 }
 
 void TestDuplicateScanWindow::noDriveSelected()
