@@ -125,13 +125,13 @@ void TestDuplicateScanWindow::setsTotalsTextsAndLog()
     QCOMPARE(model->data(model->index(2, colName), Qt::ForegroundRole).value<QColor>(),
              QColor(0x80, 0x80, 0x80));
     // The selected duplicate is what a clean takes and what the tips explain.
-    window.FileListView->selectRow(2);
+    window.FileListView->setCurrentIndex(model->index(2, 0));
     QCOMPARE(SelectedFilePath(window.FileListView), m_tree->path("c/y/a.txt"));
     window.ShowTips();
     QVERIFY2(window.tipsPanel()->plainText().contains("This file appears to be a Duplicate File."),
              qPrintable(window.tipsPanel()->plainText()));
     // A separator row names no file.
-    window.FileListView->selectRow(0);
+    window.FileListView->setCurrentIndex(model->index(0, 0));
     QVERIFY(SelectedFilePath(window.FileListView).isEmpty());
 }
 
