@@ -4,6 +4,7 @@
 #include "cli/cli_command.h"
 #include "cli/scan_clean.h"
 #include "cli/scan_folders_command.h"
+#include "cli/scan_duplicates_command.h"
 #include "cli/text_encoding.h"
 #include "core/base/formats.h"
 #include "core/platform/volumes.h"
@@ -29,8 +30,8 @@ int runScan(const QList<QByteArray> &args);
 
 const CliCommand kScan{"scan",
                        "clarivex-cli scan temp [--drive ROOT]... [--json | --null] "
-                       "[--clean [--dry-run]] | dirs [--json] | "
-                       "shortcuts [--json] [--removable] [--cdrom] [--network]",
+                       "[--clean [--dry-run]] | duplicates [--drive ROOT]... [--json] | "
+                       "dirs [--json] | shortcuts [--json] [--removable] [--cdrom] [--network]",
                        runScan};
 const CliCommandRegistrar kRegistrar(kScan);
 
@@ -46,7 +47,7 @@ struct ScanArguments
 std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
 {
     if (args.isEmpty() || args.first() != "temp") {
-        problem = args.isEmpty() ? "which scan? (temp, dirs, shortcuts)"
+        problem = args.isEmpty() ? "which scan? (temp, duplicates, dirs, shortcuts)"
                                  : "unknown scan '" + args.first() + "'";
         return std::nullopt;
     }
@@ -251,6 +252,7 @@ int scanTemp(const ScanArguments &args)
 
 int runScan(const QList<QByteArray> &args)
 {
+    if (!args.isEmpty() && args.first() == "duplicates") return runScanDuplicates(args.mid(1));
     if (isFolderScan(args)) return runFolderScan(args, kScan.usage);
     QByteArray problem;
     const auto parsed = parse(args, problem);

@@ -1,6 +1,7 @@
 #include "gui/scanners/duplicate_files_page.h"
 
 #include "core/base/settings_types.h"
+#include "core/scanners/duplicate_options.h"
 #include "gui/scanners/check_list_entries.h"
 #include "gui/scanners/scan_filters_panel.h"
 #include "gui/search/disk_list_view.h"
@@ -185,6 +186,13 @@ void TDuplicateFilesPage::saveSettings(DuplicateFileSettings &s) const
     s.FilesToScan = checkEntries(clbDupeFilesToScanFor);
     s.FilesToSkip = checkEntries(clbDupeFoldersToSkip);
     filters->saveSettings(s);
+}
+
+DuplicateScanOptions TDuplicateFilesPage::scanOptions() const
+{
+    DuplicateFileSettings settings;
+    saveSettings(settings);
+    return DuplicateScanOptions::fromSettings(settings, filters->txtSize->text());
 }
 
 void TDuplicateFilesPage::btnDFAddFileClick()

@@ -18,6 +18,7 @@ namespace clarivex {
 class ScanFiltersPanel;
 class TDiskListView;
 struct DuplicateFileSettings;
+struct DuplicateScanOptions;
 
 class TDuplicateFilesPage : public QWidget
 {
@@ -30,6 +31,8 @@ public:
     // its picker as it is.
     void loadSettings(const DuplicateFileSettings &settings);
     void saveSettings(DuplicateFileSettings &settings) const;
+    // The options as the controls hold them now, for a scan.
+    [[nodiscard]] DuplicateScanOptions scanOptions() const;
 
     void btnDFAddFileClick();
     void btnDFRemoveFileClick();

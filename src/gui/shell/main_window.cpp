@@ -2,6 +2,7 @@
 
 #include "core/scanners/dead_shortcut_scan.h"
 #include "core/scanners/directory_scan.h"
+#include "core/scanners/duplicate_scan.h"
 #include "core/search/kv_find_file.h"
 #include "core/shell/tips.h"
 #include "gui/scanners/clean_directories_page.h"

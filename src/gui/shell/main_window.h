@@ -48,6 +48,8 @@ class TempFileScan;
 class ScheduleUnit;
 class DirectoryScan;
 class DeadShortcutScan;
+class DuplicateScan;
+class DuplicateCompare;
 class TipsPanel;
 
 namespace platform {
@@ -134,6 +136,8 @@ public:
     // The directory and dead-shortcut scans (main_window_directories.cpp).
     void btnScanDirectoriesClick();
     void btnScanDeadShortcutsClick();
+    // The duplicate-file scan: collect, compare, the sets in the list.
+    void btnScanDupeFilesClick();
     // Starts the temporary-file scan of the checked drives; returns when all
     // drives are done, the tree is built and the automatic clean has run.
     void TempScanStart();
@@ -256,6 +260,9 @@ private:
     void stopFolderScans();
     // CleanFiles for all rows without questions, when the page asks for it.
     void runAutoClean();
+    void wireDuplicates();
+    void DuplicateScanStart(const QList<QByteArray> &roots);
+    void finishDuplicateScan(const DuplicateCompare &compare);
     void startSchedulerOnClose();
     void wireSchedule();
     bool CheckAlarmDue();
@@ -289,6 +296,7 @@ private:
     std::unique_ptr<TempFileScan> m_tempScan;
     std::unique_ptr<DirectoryScan> m_directoryScan;
     std::unique_ptr<DeadShortcutScan> m_shortcutScan;
+    std::unique_ptr<DuplicateScan> m_duplicateScan;
     QList<FileGroup> m_scanGroups; // the groups as the running scan took them
     // What a scan reports for every file is shown when the window next paints.
     std::optional<QString> m_pendingFolderText;

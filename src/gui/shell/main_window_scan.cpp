@@ -6,6 +6,7 @@
 #include "core/base/event_pump.h"
 #include "core/base/formats.h"
 #include "core/platform/volumes.h"
+#include "core/scanners/duplicate_scan.h"
 #include "core/scanners/temp_file_scan.h"
 #include "core/search/kv_find_file.h"
 #include "gui/scanners/temp_files_page.h"
@@ -61,8 +62,10 @@ void TClarivexMainForm::wireScans()
     connect(this, &TClarivexMainForm::stopRequested, this, &TClarivexMainForm::btnStopClick);
     connect(this, &TClarivexMainForm::scanRequested, this, [this](TScanKind kind) {
         if (kind == skTempFiles) btnScanTempFilesClick();
+        if (kind == skDuplicates) btnScanDupeFilesClick();
     });
     wireDirectoryScans();
+    wireDuplicates();
 }
 
 void TClarivexMainForm::btnScanNowClick()
@@ -70,12 +73,14 @@ void TClarivexMainForm::btnScanNowClick()
     if (currentPage() == QLatin1String("Temporary Files")) btnScanTempFilesClick();
     if (currentPage() == QLatin1String("Clean Directories")) btnScanDirectoriesClick();
     if (currentPage() == QLatin1String("Dead Shortcuts")) btnScanDeadShortcutsClick();
+    if (currentPage() == QLatin1String("Duplicate Files")) btnScanDupeFilesClick();
 }
 
 void TClarivexMainForm::btnStopClick()
 {
     if (KvFindFile) KvFindFile->Stop();
     stopFolderScans();
+    if (ScanKind == skDuplicates && m_duplicateScan) m_duplicateScan->Stop(*KvFindFile);
 }
 
 void TClarivexMainForm::btnScanTempFilesClick()
@@ -115,6 +120,7 @@ void TClarivexMainForm::TempScanStart()
     UpdateFoundTotals(0, 0);
 
     EnterScanningState();
+    FileListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_scanGroups = m_tempFilesPage->groups();
     m_tempScan->protection = systemProtection();
     if (!m_tempScan->configure(*KvFindFile, m_tempFilesPage->scanOptions())) {

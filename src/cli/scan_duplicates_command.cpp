@@ -1,0 +1,209 @@
+// clarivex-cli scan duplicates: the duplicate-file scan with the stored
+// settings, without a window. It prints the sets as the window lists them:
+// separator, master, duplicates; then the totals.
+
+#include "cli/scan_duplicates_command.h"
+
+#include "cli/cli_command.h"
+#include "cli/text_encoding.h"
+#include "core/base/formats.h"
+#include "core/platform/volumes.h"
+#include "core/scanners/duplicate_scan.h"
+#include "core/search/found_file_model.h"
+#include "core/search/kv_find_file.h"
+#include "core/shell/registry_database.h"
+#include "core/shell/settings_catalogue.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <optional>
+
+namespace clarivex::cli {
+
+namespace {
+
+const CliCommand kUsage{
+    "scan", "clarivex-cli scan duplicates [--drive ROOT]... [--json] [--clean [--dry-run]]",
+    nullptr};
+
+struct DuplicateArguments
+{
+    QList<QByteArray> drives;
+    bool json = false;
+    bool clean = false;
+    bool dryRun = false;
+};
+
+std::optional<DuplicateArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
+{
+    DuplicateArguments parsed;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            parsed.json = true;
+        } else if (args[i] == "--clean") {
+            parsed.clean = true;
+        } else if (args[i] == "--dry-run") {
+            parsed.dryRun = true;
+        } else if (args[i] == "--drive" && i + 1 < args.size() && !args[i + 1].isEmpty()) {
+            parsed.drives << args[++i];
+        } else {
+            problem = args[i] == "--drive" ? "--drive needs a folder"
+                                           : "unknown argument '" + args[i] + "'";
+            return std::nullopt;
+        }
+    }
+    if (parsed.dryRun && !parsed.clean) {
+        problem = "--dry-run goes with --clean";
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+// The drives given, or the checked rows of the page's drive list.
+QList<DuplicateDrive> chooseDrives(const DuplicateArguments &args,
+                                   const DuplicateFileSettings &settings)
+{
+    const QList<platform::Volume> volumes = platform::Volumes::list();
+    const auto removable = [&](const QByteArray &root) {
+        for (const platform::Volume &volume : volumes) {
+            if (volume.root == root) return volume.kind == platform::VolumeKind::Removable;
+        }
+        return false;
+    };
+    QList<DuplicateDrive> drives;
+    if (!args.drives.isEmpty()) {
+        for (const QByteArray &root : args.drives)
+            drives.append({root, removable(root)});
+        return drives;
+    }
+    const QList<bool> checks = driveChecks(settings.SelectedDrives, volumes.size());
+    for (qsizetype i = 0; i < volumes.size(); ++i) {
+        if (checks[i])
+            drives.append({volumes[i].root, volumes[i].kind == platform::VolumeKind::Removable});
+    }
+    return drives;
+}
+
+// One line per row: a blank line for a separator, else the row's columns.
+class SetPrinter
+{
+public:
+    SetPrinter(const FoundFileModel &model, bool json) : m_model(model), m_json(json) {}
+
+    void print(int row)
+    {
+        if (m_model.IsSeparator(row)) {
+            ++m_set;
+            m_master = true;
+            if (!m_json) m_out += '\n';
+            return;
+        }
+        const QByteArray folder = m_model.FolderOf(row);
+        const QByteArray name = m_model.NameOf(row).toByteArray();
+        const qint64 size = m_model.Row(row).size;
+        const QString modified = m_model.CellText(row, colModified);
+        const QString attributes = m_model.CellText(row, colAttributes);
+        const QString role = m_master ? QStringLiteral("master") : QStringLiteral("duplicate");
+        m_master = false;
+        if (m_json) {
+            QJsonObject object{{"name", decodeWithReplacement(name)},
+                               {"folder", decodeWithReplacement(folder)},
+                               {"size", double(size)},
+                               {"modified", modified},
+                               {"attributes", attributes},
+                               {"group", QString()},
+                               {"set", m_set},
+                               {"role", role}};
+            const QByteArray path = folder + name;
+            if (!isValidUtf8(path))
+                object.insert("path_base64", QString::fromLatin1(path.toBase64()));
+            m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+        } else {
+            m_out += name + '\t' + folder + '\t' + QByteArray::number(size) + '\t' +
+                     modified.toUtf8() + '\t' + attributes.toUtf8() + '\t' + role.toUtf8() + '\n';
+        }
+        if (m_out.size() > 256 * 1024) flush();
+    }
+
+    void totals(qint64 files, qint64 bytes, int sets)
+    {
+        if (m_json) {
+            const QJsonObject object{
+                {"files", double(files)}, {"bytes", double(bytes)}, {"sets", sets}};
+            m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+        } else {
+            m_out += "Files: " + formatGrouped(files).toUtf8() +
+                     "\tBytes: " + formatGrouped(bytes).toUtf8() +
+                     "\tSets: " + formatGrouped(sets).toUtf8() + '\n';
+        }
+        flush();
+    }
+
+    void flush()
+    {
+        writeOut(m_out);
+        m_out.clear();
+    }
+
+private:
+    const FoundFileModel &m_model;
+    bool m_json;
+    int m_set = 0;
+    bool m_master = false;
+    QByteArray m_out;
+};
+
+int scanDuplicates(const DuplicateArguments &args)
+{
+    SettingsCatalogue settings;
+    SettingsContext context = SettingsContext::current();
+    context.executablePath = QCoreApplication::applicationDirPath() + QStringLiteral("/clarivex");
+    try {
+        LoadAllSettings(settings, context);
+    } catch (const std::exception &error) {
+        return failure(QString::fromUtf8(error.what()));
+    }
+    const QString notice = RegistryDatabase::instance().takeResetNotice();
+    if (!notice.isEmpty())
+        std::fprintf(stderr, "clarivex-cli: %s\n", notice.toLocal8Bit().constData());
+    if (args.clean) {
+        // The clean of the found rows goes through the clean operation, the
+        // same path as the window's; it is not part of this program yet.
+        return failure(QStringLiteral("--clean is not available in this version"));
+    }
+    const QList<DuplicateDrive> drives = chooseDrives(args, settings.duplicates);
+    if (drives.isEmpty())
+        return failure(
+            QStringLiteral("No Drives selected. Please select at least one drive to be scanned."));
+
+    FoundFileModel model;
+    DuplicateCompare compare;
+    compare.addSeparator = [&] { model.AddSeparator(); };
+    compare.addRow = [&](const QByteArray &path, bool, int set) {
+        qint64 size = 0;
+        return model.AddFile(path, size, set);
+    };
+    TKvFindFile finder;
+    DuplicateScan scan;
+    scan.run(finder, drives, DuplicateScanOptions::fromSettings(settings.duplicates), compare);
+
+    SetPrinter printer(model, args.json);
+    for (int row = 0; row < model.RowCount(); ++row)
+        printer.print(row);
+    printer.totals(compare.FoundFileCount, compare.FoundByteTotal, compare.SetCount);
+    return ExitOk;
+}
+
+} // namespace
+
+int runScanDuplicates(const QList<QByteArray> &args)
+{
+    QByteArray problem;
+    const auto parsed = parse(args, problem);
+    if (!parsed) return usageError(kUsage, problem);
+    return scanDuplicates(*parsed);
+}
+
+} // namespace clarivex::cli

@@ -1,0 +1,149 @@
+#include "core/scanners/duplicate_collect.h"
+
+#include "core/base/path_text.h"
+#include "core/search/kv_mask.h"
+
+#include <QFile>
+
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace clarivex {
+
+void DuplicateCollector::begin(const DuplicateScanOptions &options)
+{
+    clear();
+    SkipFolders = duplicateSkipFolders(options.foldersToSkip);
+    m_byName = !options.checkFileSize;
+    m_skipSysBackup = options.skipSysBackup;
+    m_skipEmpty = options.skipEmptyFiles;
+    ScanPhase = Normal;
+}
+
+void DuplicateCollector::clear()
+{
+    CandidateKeys = {};
+    CandidateFolders = {};
+    m_names = {};
+    m_masterSizes = {};
+    m_masterNames = {};
+    CurrentFolderIndex = -1;
+    SkipCurrentFolder = false;
+}
+
+void DuplicateCollector::ChDir(const QByteArray &folder)
+{
+    CurrentFolderIndex = CandidateFolders.size();
+    CandidateFolders.append(folder);
+    SkipCurrentFolder = m_skipSysBackup && folder.toUpper().contains("/SYSBCKUP/");
+    if (!SkipCurrentFolder) {
+        const QByteArray lower = lowerName(folder);
+        SkipCurrentFolder = std::any_of(SkipFolders.cbegin(), SkipFolders.cend(),
+                                        [&](const QByteArray &e) { return lower.contains(e); });
+    }
+    if (!SkipCurrentFolder)
+        SkipCurrentFolder = ::access((folder + "desktop.ini").constData(), F_OK) == 0;
+    if (folderStatus) {
+        const QString shown = QFile::decodeName(folder);
+        folderStatus(SkipCurrentFolder ? QStringLiteral("Skipping ") + shown : shown);
+    }
+}
+
+void DuplicateCollector::AddFile(const TFindData &data)
+{
+    if (SkipCurrentFolder || CurrentFolderIndex < 0) return;
+    // A link holds no data of its own: only its target can be a duplicate.
+    if (data.isSymlink || data.name.size() > 0xFFFF) return;
+    const QByteArray lower = lowerName(data.name);
+    if (QByteArrayView("mm256.dat mm2048.dat").contains(lower)) return;
+    if (m_skipEmpty && data.size == 0) return;
+
+    if (ScanPhase == Master) {
+        if (m_byName)
+            m_masterNames.insert(lower.toStdString());
+        else
+            m_masterSizes.insert(data.size);
+    } else if (ScanPhase == Filtered && !keySeenInMaster(data.size, lower)) {
+        return;
+    }
+    Candidate candidate;
+    candidate.size = data.size;
+    candidate.folder = quint32(CurrentFolderIndex);
+    candidate.nameOffset = quint64(m_names.size());
+    candidate.nameLength = quint16(data.name.size());
+    candidate.fromMaster = ScanPhase == Master;
+    m_names += data.name;
+    if (m_byName) m_names += lower.left(data.name.size()).leftJustified(data.name.size(), ' ');
+    CandidateKeys.push_back(candidate);
+}
+
+bool DuplicateCollector::keySeenInMaster(qint64 size, const QByteArray &lower) const
+{
+    if (m_byName) return m_masterNames.count(lower.toStdString()) > 0;
+    return m_masterSizes.count(size) > 0;
+}
+
+QByteArrayView DuplicateCollector::nameOf(const Candidate &candidate) const
+{
+    return QByteArrayView(m_names.constData() + candidate.nameOffset, candidate.nameLength);
+}
+
+QByteArrayView DuplicateCollector::lowerNameOf(const Candidate &candidate) const
+{
+    // Stored beside the name when keyed by name (a lower-case name of another
+    // length is cut or padded to the same length: it is only a sort key).
+    if (m_byName)
+        return QByteArrayView(m_names.constData() + candidate.nameOffset + candidate.nameLength,
+                              candidate.nameLength);
+    return nameOf(candidate);
+}
+
+QByteArray DuplicateCollector::pathOf(const Candidate &candidate) const
+{
+    return CandidateFolders[candidate.folder] + nameOf(candidate).toByteArray();
+}
+
+bool DuplicateCollector::sameKey(const Candidate &a, const Candidate &b) const
+{
+    if (m_byName) return lowerNameOf(a) == lowerNameOf(b);
+    return a.size == b.size;
+}
+
+void DuplicateCollector::sortKeys(const std::function<void()> &pump)
+{
+    // By size the order inside one size does not matter: the comparison
+    // orders each run by path itself.
+    const auto before = [this](const Candidate &a, const Candidate &b) {
+        if (!m_byName) return a.size < b.size;
+        const int byKey = lowerNameOf(a).compare(lowerNameOf(b));
+        if (byKey != 0) return byKey < 0;
+        return compareFoldedAscii(nameOf(a), nameOf(b)) < 0;
+    };
+    constexpr size_t kSlice = 32768;
+    const auto first = CandidateKeys.begin();
+    const size_t count = CandidateKeys.size();
+    for (size_t begin = 0; begin < count; begin += kSlice) {
+        std::sort(first + qsizetype(begin), first + qsizetype(std::min(begin + kSlice, count)),
+                  before);
+        if (pump) pump();
+    }
+    for (size_t width = kSlice; width < count; width *= 2) {
+        for (size_t begin = 0; begin + width < count; begin += 2 * width) {
+            std::inplace_merge(first + qsizetype(begin), first + qsizetype(begin + width),
+                               first + qsizetype(std::min(begin + 2 * width, count)), before);
+            if (pump) pump();
+        }
+    }
+}
+
+qint64 DuplicateCollector::memoryBytes() const
+{
+    qint64 bytes = qint64(CandidateKeys.capacity() * sizeof(Candidate)) + m_names.capacity();
+    for (const QByteArray &folder : CandidateFolders)
+        bytes += qint64(sizeof(QByteArray)) + folder.capacity() + 24; // + heap header
+    bytes += qint64(m_masterSizes.size()) * 32 + qint64(m_masterNames.size()) * 64;
+    return bytes;
+}
+
+} // namespace clarivex

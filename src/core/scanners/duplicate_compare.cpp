@@ -1,0 +1,215 @@
+#include "core/scanners/duplicate_compare.h"
+
+#include "core/base/formats.h"
+#include "core/base/path_text.h"
+#include "core/scanners/file_signature.h"
+#include "core/search/kv_mask.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+namespace clarivex {
+
+struct DuplicateCompare::Member
+{
+    QByteArray path;
+    QByteArray lowerName; // with "Require same name" or keyed by name
+    FileIdentity identity;
+    qint32 signature = 0;
+    bool fromMaster = false;
+};
+
+namespace {
+
+// Masters first (in phases), then by path with letter case ignored.
+bool pathOrder(const QByteArray &a, bool masterA, const QByteArray &b, bool masterB)
+{
+    if (masterA != masterB) return masterA;
+    const int folded = compareFoldedAscii(QByteArrayView(a), QByteArrayView(b));
+    return folded != 0 ? folded < 0 : a < b;
+}
+
+// Drops every later path of a file already in the list (the list is sorted).
+template <typename T> void dropSecondPaths(std::vector<T> &members)
+{
+    std::set<std::pair<dev_t, ino_t>> seen;
+    std::erase_if(members, [&](const T &m) {
+        return !seen.insert({m.identity.device, m.identity.inode}).second;
+    });
+}
+
+} // namespace
+
+bool DuplicateCompare::keepGoing() const
+{
+    if (pump) pump();
+    return !m_continue || *m_continue;
+}
+
+void DuplicateCompare::setStatus(int panel, const QString &text) const
+{
+    if (status) status(panel, text);
+}
+
+void DuplicateCompare::run(DuplicateCollector &collector, const DuplicateScanOptions &options,
+                           const bool *scanContinue)
+{
+    FoundFileCount = 0;
+    FoundByteTotal = 0;
+    SetCount = 0;
+    m_continue = scanContinue;
+    m_checkName = options.checkFileName;
+    m_byDateTime = options.checkFileTimeStamp;
+    setStatus(0, QString());
+    std::vector<Candidate> &keys = collector.CandidateKeys;
+    m_phases =
+        std::any_of(keys.cbegin(), keys.cend(), [](const Candidate &c) { return c.fromMaster; });
+    qint64 walked = 0;
+    size_t end = keys.size();
+    while (end > 0 && keepGoing()) {
+        size_t begin = end - 1;
+        while (begin > 0 && collector.sameKey(keys[begin - 1], keys[end - 1]))
+            --begin;
+        const Candidate *first = keys.data() + begin;
+        const Candidate *last = keys.data() + end;
+        const bool hasMaster =
+            !m_phases || std::any_of(first, last, [](const Candidate &c) { return c.fromMaster; });
+        if (end - begin >= 2 && hasMaster) {
+            setStatus(1, collector.byName()
+                             ? QStringLiteral("Comparing files with the same name ...")
+                             : QStringLiteral("Comparing %1 byte files ...")
+                                   .arg(formatGrouped(first->size)));
+            if (collector.byName())
+                compareByName(collector, first, last);
+            else
+                compareBySize(collector, first, last);
+        }
+        walked += qint64(end - begin);
+        keys.resize(begin); // the walked keys are consumed
+        if (progress) progress(walked);
+        end = begin;
+    }
+    if (m_continue && !*m_continue) setStatus(1, QStringLiteral("Comparison interrupted"));
+    if (FoundFileCount > 0) setStatus(0, QStringLiteral("Duplicates found...."));
+    collector.clear();
+}
+
+void DuplicateCompare::compareBySize(const DuplicateCollector &collector, const Candidate *first,
+                                     const Candidate *last)
+{
+    const qint64 size = first->size;
+    std::vector<Member> members;
+    members.reserve(size_t(last - first));
+    for (const Candidate *c = first; c != last; ++c) {
+        if (!keepGoing()) return;
+        Member member;
+        member.path = collector.pathOf(*c);
+        const CandidateFile file(member.path, size);
+        if (!file.isOpen()) continue; // vanished, changed or no longer a file
+        member.identity = file.identity();
+        member.signature = FileSignature(size, file, m_byDateTime);
+        member.fromMaster = c->fromMaster;
+        if (m_checkName) member.lowerName = lowerName(collector.nameOf(*c).toByteArray());
+        members.push_back(std::move(member));
+    }
+    std::sort(members.begin(), members.end(), [](const Member &a, const Member &b) {
+        if (a.signature != b.signature) return a.signature < b.signature;
+        if (a.lowerName != b.lowerName) return a.lowerName < b.lowerName;
+        return pathOrder(a.path, a.fromMaster, b.path, b.fromMaster);
+    });
+    dropSecondPaths(members);
+    qsizetype begin = 0;
+    const qsizetype count = qsizetype(members.size());
+    while (begin < count) {
+        qsizetype end = begin + 1;
+        while (end < count && members[end].signature == members[begin].signature &&
+               members[end].lowerName == members[begin].lowerName)
+            ++end;
+        if (end - begin >= 2) splitIntoSets(members, begin, end, size);
+        begin = end;
+    }
+}
+
+void DuplicateCompare::splitIntoSets(std::vector<Member> &members, qsizetype begin, qsizetype end,
+                                     qint64 size)
+{
+    std::vector<std::vector<const Member *>> sets;
+    for (qsizetype i = begin; i < end; ++i) {
+        const Member &member = members[size_t(i)];
+        bool placed = false;
+        const CandidateFile file(member.path, size);
+        if (size > 0 && (!file.isOpen() || !(file.identity() == member.identity)))
+            continue; // replaced or changed since it was signed
+        for (auto &set : sets) {
+            const Member &master = *set.front();
+            bool equal = size == 0;
+            if (!equal) {
+                const CandidateFile masterFile(master.path, size);
+                equal = masterFile.isOpen() && masterFile.identity() == master.identity &&
+                        sameContent(masterFile, file, size, [this] { return keepGoing(); });
+            }
+            if (!keepGoing()) return;
+            if (equal) {
+                set.push_back(&member);
+                placed = true;
+                break;
+            }
+        }
+        if (!placed) sets.push_back({&member});
+    }
+    for (const auto &set : sets) {
+        if (set.size() >= 2 && (!m_phases || set.front()->fromMaster)) listSet(set, size, true);
+    }
+}
+
+void DuplicateCompare::compareByName(const DuplicateCollector &collector, const Candidate *first,
+                                     const Candidate *last)
+{
+    std::vector<Member> members;
+    for (const Candidate *c = first; c != last; ++c) {
+        if (!keepGoing()) return;
+        Member member;
+        member.path = collector.pathOf(*c);
+        struct stat facts
+        {
+        };
+        if (::lstat(member.path.constData(), &facts) != 0 || !S_ISREG(facts.st_mode)) continue;
+        member.identity = {facts.st_dev, facts.st_ino};
+        member.lowerName = lowerName(collector.nameOf(*c).toByteArray());
+        member.fromMaster = c->fromMaster;
+        members.push_back(std::move(member));
+    }
+    std::sort(members.begin(), members.end(), [](const Member &a, const Member &b) {
+        if (a.lowerName != b.lowerName) return a.lowerName < b.lowerName;
+        return pathOrder(a.path, a.fromMaster, b.path, b.fromMaster);
+    });
+    dropSecondPaths(members);
+    size_t begin = 0;
+    while (begin < members.size()) {
+        size_t end = begin + 1;
+        while (end < members.size() && members[end].lowerName == members[begin].lowerName)
+            ++end;
+        std::vector<const Member *> set;
+        for (size_t i = begin; i < end; ++i)
+            set.push_back(&members[i]);
+        if (set.size() >= 2 && (!m_phases || set.front()->fromMaster)) listSet(set, 0, false);
+        begin = end;
+    }
+}
+
+void DuplicateCompare::listSet(const std::vector<const Member *> &set, qint64 size, bool countBytes)
+{
+    ++SetCount;
+    if (addSeparator) addSeparator();
+    if (addRow) (void)addRow(set.front()->path, true, SetCount);
+    for (size_t i = 1; i < set.size(); ++i) {
+        if (addRow && !addRow(set[i]->path, false, SetCount)) continue; // gone meanwhile
+        ++FoundFileCount;
+        if (countBytes) FoundByteTotal += size;
+    }
+}
+
+} // namespace clarivex

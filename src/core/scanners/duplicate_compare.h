@@ -1,0 +1,66 @@
+#pragma once
+
+// Compare, the second phase of the duplicate scan.
+//
+//   candidates sorted by key ──> runs of one key, walked from the largest
+//     ──> each file opened once: identity (device, inode) and signature
+//     ──> sub-runs of one signature (and one name with "Require same name")
+//     ──> sets: each file joins the first set whose master it equals byte
+//         for byte, or starts a set of its own
+//     ──> every set of two or more: separator, master, duplicates
+//
+// A file reached by two paths (hard link, bind mount) counts once: the later
+// path is dropped, so one file is never listed as a duplicate of itself.
+// Files that changed size, vanished or turned into something else than a
+// regular file since they were collected are left out. Keyed by name alone
+// ("Require same size" off), files are duplicates by name without being read.
+
+#include "core/scanners/duplicate_collect.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+namespace clarivex {
+
+class DuplicateCompare
+{
+public:
+    // Status panel 0 or 1.
+    std::function<void(int panel, const QString &text)> status;
+    // Keeps the window alive; called before every file and block.
+    std::function<void()> pump;
+    // After every run: the number of candidates walked so far.
+    std::function<void(qint64 walked)> progress;
+    std::function<void()> addSeparator;
+    // A row of set `set` (from 1); false when it could not be listed.
+    std::function<bool(const QByteArray &path, bool master, int set)> addRow;
+
+    // Walks and consumes the collector's candidates while *scanContinue.
+    void run(DuplicateCollector &collector, const DuplicateScanOptions &options,
+             const bool *scanContinue);
+
+    qint64 FoundFileCount = 0;
+    qint64 FoundByteTotal = 0;
+    int SetCount = 0;
+
+private:
+    struct Member;
+    void compareBySize(const DuplicateCollector &collector, const Candidate *first,
+                       const Candidate *last);
+    void compareByName(const DuplicateCollector &collector, const Candidate *first,
+                       const Candidate *last);
+    // Splits one sub-run (equal signature) into sets and lists them.
+    void splitIntoSets(std::vector<Member> &members, qsizetype begin, qsizetype end, qint64 size);
+    void listSet(const std::vector<const Member *> &set, qint64 size, bool countBytes);
+    [[nodiscard]] bool keepGoing() const;
+    void setStatus(int panel, const QString &text) const;
+
+    const bool *m_continue = nullptr;
+    bool m_phases = false; // master phase used: only sets with a master file count
+    bool m_checkName = true;
+    bool m_byDateTime = true;
+};
+
+} // namespace clarivex
