@@ -184,6 +184,7 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     wireOptionsPage();
     wireScans();
     wireUtilityPages();
+    wireUpdateCheck();
     connect(this, &TClarivexMainForm::helpRequested, this, &TClarivexMainForm::OpenHelp);
     connect(this, &TClarivexMainForm::aboutRequested, this, [this] {
         ui::notices().information(

@@ -42,6 +42,7 @@ class TFatLossesPage;
 class TAddRemoveProgramsPage;
 class TSystemToolsPage;
 class TKvFindFile;
+class TAutoUpgrade;
 class TempFileScan;
 class TipsPanel;
 
@@ -144,6 +145,10 @@ public:
     // answer is 1 whatever the text.
     qint32 WMCopyData(const QByteArray &text);
     int scheduledRunCount() const { return m_scheduledRuns; }
+    // The web update check; the menu entry runs checkProgramUpdates.
+    TAutoUpgrade *AutoUpgrade = nullptr;
+    void checkProgramUpdates();
+    void applyUpdateSettings(const UpdateSettings &update);
 
     ui::SideBar *sideBar() const { return AutoOutLookBar; }
     TOptionsPage *optionsPage() const { return m_optionsPage; }
@@ -202,6 +207,7 @@ private:
     void wireOptionsPage();
     void wireScans();
     void wireUtilityPages();
+    void wireUpdateCheck();
     void stopUtilityWork();
     void finishTempScan();
     void startSchedulerOnClose();
