@@ -57,6 +57,8 @@ private slots:
     void cleanup();
     void checkDecides_data();
     void checkDecides();
+    void upgradeEventDecides_data();
+    void upgradeEventDecides();
     void yesDownloadsIntoTheDownloadFolder();
     void brokenDownloadsLeaveNoFile_data();
     void brokenDownloadsLeaveNoFile();
@@ -161,6 +163,36 @@ void TestAutoUpgrade::checkDecides()
     QCOMPARE(m_record.served, served);
     QVERIFY(m_record.handedOver.isEmpty()); // the answer was No
     QVERIFY(QDir(m_downloads->path()).isEmpty());
+}
+
+void TestAutoUpgrade::upgradeEventDecides_data()
+{
+    QTest::addColumn<bool>("showMessageBox");
+    QTest::addColumn<bool>("canUpgrade");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<int>("downloads");
+    QTest::newRow("as it comes") << true << true << 1 << 1;
+    QTest::newRow("no question") << false << true << 0 << 1;
+    QTest::newRow("refused") << true << false << 0 << 0;
+}
+
+void TestAutoUpgrade::upgradeEventDecides()
+{
+    QFETCH(bool, showMessageBox);
+    QFETCH(bool, canUpgrade);
+    m_server->respond("/info",
+                      {"200 OK", {}, newerText(releaseUrl("/r.deb")), std::nullopt, false});
+    m_server->respond("/r.deb", {"200 OK", {}, "release", std::nullopt, false});
+    auto upgrade = makeUpgrade();
+    upgrade->OnUpgrade = [&](TAutoUpgrade *, int served, bool &show, bool &can) {
+        QCOMPARE(served, 12);
+        QVERIFY(show && can); // both come in as true
+        show = showMessageBox;
+        can = canUpgrade;
+    };
+    upgrade->CheckForUpdate();
+    QTEST(int(m_record.questions.size()), "questions");
+    QTEST(int(m_record.handedOver.size()), "downloads");
 }
 
 void TestAutoUpgrade::yesDownloadsIntoTheDownloadFolder()
@@ -416,8 +448,12 @@ void TestAutoUpgrade::timerStopsWhenTheCheckIsOff()
 void TestAutoUpgrade::onePerOwner()
 {
     QObject owner;
-    auto first = makeUpgrade(&owner);
+    auto first = std::make_unique<TAutoUpgrade>(&owner);
     QVERIFY(first->VersionDateAutoSet);
+    QVERIFY(first->Active);
+    QCOMPARE(first->VersionDate, QDate::currentDate().toString(QStringLiteral("MM/dd/yyyy")));
+    QCOMPARE(first->timer()->interval(), 5000);
+    first->timer()->stop();
     try {
         TAutoUpgrade second(&owner);
         QFAIL("a second component was made");
