@@ -152,6 +152,14 @@ struct ScheduleSettings
     friend bool operator==(const ScheduleSettings &, const ScheduleSettings &) = default;
 };
 
+// The web update check (no control; see core/shell/update_settings.h).
+struct UpdateSettings
+{
+    bool AutoCheck = true; // the check a few seconds after start
+    QString InfoURL;       // the update information; empty: no check
+    friend bool operator==(const UpdateSettings &, const UpdateSettings &) = default;
+};
+
 struct SettingsCatalogue
 {
     WindowSettings window;
@@ -161,6 +169,7 @@ struct SettingsCatalogue
     DeadShortcutSettings deadShortcuts;
     DirectorySettings directories;
     ScheduleSettings schedule;
+    UpdateSettings update;
     friend bool operator==(const SettingsCatalogue &, const SettingsCatalogue &) = default;
 };
 

@@ -4,6 +4,7 @@
 #include "core/platform/autostart.h"
 #include "core/shell/custom_registry.h"
 #include "core/shell/settings_schedule.h"
+#include "core/shell/update_settings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -306,6 +307,7 @@ void LoadAllSettings(SettingsCatalogue &settings, const SettingsContext &context
     loadShortcutsAndDirectories(ini, settings.deadShortcuts, settings.directories);
     loadSchedule(ini, settings.schedule, context);
     settings.options.LogEvents = ini.ReadFlag(kOptions, str("LogEvents"), true);
+    loadUpdateSettings(ini, settings.update);
 }
 
 // ---- Saving --------------------------------------------------------------
@@ -408,6 +410,7 @@ void SaveAllSettings(const SettingsCatalogue &settings, const SettingsContext &c
     saveStartupEntry(settings.options, context);
     saveSchedule(ini, settings.schedule);
     ini.WriteFlag(kOptions, str("LogEvents"), settings.options.LogEvents);
+    saveUpdateSettings(ini, settings.update);
 }
 
 } // namespace clarivex

@@ -17,6 +17,7 @@
 //   Settings\Dead Shortcuts, Settings\Clean Directories
 //   Settings\Clean DirectoriesDirectories   (one word: a sibling, not a child)
 //   Settings\Schedule
+//   Settings\Update                  the update check (core/shell/update_settings.h)
 // A list section holds one value per entry, named by the entry, in list order.
 //
 // Failures: a stored value of the wrong kind makes LoadAllSettings throw

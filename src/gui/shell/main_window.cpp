@@ -190,6 +190,7 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     wireCleaning();
     wireUtilityPages();
     wireSchedule();
+    wireUpdateCheck();
     connect(this, &TClarivexMainForm::helpRequested, this, &TClarivexMainForm::OpenHelp);
     connect(this, &TClarivexMainForm::aboutRequested, this, [this] {
         ui::notices().information(

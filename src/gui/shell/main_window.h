@@ -44,6 +44,7 @@ class TFatLossesPage;
 class TAddRemoveProgramsPage;
 class TSystemToolsPage;
 class TKvFindFile;
+class TAutoUpgrade;
 class TempFileScan;
 class ScheduleUnit;
 class DirectoryScan;
@@ -184,6 +185,10 @@ public:
     // answer is 1 whatever the text.
     qint32 WMCopyData(const QByteArray &text);
     int scheduledRunCount() const { return m_scheduledRuns; }
+    // The web update check; the menu entry runs checkProgramUpdates.
+    TAutoUpgrade *AutoUpgrade = nullptr;
+    void checkProgramUpdates();
+    void applyUpdateSettings(const UpdateSettings &update);
 
     ui::SideBar *sideBar() const { return AutoOutLookBar; }
     TOptionsPage *optionsPage() const { return m_optionsPage; }
@@ -244,6 +249,7 @@ private:
     void wireOptionsPage();
     void wireScans();
     void wireUtilityPages();
+    void wireUpdateCheck();
     void stopUtilityWork();
     void finishTempScan();
     void wireCleaning();

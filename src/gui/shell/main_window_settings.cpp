@@ -80,6 +80,7 @@ void TClarivexMainForm::applySettings(const SettingsCatalogue &settings)
     m_deadLinksPage->fillFolder();
     m_schedulePage->loadSettings(settings.schedule);
     m_logsPage->loadSettings(settings.options);
+    applyUpdateSettings(settings.update);
 }
 
 SettingsCatalogue TClarivexMainForm::currentSettings() const
