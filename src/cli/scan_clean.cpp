@@ -3,6 +3,7 @@
 #include "cli/cli_command.h"
 #include "cli/text_encoding.h"
 #include "core/cleaning/clean_operation.h"
+#include "core/cleaning/found_rows.h"
 #include "core/search/found_file_model.h"
 
 #include <QDate>
@@ -10,24 +11,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <numeric>
+
 namespace clarivex::cli {
 
 namespace {
 
 using cleaning::CleanMode;
 using cleaning::RowFate;
-
-cleaning::FileIdentity identityOf(const FoundFileModel &model, int row)
-{
-    const FoundFileRow &facts = model.Row(row);
-    cleaning::FileIdentity seen;
-    seen.device = model.DeviceOf(row);
-    seen.inode = seen.device != 0 ? ino_t(facts.inode) : 0;
-    seen.kind = facts.symlink ? cleaning::FileKind::Symlink : cleaning::FileKind::Regular;
-    seen.size = facts.size;
-    seen.modified = facts.lastWriteTime;
-    return seen;
-}
 
 QByteArray cleanedWord(CleanMode mode, bool dryRun)
 {
@@ -126,10 +117,9 @@ private:
 int cleanFound(const FoundFileModel &model, const GeneralOptions &options,
                const CleanRequest &request)
 {
-    QList<cleaning::CleanRow> rows;
-    for (int row = 0; row < model.RowCount(); ++row) {
-        if (!model.IsSeparator(row)) rows.append({model.FilePath(row), identityOf(model, row)});
-    }
+    QList<int> all(model.RowCount());
+    std::iota(all.begin(), all.end(), 0);
+    const QList<cleaning::CleanRow> rows = cleaning::cleanRowsOf(model, all);
     cleaning::SystemProtection protection;
     protection.enabled = options.ProtectSystemFiles;
     cleaning::CleanOperation clean(protection, {}); // nobody to ask: nothing is asked

@@ -29,6 +29,17 @@ QByteArray tidy(const QByteArray &path)
     return out.isEmpty() ? QByteArray("/") : out;
 }
 
+// "/a/b" with no empty, "." or ".." part and no trailing "/".
+bool isPlainAbsolute(QByteArrayView line)
+{
+    if (line.size() < 2 || line.front() != '/' || line.back() == '/') return false;
+    for (qsizetype i = 0; i + 1 < line.size(); ++i) {
+        if (line[i] != '/') continue;
+        if (line[i + 1] == '/' || line[i + 1] == '.') return false; // also ".hidden": tidied
+    }
+    return true;
+}
+
 } // namespace
 
 SystemProtection::SystemProtection(QByteArray root, QByteArray dpkgInfo)
@@ -86,8 +97,18 @@ void SystemProtection::loadPackageLists() const
     for (const QString &name : info.entryList({QStringLiteral("*.list")}, QDir::Files)) {
         QFile list(info.filePath(name));
         if (!list.open(QIODevice::ReadOnly)) continue;
-        for (const QByteArray &line : list.readAll().split('\n')) {
-            const QByteArray entry = tidy(line);
+        const QByteArray text = list.readAll();
+        for (qsizetype at = 0; at < text.size();) {
+            qsizetype end = text.indexOf('\n', at);
+            if (end < 0) end = text.size();
+            const QByteArrayView line(text.constData() + at, end - at);
+            at = end + 1;
+            // dpkg writes clean absolute paths; anything else is tidied first.
+            if (isPlainAbsolute(line)) {
+                m_packageFiles.insert(line.sliced(1).toByteArray());
+                continue;
+            }
+            const QByteArray entry = tidy(line.toByteArray());
             if (entry != "/") m_packageFiles.insert(entry.mid(1));
         }
     }

@@ -12,6 +12,7 @@
 #include "core/base/event_pump.h"
 #include "core/cleaning/clean_operation.h"
 #include "core/cleaning/clean_texts.h"
+#include "core/cleaning/found_rows.h"
 #include "core/cleaning/zip_backup.h"
 #include "core/cleaning/zip_messages.h"
 #include "gui/cleaning/clean_progress.h"
@@ -36,19 +37,6 @@ namespace clarivex {
 namespace {
 
 const QString kCaption = QStringLiteral("Clarivex 2000");
-
-// What the scan saw of a row's file: the clean acts only while it is still so.
-cleaning::FileIdentity identityOf(const FoundFileModel &model, int row)
-{
-    const FoundFileRow &facts = model.Row(row);
-    cleaning::FileIdentity seen;
-    seen.device = model.DeviceOf(row);
-    seen.inode = seen.device != 0 ? ino_t(facts.inode) : 0;
-    seen.kind = facts.symlink ? cleaning::FileKind::Symlink : cleaning::FileKind::Regular;
-    seen.size = facts.size;
-    seen.modified = facts.lastWriteTime;
-    return seen;
-}
 
 bool vanished(const QByteArray &path)
 {
@@ -176,9 +164,7 @@ void TClarivexMainForm::CleanFiles(bool selectedOnly)
     const QList<int> rows = rowsToClean(selectedOnly);
     if (rows.isEmpty()) return;
 
-    QList<cleaning::CleanRow> cleanRows;
-    for (int row : rows)
-        cleanRows.append({model.FilePath(row), identityOf(model, row)});
+    const QList<cleaning::CleanRow> cleanRows = cleaning::cleanRowsOf(model, rows);
 
     // No scan and no second clean starts while this one runs its events.
     m_cleaning = true;
