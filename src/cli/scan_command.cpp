@@ -3,8 +3,8 @@
 
 #include "cli/cli_command.h"
 #include "cli/scan_clean.h"
-#include "cli/scan_folders_command.h"
 #include "cli/scan_duplicates_command.h"
+#include "cli/scan_folders_command.h"
 #include "cli/text_encoding.h"
 #include "core/base/formats.h"
 #include "core/platform/volumes.h"
@@ -28,11 +28,13 @@ namespace {
 
 int runScan(const QList<QByteArray> &args);
 
-const CliCommand kScan{"scan",
-                       "clarivex-cli scan temp [--drive ROOT]... [--json | --null] "
-                       "[--clean [--dry-run]] | duplicates [--drive ROOT]... [--json] | "
-                       "dirs [--json] | shortcuts [--json] [--removable] [--cdrom] [--network]",
-                       runScan};
+const CliCommand kScan{
+    "scan",
+    "clarivex-cli scan temp [--drive ROOT]... [--json | --null] "
+    "[--clean [--dry-run]] | duplicates [--drive ROOT]... [--json] | "
+    "dirs [--json] [--clean [--dry-run]] | "
+    "shortcuts [--json] [--removable] [--cdrom] [--network] [--clean [--dry-run]]",
+    runScan};
 const CliCommandRegistrar kRegistrar(kScan);
 
 struct ScanArguments

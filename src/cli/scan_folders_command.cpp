@@ -1,13 +1,15 @@
 // clarivex-cli scan dirs: every file below the folders the "Clean Directories"
 // page checks. clarivex-cli scan shortcuts: the dead shortcuts of the checked
 // folders of the "Dead Shortcuts" page. Both with the stored settings, printed
-// and ended as scan temp does; an unreadable shortcut is named on stderr and
+// and ended as scan temp does, and with --clean [--dry-run] cleaned as scan
+// temp --clean cleans; an unreadable shortcut is named on stderr and
 // does not change the exit code.
 
 #include "cli/scan_folders_command.h"
 
 #include "cli/cli_command.h"
 #include "cli/found_rows_printer.h"
+#include "cli/scan_clean.h"
 #include "core/scanners/dead_shortcut_scan.h"
 #include "core/scanners/directory_scan.h"
 #include "core/search/found_file_model.h"
@@ -32,6 +34,8 @@ struct FolderScanArguments
     bool removable = false;
     bool cdRom = false;
     bool network = false;
+    bool clean = false;
+    bool dryRun = false;
 };
 
 bool parse(const QList<QByteArray> &args, FolderScanArguments &parsed, QByteArray &problem)
@@ -41,6 +45,10 @@ bool parse(const QList<QByteArray> &args, FolderScanArguments &parsed, QByteArra
         const QByteArray &arg = args[i];
         if (arg == "--json")
             parsed.json = true;
+        else if (arg == "--clean")
+            parsed.clean = true;
+        else if (arg == "--dry-run")
+            parsed.dryRun = true;
         else if (parsed.shortcuts && arg == "--removable")
             parsed.removable = true;
         else if (parsed.shortcuts && arg == "--cdrom")
@@ -51,6 +59,10 @@ bool parse(const QList<QByteArray> &args, FolderScanArguments &parsed, QByteArra
             problem = "unknown argument '" + arg + "'";
             return false;
         }
+    }
+    if (parsed.dryRun && !parsed.clean) {
+        problem = "--dry-run goes with --clean";
+        return false;
     }
     return true;
 }
@@ -85,6 +97,7 @@ int scanDirectories(const SettingsCatalogue &settings, const FolderScanArguments
     };
     DirectoryScan::configure(finder);
     scan.run(finder, folders);
+    if (args.clean) return cleanFound(model, settings.options, {args.dryRun, args.json});
     FoundRowsPrinter printer(model, args.json);
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);
@@ -114,6 +127,7 @@ int scanShortcuts(const SettingsCatalogue &settings, const FolderScanArguments &
     };
     DeadShortcutScan::configure(finder);
     scan.run(finder, deadShortcutFolders(options), options);
+    if (args.clean) return cleanFound(model, settings.options, {args.dryRun, args.json});
     FoundRowsPrinter printer(model, args.json, QStringLiteral("target"),
                              [&](int row) { return targets.value(model.FilePath(row)); });
     for (int row = 0; row < model.RowCount(); ++row)

@@ -40,6 +40,7 @@ class TestScanFoldersCommand : public QObject
 private slots:
     void dirsWithTheStoredFolders();
     void shortcutsNameTheUnreadableOnStderr();
+    void dirsCleanDryRunThenForReal();
     void usageErrors();
 };
 
@@ -104,11 +105,38 @@ void TestScanFoldersCommand::shortcutsNameTheUnreadableOnStderr()
     QDir(desktop).removeRecursively();
 }
 
+void TestScanFoldersCommand::dirsCleanDryRunThenForReal()
+{
+    FinderTree tree;
+    tree.file("tmp/a.tmp", "123");
+    tree.file("tmp/deep/b", "4");
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", tree.path("tmp"));
+    TRegIniFile(QStringLiteral("\\Software\\Marlowtek\\Clarivex 2000\\"))
+        .WriteFlag("Settings\\Clean Directories", "TemporaryDir", true);
+    const CliResult dry = runCli(QList<QByteArray>{"scan", "dirs", "--clean", "--dry-run"});
+    QVERIFY(QFile::exists(QFile::decodeName(tree.path("tmp/a.tmp"))));
+    QVERIFY(QFile::exists(QFile::decodeName(tree.path("tmp/deep/b"))));
+    const CliResult clean = runCli(QList<QByteArray>{"scan", "dirs", "--clean"});
+    qputenv("TMPDIR", savedTmp);
+    QCOMPARE(dry.exitCode, 0);
+    QVERIFY2(dry.out.contains("a.tmp") && dry.out.contains("deep/b"), dry.out.constData());
+    QCOMPARE(clean.exitCode, 0);
+    QVERIFY(!QFile::exists(QFile::decodeName(tree.path("tmp/a.tmp"))));
+    QVERIFY(!QFile::exists(QFile::decodeName(tree.path("tmp/deep/b"))));
+    // The stored mode is the Trash: both can be put back.
+    const QString trash =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/files/";
+    QVERIFY(QFile::exists(trash + "a.tmp"));
+    QVERIFY(QFile::exists(trash + "b"));
+}
+
 void TestScanFoldersCommand::usageErrors()
 {
     for (const QList<QByteArray> &args :
          {QList<QByteArray>{"scan", "dirs", "--removable"},
-          QList<QByteArray>{"scan", "shortcuts", "--drive"}, QList<QByteArray>{"scan", "all"}}) {
+          QList<QByteArray>{"scan", "shortcuts", "--drive"},
+          QList<QByteArray>{"scan", "dirs", "--dry-run"}, QList<QByteArray>{"scan", "all"}}) {
         const CliResult result = runCli(args);
         QCOMPARE(result.exitCode, 2);
         QVERIFY(result.err.contains("usage: clarivex-cli scan temp"));

@@ -140,7 +140,8 @@ void TestSchedulerPrograms::aDueAlarmReachesTheRunningMainProgram()
     moveClockTo(QDateTime(kFriday, QTime(17, 59, 59)));
     QTRY_VERIFY_WITH_TIMEOUT(scheduler.says("main program notified"), waitLimitMs());
     QVERIFY2(!scheduler.says("started "), scheduler.output());
-    QTRY_VERIFY_WITH_TIMEOUT(main.says("clarivex: schedule: scheduled run: "), waitLimitMs());
+    QTRY_VERIFY2_WITH_TIMEOUT(main.says("clarivex: schedule: scheduled run: "),
+                              main.output().constData(), waitLimitMs());
     // After its run the main program hands tomorrow's alarm to the Scheduler.
     QVERIFY2(scheduler.says("hand-over 18-03-2000|18:00:00"), scheduler.output());
     QCOMPARE(scheduler.output().count("alarm due"), 1);

@@ -90,9 +90,11 @@ void TClarivexMainForm::ScheduledRun()
             QStringLiteral("scheduled run: temporary files: %1 files found").arg(FoundFileCount));
     }
     if (m_schedulePage->cbScheduleDirs->isChecked()) {
-        if (ScheduledDirectoryScan)
+        if (ScheduledDirectoryScan) {
             ScheduledDirectoryScan();
-        else
+            scheduleTrace(
+                QStringLiteral("scheduled run: directories: %1 files found").arg(FoundFileCount));
+        } else
             scheduleTrace(QStringLiteral("scheduled run: no directory scan in this build"));
     }
     ComputeNextRun();
