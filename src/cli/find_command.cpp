@@ -2,6 +2,7 @@
 // full path, in the order the finder reported it.
 
 #include "cli/cli_command.h"
+#include "cli/unreadable_report.h"
 #include "core/base/formats.h"
 #include "core/search/kv_find_file.h"
 
@@ -144,8 +145,12 @@ int runFind(const QList<QByteArray> &args)
             writer.add(Path, Data.name);
         };
     }
-    const bool complete = finder.Execute(options.folder);
-    writer.flush();
+    bool complete = false;
+    {
+        const UnreadableFolderReport unreadable(finder);
+        complete = finder.Execute(options.folder);
+        writer.flush();
+    }
     if (options.count) writeOut(QByteArray::number(found) + '\n');
     return complete ? ExitOk : ExitFailed;
 }

@@ -6,6 +6,7 @@
 #include "cli/scan_duplicates_command.h"
 #include "cli/scan_folders_command.h"
 #include "cli/text_encoding.h"
+#include "cli/unreadable_report.h"
 #include "core/base/formats.h"
 #include "core/platform/volumes.h"
 #include "core/scanners/temp_file_scan.h"
@@ -19,8 +20,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <cstring>
 
 namespace clarivex::cli {
 
@@ -181,33 +180,6 @@ private:
     QByteArray m_out;
 };
 
-// Folders the walk could not read, told on stderr: the first few by name,
-// then how many there were.
-class UnreadableFolders
-{
-public:
-    explicit UnreadableFolders(TKvFindFile &finder) : m_finder(finder)
-    {
-        finder.UnreadableFolders = 0;
-        finder.OnFolderError = [](const QByteArray &path, int error) {
-            static int told = 0;
-            if (++told <= 20)
-                std::fprintf(stderr, "clarivex-cli: cannot read %s: %s\n",
-                             escapeFieldBytes(path).constData(), std::strerror(error));
-        };
-    }
-    ~UnreadableFolders()
-    {
-        m_finder.OnFolderError = nullptr;
-        if (m_finder.UnreadableFolders > 0)
-            std::fprintf(stderr, "clarivex-cli: folders that could not be read: %lld\n",
-                         static_cast<long long>(m_finder.UnreadableFolders));
-    }
-
-private:
-    TKvFindFile &m_finder;
-};
-
 int scanTemp(const ScanArguments &args)
 {
     SettingsCatalogue settings;
@@ -238,7 +210,7 @@ int scanTemp(const ScanArguments &args)
         const int group = colourGroupOf(QFile::decodeName(data.name), options.groups);
         return model.AddFile(folder, data, &size, group);
     };
-    UnreadableFolders unreadable(finder);
+    const UnreadableFolderReport unreadable(finder);
     scan.run(finder, drives);
     if (scan.ProtectedFoldersSkipped > 0)
         std::fprintf(stderr, "clarivex-cli: protected system folders skipped: %lld\n",

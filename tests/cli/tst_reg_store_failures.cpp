@@ -3,6 +3,7 @@
 // deeper than SQLite's nesting limit.
 
 #include "support/cli_runner.h"
+#include "support/process_limits.h"
 #include "support/test_main.h"
 
 #include "core/shell/custom_registry.h"
@@ -84,6 +85,7 @@ private slots:
     void bytesThatAreNotUtf8AreRefused_data();
     void bytesThatAreNotUtf8AreRefused();
     void listKeepsEveryNameOnOneField();
+    void damagedNoticeOnEveryPath_data();
     void damagedNoticeOnEveryPath();
     void newStoreIsPrivate();
     void readOnlyStoreReadsAndNamesTheFile();
@@ -145,16 +147,32 @@ void TestRegStoreFailures::listKeepsEveryNameOnOneField()
     QCOMPARE(values[2]["name"].toString(), "back\\slash\\t");
 }
 
+void TestRegStoreFailures::damagedNoticeOnEveryPath_data()
+{
+    QTest::addColumn<bool>("freshFileFails");
+    QTest::addColumn<QByteArray>("failure");
+    QTest::newRow("the command fails") << false << QByteArray("no such key");
+    QTest::newRow("the fresh file cannot be written")
+        << true << QByteArray("Cannot open the settings database");
+}
+
 void TestRegStoreFailures::damagedNoticeOnEveryPath()
 {
+    QFETCH(bool, freshFileFails);
+    QFETCH(QByteArray, failure);
     QFile file(storePath());
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(8192, 'z'));
     file.close();
-    // The command fails after the file was moved aside: both are said.
-    const CliResult result = reg({"list", "HKCU\\Missing"});
+    // The file is moved aside, then something fails: both are said.
+    CliResult result;
+    {
+        std::optional<ScopedLimit> limit;
+        if (freshFileFails) limit.emplace(RLIMIT_FSIZE, 0); // the program ignores SIGXFSZ
+        result = reg({"list", "HKCU\\Missing"});
+    }
     QCOMPARE(result.exitCode, 1);
-    QVERIFY2(result.err.contains("no such key"), result.err.constData());
+    QVERIFY2(result.err.contains(failure), result.err.constData());
     QVERIFY2(result.err.contains("was damaged. It was kept as"), result.err.constData());
 }
 
