@@ -90,6 +90,11 @@ struct TKvFindFile::Entry
     bool statted = false;
     quint32 attributes = 0; // set once the attribute stage ran
     struct statx st;
+    int content = -1; // the file opened for the content test, closed with the entry
+    ~Entry()
+    {
+        if (content >= 0) ::close(content);
+    }
 };
 
 // Everything one Execute needs besides the filters. It lives on Execute's
@@ -298,6 +303,13 @@ bool TKvFindFile::PassesFilters(Walk &walk, int fd, Entry &entry, bool &Cancel)
     if (!m_masks.matchesEverything() &&
         !m_masks.MatchesAnyMask(entry.name, entry.nameSize, walk.lowered))
         return false;
+    // A regular file whose content will be read is opened first and examined
+    // through its descriptor: one lookup of its name instead of two.
+    if (!entry.statted && entry.type == DT_REG && !m_search.pattern().isEmpty()) {
+        entry.content = openContent(walk, fd, entry.name);
+        entry.statted = entry.content >= 0 &&
+                        ::statx(entry.content, "", AT_EMPTY_PATH, kStatxMask, &entry.st) == 0;
+    }
     if (!entry.statted &&
         ::statx(fd, entry.name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kStatxMask, &entry.st) != 0)
         return false; // vanished since it was listed
@@ -343,6 +355,17 @@ static bool nextDataRun(int fd, qint64 &pos, qint64 &runEnd, qint64 size)
     return true;
 }
 
+// Opens a file for reading its content, without following a link or
+// waiting, making room among the walk's descriptors when they run short.
+int TKvFindFile::openContent(Walk &walk, int fd, const char *name)
+{
+    constexpr int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int opened = ::openat(fd, name, flags);
+    while (opened < 0 && (errno == EMFILE || errno == ENFILE) && walk.folders.releaseOne())
+        opened = ::openat(fd, name, flags);
+    return opened;
+}
+
 bool TKvFindFile::ContainsText(Walk &walk, int fd, const Entry &entry)
 {
     if (S_ISLNK(entry.st.stx_mode)) return false; // a link's target is never read
@@ -351,12 +374,9 @@ bool TKvFindFile::ContainsText(Walk &walk, int fd, const Entry &entry)
     // read (or a device swapped in for it) does not keep the walk.
     const qint64 size = qint64(entry.st.stx_size);
     if (size < m) return false;
-    constexpr int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    int opened = ::openat(fd, entry.name, flags);
-    while (opened < 0 && (errno == EMFILE || errno == ENFILE) && walk.folders.releaseOne())
-        opened = ::openat(fd, entry.name, flags);
-    const UniqueFd file(opened);
-    if (file.get() < 0) return false;
+    const UniqueFd owned(entry.content < 0 ? openContent(walk, fd, entry.name) : -1);
+    const int file = entry.content >= 0 ? entry.content : owned.get();
+    if (file < 0) return false;
     if (walk.block.size() < size_t(kContentBlockSize + m))
         walk.block.resize(size_t(kContentBlockSize + m));
     char *buffer = walk.block.data();
@@ -369,12 +389,12 @@ bool TKvFindFile::ContainsText(Walk &walk, int fd, const Entry &entry)
     qint64 block = kContentBlockSize;
     while (pos < size) {
         if (sparse && pos >= runEnd) {
-            if (!nextDataRun(file.get(), pos, runEnd, size)) return false;
+            if (!nextDataRun(file, pos, runEnd, size)) return false;
             carry = 0;
         }
         const qint64 want = std::min<qint64>(runEnd - pos, block);
         const auto started = std::chrono::steady_clock::now();
-        const ssize_t got = ::pread(file.get(), buffer + carry, size_t(want), off_t(pos));
+        const ssize_t got = ::pread(file, buffer + carry, size_t(want), off_t(pos));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
         pos += got;

@@ -139,6 +139,7 @@ private:
     void folderError(Walk &walk, int error);
     [[nodiscard]] bool PassesFilters(Walk &walk, int fd, Entry &entry, bool &Cancel);
     [[nodiscard]] bool ContainsText(Walk &walk, int fd, const Entry &entry);
+    [[nodiscard]] static int openContent(Walk &walk, int fd, const char *name);
     void pump() const
     {
         if (Pump) Pump();
