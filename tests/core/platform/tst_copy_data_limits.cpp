@@ -52,6 +52,12 @@ private slots:
 
 void TestCopyDataLimits::listensOnWhenDescriptorsRunShort()
 {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers probe memory through a pipe of their own; with the
+    // descriptors used up on purpose, the probe fails and reports a fault
+    // that is not there.
+    QSKIP("the sanitizers need spare descriptors, which this test uses up");
+#endif
     CopyDataServer server;
     QVERIFY2(server.listen(kClass), qPrintable(server.errorString()));
     server.setHandler([](const QByteArray &text) { return qint32(text.size()); });
