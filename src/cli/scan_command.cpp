@@ -5,6 +5,7 @@
 #include "cli/scan_clean.h"
 #include "cli/scan_duplicates_command.h"
 #include "cli/scan_folders_command.h"
+#include "cli/stored_settings.h"
 #include "cli/text_encoding.h"
 #include "cli/unreadable_report.h"
 #include "core/base/formats.h"
@@ -13,10 +14,7 @@
 #include "core/search/found_file_model.h"
 #include "core/search/kv_find_file.h"
 #include "core/shell/custom_registry.h"
-#include "core/shell/registry_database.h"
-#include "core/shell/settings_catalogue.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -183,16 +181,8 @@ private:
 int scanTemp(const ScanArguments &args)
 {
     SettingsCatalogue settings;
-    SettingsContext context = SettingsContext::current();
-    // "ClarivexPath" names the main program, which lies beside this one.
-    context.executablePath = QCoreApplication::applicationDirPath() + QStringLiteral("/clarivex");
-    try {
-        LoadAllSettings(settings, context);
-    } catch (const std::exception &error) {
-        reportSettingsReset();
-        return failure(QString::fromUtf8(error.what()));
-    }
-    reportSettingsReset();
+    int exitCode = ExitOk;
+    if (!loadStoredSettings(settings, exitCode)) return exitCode;
 
     const QList<ScanDrive> drives = chooseDrives(args, settings.tempFiles);
     if (drives.isEmpty())

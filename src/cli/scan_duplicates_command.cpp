@@ -5,16 +5,14 @@
 #include "cli/scan_duplicates_command.h"
 
 #include "cli/cli_command.h"
+#include "cli/stored_settings.h"
 #include "cli/text_encoding.h"
 #include "core/base/formats.h"
 #include "core/platform/volumes.h"
 #include "core/scanners/duplicate_scan.h"
 #include "core/search/found_file_model.h"
 #include "core/search/kv_find_file.h"
-#include "core/shell/registry_database.h"
-#include "core/shell/settings_catalogue.h"
 
-#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -158,16 +156,8 @@ private:
 int scanDuplicates(const DuplicateArguments &args)
 {
     SettingsCatalogue settings;
-    SettingsContext context = SettingsContext::current();
-    context.executablePath = QCoreApplication::applicationDirPath() + QStringLiteral("/clarivex");
-    try {
-        LoadAllSettings(settings, context);
-    } catch (const std::exception &error) {
-        return failure(QString::fromUtf8(error.what()));
-    }
-    const QString notice = RegistryDatabase::instance().takeResetNotice();
-    if (!notice.isEmpty())
-        std::fprintf(stderr, "clarivex-cli: %s\n", notice.toLocal8Bit().constData());
+    int exitCode = ExitOk;
+    if (!loadStoredSettings(settings, exitCode)) return exitCode;
     if (args.clean) {
         // The clean of the found rows goes through the clean operation, the
         // same path as the window's; it is not part of this program yet.

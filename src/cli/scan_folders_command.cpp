@@ -10,14 +10,12 @@
 #include "cli/cli_command.h"
 #include "cli/found_rows_printer.h"
 #include "cli/scan_clean.h"
+#include "cli/stored_settings.h"
 #include "core/scanners/dead_shortcut_scan.h"
 #include "core/scanners/directory_scan.h"
 #include "core/search/found_file_model.h"
 #include "core/search/kv_find_file.h"
-#include "core/shell/registry_database.h"
-#include "core/shell/settings_catalogue.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 
@@ -64,24 +62,6 @@ bool parse(const QList<QByteArray> &args, FolderScanArguments &parsed, QByteArra
         problem = "--dry-run goes with --clean";
         return false;
     }
-    return true;
-}
-
-// The stored settings; false (the failure printed) when they cannot be read.
-bool loadSettings(SettingsCatalogue &settings, int &exitCode)
-{
-    SettingsContext context = SettingsContext::current();
-    // "ClarivexPath" names the main program, which lies beside this one.
-    context.executablePath = QCoreApplication::applicationDirPath() + QStringLiteral("/clarivex");
-    try {
-        LoadAllSettings(settings, context);
-    } catch (const std::exception &error) {
-        exitCode = failure(QString::fromUtf8(error.what()));
-        return false;
-    }
-    const QString notice = RegistryDatabase::instance().takeResetNotice();
-    if (!notice.isEmpty())
-        std::fprintf(stderr, "clarivex-cli: %s\n", notice.toLocal8Bit().constData());
     return true;
 }
 
@@ -151,7 +131,7 @@ int runFolderScan(const QList<QByteArray> &args, const char *usage)
         return usageError(CliCommand{"scan", usage, nullptr}, problem);
     SettingsCatalogue settings;
     int exitCode = ExitOk;
-    if (!loadSettings(settings, exitCode)) return exitCode;
+    if (!loadStoredSettings(settings, exitCode)) return exitCode;
     return parsed.shortcuts ? scanShortcuts(settings, parsed) : scanDirectories(settings, parsed);
 }
 
