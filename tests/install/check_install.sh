@@ -93,7 +93,9 @@ done
 # Every command that clarivex-cli lists is in its manual page, and so are the
 # three exit codes.
 manual=$(MANWIDTH=200 man -l "$usr/share/man/man1/clarivex-cli.1" 2>/dev/null)
-commands=$("$usr/bin/clarivex-cli" help | sed -n 's/^ *clarivex-cli \([a-z]*\).*/\1/p')
+# (One indented line per command: "  clarivex-cli NAME ..." or "  NAME ...".)
+commands=$("$usr/bin/clarivex-cli" help | sed -n 's/^ \{1,\}\(clarivex-cli \)\{0,1\}\([a-z]\{1,\}\).*/\2/p' |
+    sort -u)
 [ -n "$commands" ] || fail "the installed clarivex-cli help lists no command"
 for command in $commands; do
     grep -Eq "^ {7}$command( |$)" <<<"$manual" || fail "clarivex-cli.1 does not describe '$command'"
