@@ -28,6 +28,8 @@ int main(int argc, char **argv)
     }
     ClarivexApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(platform::kProgramTitle));
+    // Ties the window to its desktop entry (icon and name in docks, Wayland app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.clarivex.Clarivex"));
     // A second start brings the running program forward and ends; one that
     // gets no answer says so.
     if (platform::CheckPreviousInstance(false)) return AnswerSecondStart();

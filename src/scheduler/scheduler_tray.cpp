@@ -55,14 +55,18 @@ void SchedulerTray::showState()
     m_icon->setToolTip(m_window.tip());
 }
 
+// The installed icon theme's copy first, so that a theme may restyle it and a
+// notification area that draws by name finds it; the built-in one otherwise.
 QIcon SchedulerTray::readyIcon()
 {
-    return QIcon(QStringLiteral(":/scheduler/ready.svg"));
+    return QIcon::fromTheme(QStringLiteral("io.github.clarivex.Clarivex.Scheduler-ready"),
+                            QIcon(QStringLiteral(":/scheduler/ready.svg")));
 }
 
 QIcon SchedulerTray::pausedIcon()
 {
-    return QIcon(QStringLiteral(":/scheduler/paused.svg"));
+    return QIcon::fromTheme(QStringLiteral("io.github.clarivex.Clarivex.Scheduler-paused"),
+                            QIcon(QStringLiteral(":/scheduler/paused.svg")));
 }
 
 } // namespace clarivex::scheduler

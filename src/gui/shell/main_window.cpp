@@ -23,6 +23,7 @@
 #include "gui/utilities/add_remove_programs_page.h"
 
 #include "core/platform/copy_data.h"
+#include "core/platform/program_files.h"
 #include "core/schedule/schedule_unit.h"
 #include "core/shell/command_line.h"
 #include "gui/toolkit/bring_forward.h"
@@ -273,8 +274,7 @@ void TClarivexMainForm::wireOptionsPage()
 
 void TClarivexMainForm::OpenHelp()
 {
-    const QString index =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/help/index.html");
+    const QString index = platform::helpIndexPath();
     if (!QFileInfo::exists(index) || !QDesktopServices::openUrl(QUrl::fromLocalFile(index)))
         ui::notices().information(this, QStringLiteral("Clarivex 2000"),
                                   QStringLiteral("The help could not be opened: %1").arg(index),
