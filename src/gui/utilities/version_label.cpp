@@ -42,18 +42,22 @@ void TVersionLabel::setLangCharset(const QString &langCharset)
 {
     if (langCharset == m_langCharset) return;
     m_langCharset = langCharset;
+    m_langCharsetTaken = false;
     rebuild();
 }
 
 void TVersionLabel::setVersionSource(const VersionQuery &source)
 {
     m_source = source;
+    if (m_langCharsetTaken) m_langCharset = QString::fromLatin1(kFirstTranslation);
     rebuild();
 }
 
 void TVersionLabel::rebuild()
 {
+    const QString before = m_langCharset;
     const QString value = versionValueText(m_source, m_resource, m_key, m_langCharset);
+    if (m_langCharset != before) m_langCharsetTaken = true;
     setText(versionLabelText(value, m_prefix, m_showPrefix));
     adjustSize();
 }

@@ -37,7 +37,9 @@ public:
     void setLangCharset(const QString &langCharset);
 
     // Where the information comes from: the main program's table unless set,
-    // for example to VersionQuery::ofFile() of a Windows program file.
+    // for example to VersionQuery::ofFile() of a Windows program file. A
+    // language and code page taken from the old source's translation list is
+    // taken again from the new one; one set by the caller stays.
     void setVersionSource(const VersionQuery &source);
 
 private:
@@ -49,6 +51,7 @@ private:
     QString m_prefix;
     bool m_showPrefix = true;
     QString m_langCharset = QString::fromLatin1(kFirstTranslation);
+    bool m_langCharsetTaken = false; // from the translation list, not set by the caller
 };
 
 } // namespace clarivex
