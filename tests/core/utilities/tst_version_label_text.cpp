@@ -22,6 +22,13 @@ VersionQuery source(const QString &name)
     if (name == "table") return VersionQuery::ofTable(table);
     // Version blocks as a program file stores them.
     if (name == "pe") return VersionQuery::ofBlock(versionBlock("1.2.3.4", "5.6"));
+    if (name == "pe flags 0x21") {
+        QByteArray block = versionBlock("1.2.3.4", "5.6");
+        // The fixed part follows the root's 6-byte header and its padded key;
+        // its flags are its eighth field.
+        putLe32(block, 40 + 28, 0x21);
+        return VersionQuery::ofBlock(block);
+    }
     if (name == "pe not a version block")
         return VersionQuery::ofBlock(encodeNode({"VS_VERSION", {}, 0, 1, {}}));
     // Neither a fixed part nor a translation list.
@@ -94,6 +101,8 @@ void TestVersionLabelText::texts_data()
                                   << "040904B0";
     QTest::newRow("program file, its flags")
         << "pe" << int(vrFlags) << first << false << "" << first;
+    QTest::newRow("program file, flags") << "pe flags 0x21" << int(vrFlags) << first << false
+                                         << "Debug Build, Special Build" << first;
     QTest::newRow("program file, damaged")
         << "pe not a version block" << int(vrFileVersion) << first << false
         << "< Error retrieving version info >" << first;
