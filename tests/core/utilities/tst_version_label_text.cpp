@@ -45,7 +45,6 @@ class TestVersionLabelText : public QObject
 private slots:
     void texts_data();
     void texts();
-    void fieldTable();
     void programFileWithoutVersionResource();
 };
 
@@ -125,24 +124,6 @@ void TestVersionLabelText::texts()
     const QString value = versionValueText(source(from), field, versionResourceKey(field), kept);
     QTEST(versionLabelText(value, versionResourcePrefix(field), showPrefix), "text");
     QTEST(kept, "langCharsetAfter");
-}
-
-void TestVersionLabelText::fieldTable()
-{
-    const QList<QPair<QString, QString>> expected{{"CompanyName", "Company Name:"},
-                                                  {"FileDescription", "File Description:"},
-                                                  {"FileVersion", "File Version:"},
-                                                  {"InternalName", "Internal Name:"},
-                                                  {"LegalCopyright", "Legal Copyright:"},
-                                                  {"OriginalFilename", "Original Filename:"},
-                                                  {"ProductName", "Product Name:"},
-                                                  {"ProductVersion", "Product Version:"},
-                                                  {"Comments", "Comments:"},
-                                                  {"Flags", "Flags:"}};
-    for (int i = vrCompanyName; i <= vrFlags; ++i) {
-        QCOMPARE(versionResourceKey(TVersionResource(i)), expected[i].first);
-        QCOMPARE(versionResourcePrefix(TVersionResource(i)), expected[i].second);
-    }
 }
 
 void TestVersionLabelText::programFileWithoutVersionResource()
