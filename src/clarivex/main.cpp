@@ -4,6 +4,7 @@
 #include "core/platform/display.h"
 #include "core/platform/single_instance.h"
 #include "core/shell/command_line.h"
+#include "core/utilities/version_option.h"
 #include "gui/shell/clarivex_application.h"
 #include "gui/shell/main_window.h"
 #include "gui/shell/second_start.h"
@@ -22,6 +23,9 @@ int main(int argc, char **argv)
     // reported like any other failed write, instead of killing the program
     // in the middle of it.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Answered before anything else: no display, window or settings needed.
+    if (const auto code = answerVersionOption(argc, argv, "clarivex", programVersionInfo()))
+        return *code;
     if (!platform::displayAvailable()) {
         std::fprintf(stderr, "%s\n", platform::noDisplayMessage().constData());
         return 1;

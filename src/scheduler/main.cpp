@@ -3,6 +3,7 @@
 #include "core/platform/copy_data.h"
 #include "core/platform/display.h"
 #include "core/schedule/schedule_unit.h"
+#include "core/utilities/version_option.h"
 #include "scheduler/scheduler_notices.h"
 #include "scheduler/scheduler_texts.h"
 #include "scheduler/scheduler_tray.h"
@@ -16,6 +17,10 @@ int main(int argc, char **argv)
 {
     using namespace clarivex;
     using namespace clarivex::scheduler;
+    // Answered before anything else: no display, window or settings needed.
+    if (const auto code =
+            answerVersionOption(argc, argv, "clarivex-scheduler", schedulerVersionInfo()))
+        return *code;
     if (!platform::displayAvailable()) {
         std::fprintf(stderr, "%s\n", platform::noDisplayMessage().constData());
         return 1;

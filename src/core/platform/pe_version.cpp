@@ -292,6 +292,32 @@ PeVersionStrings parseVersionBlock(const QByteArray &block)
     return result;
 }
 
+PeVersionResource parseVersionResource(const QByteArray &block)
+{
+    PeVersionResource resource;
+    const auto root = readNode(block, 0, block.size());
+    if (!root || root->key != QLatin1String("VS_VERSION_INFO")) return resource;
+    resource.valid = true;
+    // VS_FIXEDFILEINFO: its signature first, the flags at byte 28.
+    constexpr qsizetype kFixedSize = 52;
+    const auto *b = reinterpret_cast<const uchar *>(block.constData());
+    if (root->valueBytes >= kFixedSize && le32(b + root->valueStart) == 0xFEEF04BDu)
+        resource.fileFlags = le32(b + root->valueStart + 28);
+    if (const auto varInfo = child(block, *root, QStringLiteral("VarFileInfo"))) {
+        if (const auto list = child(block, *varInfo, QStringLiteral("Translation")))
+            resource.translation = block.mid(list->valueStart, list->valueBytes);
+    }
+    if (const auto stringInfo = child(block, *root, QStringLiteral("StringFileInfo"))) {
+        for (const Node &table : children(block, *stringInfo)) {
+            PeVersionResource::Table entry{table.key, {}};
+            for (const Node &field : children(block, table))
+                entry.strings.append({field.key, textValue(block, field)});
+            resource.tables.append(entry);
+        }
+    }
+    return resource;
+}
+
 PeVersionStrings readPeVersionStrings(const QByteArray &path, int dirFd)
 {
     const QByteArray block = readPeVersionBlock(path, dirFd);

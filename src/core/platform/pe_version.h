@@ -6,7 +6,11 @@
 // a file that is short, lies or is not a PE file simply has no versions.
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
+
+#include <optional>
 
 namespace clarivex::platform {
 
@@ -30,6 +34,23 @@ struct PeVersionStrings
 // "\VarFileInfo\Translation" pair names the string table ("%04x%04x") whose
 // "FileVersion" and "ProductVersion" are taken. Missing parts give empty texts.
 [[nodiscard]] PeVersionStrings parseVersionBlock(const QByteArray &block);
+
+// All of a version block, for queries of any field: the fixed part's flags,
+// the translation list as stored, and every string table.
+struct PeVersionResource
+{
+    struct Table
+    {
+        QString name; // "040904E4": language and code page, as hexadecimal digits
+        QList<QPair<QString, QString>> strings;
+    };
+    bool valid = false;               // the block is a VS_VERSION_INFO
+    std::optional<quint32> fileFlags; // nothing without a fixed part
+    QByteArray translation;           // pairs of 16-bit language and code page
+    QList<Table> tables;
+};
+
+[[nodiscard]] PeVersionResource parseVersionResource(const QByteArray &block);
 
 [[nodiscard]] PeVersionStrings readPeVersionStrings(const QByteArray &path, int dirFd = -100);
 

@@ -20,6 +20,7 @@
 #include "gui/toolkit/banner_menu.h"
 #include "gui/toolkit/busy_animation.h"
 #include "gui/toolkit/side_bar.h"
+#include "gui/utilities/about_box.h"
 #include "gui/utilities/add_remove_programs_page.h"
 
 #include "core/platform/copy_data.h"
@@ -193,13 +194,8 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     wireSchedule();
     wireUpdateCheck();
     connect(this, &TClarivexMainForm::helpRequested, this, &TClarivexMainForm::OpenHelp);
-    connect(this, &TClarivexMainForm::aboutRequested, this, [this] {
-        ui::notices().information(
-            this, QStringLiteral("About Clarivex 2000"),
-            QStringLiteral("Clarivex 2000 3.5\n\nFinds and removes the files that "
-                           "waste disk space: temporary files, duplicates, "
-                           "dead shortcuts and the contents of junk folders."));
-    });
+    connect(this, &TClarivexMainForm::aboutRequested, this,
+            [this] { TClarivexAboutBox::showAbout(this); });
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setSingleShot(true);
