@@ -188,6 +188,7 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     wireOptionsPage();
     wireScans();
     wireCleaning();
+    wireListActions();
     wireUtilityPages();
     wireSchedule();
     wireUpdateCheck();
