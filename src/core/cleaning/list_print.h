@@ -36,6 +36,11 @@ struct PrintPage
 };
 [[nodiscard]] QList<PrintPage> paginateRows(int rowCount, int linesPerPage);
 
+// The column positions are device units laid out for a printer of 300 dots
+// per inch: at that resolution 8 pt text fits between them. The window sets
+// its printer to it before printing.
+inline constexpr int kListPrintResolution = 300;
+
 class FoundListPrint
 {
 public:

@@ -164,6 +164,9 @@ void TFileListActions::ItemPrintListofFilesClick()
 
 bool TFileListActions::PrintList(QPrinter &target)
 {
+    // Positions are device units: a 600 or 1200 dpi device would crowd the
+    // columns into a strip at the left of the page.
+    target.setResolution(cleaning::kListPrintResolution);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     // Names are shortened as the window's font measures them.
