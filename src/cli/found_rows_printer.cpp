@@ -1,8 +1,8 @@
 #include "cli/found_rows_printer.h"
 
 #include "cli/cli_command.h"
-#include "cli/text_encoding.h"
 #include "core/base/formats.h"
+#include "core/search/found_row_json.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -24,14 +24,8 @@ void FoundRowsPrinter::print(int row)
     const QString attributes = m_model.CellText(row, colAttributes);
     const QString extra = m_extra ? m_extra(row) : QString();
     if (m_json) {
-        QJsonObject object{{"name", decodeWithReplacement(name)},
-                           {"folder", decodeWithReplacement(folder)},
-                           {"size", double(facts.size)},
-                           {"modified", modified},
-                           {"attributes", attributes}};
+        QJsonObject object = foundRowJson(m_model, row);
         if (!m_extraName.isEmpty()) object.insert(m_extraName, extra);
-        const QByteArray path = folder + name;
-        if (!isValidUtf8(path)) object.insert("path_base64", QString::fromLatin1(path.toBase64()));
         m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
     } else {
         m_out += name + '\t' + folder + '\t' + QByteArray::number(facts.size) + '\t' +

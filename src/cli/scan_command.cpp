@@ -12,6 +12,7 @@
 #include "core/platform/volumes.h"
 #include "core/scanners/temp_file_scan.h"
 #include "core/search/found_file_model.h"
+#include "core/search/found_row_json.h"
 #include "core/search/kv_find_file.h"
 #include "core/shell/custom_registry.h"
 
@@ -123,15 +124,8 @@ public:
         const QString modified = m_model.CellText(row, colModified);
         const QString attributes = m_model.CellText(row, colAttributes);
         if (m_json) {
-            QJsonObject object{{"name", decodeWithReplacement(name)},
-                               {"folder", decodeWithReplacement(folder)},
-                               {"size", double(facts.size)},
-                               {"modified", modified},
-                               {"attributes", attributes},
-                               {"group", group}};
-            const QByteArray path = folder + name;
-            if (!isValidUtf8(path))
-                object.insert("path_base64", QString::fromLatin1(path.toBase64()));
+            QJsonObject object = foundRowJson(m_model, row);
+            object.insert("group", group);
             m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
         } else if (m_null) {
             for (const QByteArray &field : {name, folder, QByteArray::number(facts.size),

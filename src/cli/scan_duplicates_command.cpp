@@ -11,6 +11,7 @@
 #include "core/platform/volumes.h"
 #include "core/scanners/duplicate_scan.h"
 #include "core/search/found_file_model.h"
+#include "core/search/found_row_json.h"
 #include "core/search/kv_find_file.h"
 
 #include <QJsonDocument>
@@ -106,17 +107,10 @@ public:
         const QString role = m_master ? QStringLiteral("master") : QStringLiteral("duplicate");
         m_master = false;
         if (m_json) {
-            QJsonObject object{{"name", decodeWithReplacement(name)},
-                               {"folder", decodeWithReplacement(folder)},
-                               {"size", double(size)},
-                               {"modified", modified},
-                               {"attributes", attributes},
-                               {"group", QString()},
-                               {"set", m_set},
-                               {"role", role}};
-            const QByteArray path = folder + name;
-            if (!isValidUtf8(path))
-                object.insert("path_base64", QString::fromLatin1(path.toBase64()));
+            QJsonObject object = foundRowJson(m_model, row);
+            object.insert("group", QString());
+            object.insert("set", m_set);
+            object.insert("role", role);
             m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
         } else {
             m_out += name + '\t' + folder + '\t' + QByteArray::number(size) + '\t' +

@@ -5,7 +5,7 @@
 // CLARIVEX_FUZZ_SEEDS set to an empty folder, the first run writes a seed
 // corpus there, made from the published formats.
 
-#include "core/scanners/desktop_entry.h"
+#include "core/platform/desktop_entry.h"
 #include "core/scanners/shell_link.h"
 #include "core/scanners/well_known_folders.h"
 #include "support/shell_link_builder.h"

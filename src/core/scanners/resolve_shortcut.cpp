@@ -1,6 +1,6 @@
 #include "core/scanners/resolve_shortcut.h"
 
-#include "core/scanners/desktop_entry.h"
+#include "core/platform/desktop_entry.h"
 #include "core/scanners/shell_link.h"
 
 #include <QDir>

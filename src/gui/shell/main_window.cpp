@@ -190,6 +190,7 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     wireOptionsPage();
     wireScans();
     wireCleaning();
+    wireListActions();
     wireUtilityPages();
     wireSchedule();
     wireUpdateCheck();

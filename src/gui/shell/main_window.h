@@ -68,6 +68,7 @@ struct CleanSettings;
 namespace ui {
 class CleanProgress;
 class BannerMenu;
+class TFileListActions;
 class BusyAnimation;
 class SideBar;
 } // namespace ui
@@ -193,6 +194,8 @@ public:
     ui::SideBar *sideBar() const { return AutoOutLookBar; }
     TOptionsPage *optionsPage() const { return m_optionsPage; }
     TKvFileListView *FileListView = nullptr;
+    // The list's popup menu and its actions (view, properties, print, save).
+    ui::TFileListActions *listActions() const;
     TPathTreeView *PathTreeViewFileTree = nullptr;
     // Shows the totals as "Files: %.0n" and "Bytes: %.0n".
     void UpdateFoundTotals(qint64 files, qint64 bytes);
@@ -253,6 +256,7 @@ private:
     void stopUtilityWork();
     void finishTempScan();
     void wireCleaning();
+    void wireListActions();
     [[nodiscard]] QList<int> rowsToClean(bool selectedOnly) const;
     [[nodiscard]] cleaning::CleanSettings cleanSettings(bool selectedOnly) const;
     [[nodiscard]] cleaning::CleanPrompts cleanPrompts(ui::CleanProgress &progress);
@@ -316,6 +320,7 @@ private:
     TipsPanel *m_tipsPanel = nullptr;
     cleaning::SystemProtection m_protection;
     bool m_cleaning = false;
+    ui::TFileListActions *m_listActions = nullptr;
 };
 
 } // namespace clarivex

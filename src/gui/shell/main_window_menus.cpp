@@ -1,6 +1,8 @@
 // The main window's menus: the main menu and the "Scan Files" drop-down.
 #include "gui/shell/main_window.h"
 
+#include "gui/cleaning/file_list_actions.h"
+
 #include <QAction>
 #include <QFrame>
 #include <QKeySequence>
@@ -48,6 +50,11 @@ void TClarivexMainForm::buildMainMenu()
 {
     QMenuBar *bar = menuBar();
     QMenu *file = bar->addMenu(QStringLiteral("&File"));
+    QAction *saveList = file->addAction(QStringLiteral("Save List &As..."), this, [this] {
+        if (m_listActions) m_listActions->ItemSaveListAsClick();
+    });
+    saveList->setObjectName(QStringLiteral("MenuItemSaveListAs"));
+    file->addSeparator();
     file->addAction(QStringLiteral("&Close"), this, &QWidget::close);
 
     const auto pageAction = [this](QMenu *menu, const char *caption, const char *pageName) {

@@ -1,4 +1,4 @@
-#include "core/scanners/desktop_entry.h"
+#include "core/platform/desktop_entry.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "core/scanners/desktop_entry.h"
+#include "core/platform/desktop_entry.h"
 #include "support/test_main.h"
 
 #include <QTemporaryDir>

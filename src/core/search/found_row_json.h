@@ -1,0 +1,17 @@
+#pragma once
+
+// One found file as a JSON object, the form every structured output of the
+// program shares (clarivex-cli's --json rows, the list saved as JSON): "name",
+// "folder", "size", "modified" and "attributes" as the list shows them. Names
+// that are not UTF-8 are decoded with U+FFFD per bad byte, and the exact bytes
+// of the full path travel as "path_base64".
+
+#include "core/search/found_file_model.h"
+
+#include <QJsonObject>
+
+namespace clarivex {
+
+[[nodiscard]] QJsonObject foundRowJson(const FoundFileModel &model, int row);
+
+} // namespace clarivex
