@@ -16,6 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cstdio>
 #include <optional>
 
 namespace clarivex::cli {
@@ -177,8 +178,12 @@ int scanDuplicates(const DuplicateArguments &args)
     };
     TKvFindFile finder;
     DuplicateScan scan;
+    scan.collector.protection.enabled = settings.options.ProtectSystemFiles;
     scan.run(finder, drives, DuplicateScanOptions::fromSettings(settings.duplicates), compare);
 
+    if (scan.collector.ProtectedFoldersSkipped > 0)
+        std::fprintf(stderr, "clarivex-cli: protected system folders skipped: %lld\n",
+                     qlonglong(scan.collector.ProtectedFoldersSkipped));
     SetPrinter printer(model, args.json);
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);

@@ -19,6 +19,8 @@ void DuplicateCollector::begin(const DuplicateScanOptions &options)
     m_skipSysBackup = options.skipSysBackup;
     m_skipEmpty = options.skipEmptyFiles;
     ScanPhase = Normal;
+    ProtectedFoldersSkipped = 0;
+    m_protectedTop.clear();
 }
 
 void DuplicateCollector::clear()
@@ -36,7 +38,9 @@ void DuplicateCollector::ChDir(const QByteArray &folder)
 {
     CurrentFolderIndex = CandidateFolders.size();
     CandidateFolders.append(folder);
-    SkipCurrentFolder = m_skipSysBackup && folder.toUpper().contains("/SYSBCKUP/");
+    SkipCurrentFolder = skipsAsProtected(folder);
+    if (!SkipCurrentFolder)
+        SkipCurrentFolder = m_skipSysBackup && folder.toUpper().contains("/SYSBCKUP/");
     if (!SkipCurrentFolder) {
         const QByteArray lower = lowerName(folder);
         SkipCurrentFolder = std::any_of(SkipFolders.cbegin(), SkipFolders.cend(),
@@ -48,6 +52,18 @@ void DuplicateCollector::ChDir(const QByteArray &folder)
         const QString shown = QFile::decodeName(folder);
         folderStatus(SkipCurrentFolder ? QStringLiteral("Skipping ") + shown : shown);
     }
+}
+
+bool DuplicateCollector::skipsAsProtected(const QByteArray &folder)
+{
+    if (!protection.isProtectedFolder(folder)) return false;
+    // The walk goes depth first: a folder below the last one counted is part
+    // of the same protected branch ("/var/tmp" between them is not protected).
+    if (m_protectedTop.isEmpty() || !folder.startsWith(m_protectedTop)) {
+        m_protectedTop = folder.endsWith('/') ? folder : folder + '/';
+        ++ProtectedFoldersSkipped;
+    }
+    return true;
 }
 
 void DuplicateCollector::AddFile(const TFindData &data)
