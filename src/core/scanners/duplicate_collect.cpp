@@ -71,9 +71,12 @@ void DuplicateCollector::AddFile(const TFindData &data)
     if (SkipCurrentFolder || CurrentFolderIndex < 0) return;
     // A link holds no data of its own: only its target can be a duplicate.
     if (data.isSymlink || data.name.size() > 0xFFFF) return;
-    const QByteArray lower = lowerName(data.name);
-    if (QByteArrayView("mm256.dat mm2048.dat").contains(lower)) return;
     if (m_skipEmpty && data.size == 0) return;
+    // The lower-case name only where it is needed: most files are keyed by size.
+    const bool needsLower =
+        m_byName || ScanPhase != Normal || data.name.size() == 9 || data.name.size() == 10;
+    const QByteArray lower = needsLower ? lowerName(data.name) : QByteArray();
+    if (lower == "mm256.dat" || lower == "mm2048.dat") return; // the whole name, not a part
 
     if (ScanPhase == Master) {
         if (m_byName)

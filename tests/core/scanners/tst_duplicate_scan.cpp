@@ -187,6 +187,9 @@ void TestDuplicateScan::sets_data()
     QTest::newRow("SYSBCKUP and mm2048.dat left out")
         << QStringList{"sysbckup/f=12345", "y/f=12345", "x/mm2048.dat=xy", "y/mm2048.dat=xy"} << "s"
         << QStringList{} << 0LL << 0LL;
+    QTest::newRow("names that are part of mm2048.dat are taken")
+        << QStringList{"x/a=12345", "y/a=12345", "x/dat=xy", "y/dat=xy"} << "s"
+        << QStringList{"-", "x/a", "y/a", "-", "x/dat", "y/dat"} << 2LL << 7LL;
     // B and D equal A, C and E equal each other: two sets, each listed once.
     QTest::newRow("two sets in one run")
         << QStringList{"fa=1111x", "fb=1111x", "fc=1111y", "fd=1111x", "fe=1111y"} << "s"
