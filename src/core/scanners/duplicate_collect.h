@@ -55,6 +55,8 @@ public:
 
     [[nodiscard]] bool byName() const { return m_byName; }
     [[nodiscard]] QByteArrayView nameOf(const Candidate &candidate) const;
+    // The name arena: every candidate's name at its nameOffset.
+    [[nodiscard]] QByteArrayView names() const { return m_names; }
     [[nodiscard]] QByteArrayView lowerNameOf(const Candidate &candidate) const;
     [[nodiscard]] QByteArray pathOf(const Candidate &candidate) const;
     // Two candidates with one key (same size, or same name by name).

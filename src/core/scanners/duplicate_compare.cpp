@@ -122,7 +122,7 @@ void DuplicateCompare::signAll(const DuplicateCollector &collector)
     }
     const qint64 total = qint64(keys.size());
     const qint64 count = std::max<qint64>(qint64(order.size()), 1);
-    signCandidates(collector, std::move(order), m_byDateTime, m_signed, [&](qint64 done) {
+    signCandidates(collector, order, m_byDateTime, m_signed, [&](qint64 done) {
         if (!keepGoing()) return false;
         if (progress && (done & 255) == 0) progress(done * total / count / 2);
         return true;

@@ -17,10 +17,21 @@ namespace {
 // Below this many files a second thread costs more than it saves.
 constexpr size_t kSplitFrom = 2048;
 
+// What opening one candidate needs, copied out of the candidates so that the
+// files are walked in folder order through memory read in order too.
+struct Job
+{
+    quint64 nameOffset;
+    qint64 size;
+    quint32 folder;
+    quint32 index; // into the candidates
+    quint16 nameLength;
+};
+
 struct Signing
 {
     const DuplicateCollector &collector;
-    const std::vector<quint32> &order;
+    const std::vector<Job> &order;
     std::vector<SignedCandidate> &out;
     bool byDateTime;
     std::atomic<bool> stop{false};
@@ -30,7 +41,7 @@ struct Signing
 // Signs order[from, to). `check`, on the calling thread only, may stop all.
 void signRange(Signing &signing, size_t from, size_t to, const std::function<bool()> *check)
 {
-    const std::vector<Candidate> &keys = signing.collector.CandidateKeys;
+    const QByteArrayView names = signing.collector.names();
     int folderFd = -1;
     quint32 openFolder = 0;
     std::string name;
@@ -40,22 +51,20 @@ void signRange(Signing &signing, size_t from, size_t to, const std::function<boo
             if (check && !(*check)()) signing.stop = true;
             if (signing.stop.load(std::memory_order_relaxed)) break;
         }
-        const quint32 index = signing.order[k];
-        const Candidate &candidate = keys[index];
-        if (folderFd < 0 || openFolder != candidate.folder) {
+        const Job &job = signing.order[k];
+        if (folderFd < 0 || openFolder != job.folder) {
             if (folderFd >= 0) ::close(folderFd);
-            openFolder = candidate.folder;
-            folderFd = ::open(signing.collector.CandidateFolders[candidate.folder].constData(),
+            openFolder = job.folder;
+            folderFd = ::open(signing.collector.CandidateFolders[job.folder].constData(),
                               O_PATH | O_DIRECTORY | O_CLOEXEC);
         }
         if (folderFd < 0) continue; // the folder went away: so did its files
-        const QByteArrayView found = signing.collector.nameOf(candidate);
-        name.assign(found.data(), size_t(found.size()));
-        const CandidateFile file(folderFd, name.c_str(), candidate.size);
+        name.assign(names.data() + job.nameOffset, job.nameLength);
+        const CandidateFile file(folderFd, name.c_str(), job.size);
         if (!file.isOpen()) continue; // vanished, changed or no longer a file
-        SignedCandidate &entry = signing.out[index];
+        SignedCandidate &entry = signing.out[job.index];
         entry.identity = file.identity();
-        entry.signature = FileSignature(candidate.size, file, signing.byDateTime);
+        entry.signature = FileSignature(job.size, file, signing.byDateTime);
         entry.ok = true;
     }
     if (folderFd >= 0) ::close(folderFd);
@@ -63,14 +72,20 @@ void signRange(Signing &signing, size_t from, size_t to, const std::function<boo
 
 } // namespace
 
-void signCandidates(const DuplicateCollector &collector, std::vector<quint32> order,
+void signCandidates(const DuplicateCollector &collector, const std::vector<quint32> &indices,
                     bool byDateTime, std::vector<SignedCandidate> &out,
                     const std::function<bool(qint64 done)> &keepGoing)
 {
     const std::vector<Candidate> &keys = collector.CandidateKeys;
-    std::sort(order.begin(), order.end(), [&keys](quint32 a, quint32 b) {
-        return keys[a].folder != keys[b].folder ? keys[a].folder < keys[b].folder
-                                                : keys[a].nameOffset < keys[b].nameOffset;
+    std::vector<Job> order;
+    order.reserve(indices.size());
+    for (const quint32 index : indices) {
+        const Candidate &c = keys[index];
+        order.push_back({c.nameOffset, c.size, c.folder, index, c.nameLength});
+    }
+    // Folders were entered in walk order and the names stored in it.
+    std::sort(order.begin(), order.end(), [](const Job &a, const Job &b) {
+        return a.folder != b.folder ? a.folder < b.folder : a.nameOffset < b.nameOffset;
     });
     Signing signing{collector, order, out, byDateTime};
     const std::function<bool()> check = [&] {
@@ -80,7 +95,7 @@ void signCandidates(const DuplicateCollector &collector, std::vector<quint32> or
     size_t split = order.size();
     if (order.size() >= kSplitFrom && std::thread::hardware_concurrency() > 1) {
         split = order.size() / 2; // at a folder: each thread keeps its folders open alone
-        while (split < order.size() && keys[order[split]].folder == keys[order[split - 1]].folder)
+        while (split < order.size() && order[split].folder == order[split - 1].folder)
             ++split;
     }
     std::atomic<bool> helperDone{false};

@@ -21,11 +21,11 @@ struct SignedCandidate
     bool ok = false; // opened as a regular file of its size
 };
 
-// Signs the candidates `order` lists (indices into the collector's
+// Signs the candidates `indices` lists (indices into the collector's
 // candidates) into `out` (one entry per candidate, already sized). Only the
 // calling thread calls `keepGoing`, with the number of files signed so far,
 // every few files; false stops the signing (the rest stays unsigned).
-void signCandidates(const DuplicateCollector &collector, std::vector<quint32> order,
+void signCandidates(const DuplicateCollector &collector, const std::vector<quint32> &indices,
                     bool byDateTime, std::vector<SignedCandidate> &out,
                     const std::function<bool(qint64 done)> &keepGoing);
 
