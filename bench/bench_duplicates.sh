@@ -90,7 +90,7 @@ sets() { # FILE FILTER(0|1) - one set per line
             name = path; sub(/.*\//, "", name)
             folder = substr(path, 1, length(path) - length(name))
             lower = tolower(name)
-            if (index("mm256.dat mm2048.dat", lower)) return 0
+            if (lower == "mm256.dat" || lower == "mm2048.dat") return 0
             if (index(toupper(folder), "/SYSBCKUP/")) return 0
             if (!(folder in ini)) ini[folder] = (system("test -e \"" folder "desktop.ini\"") == 0)
             return !ini[folder]

@@ -119,7 +119,13 @@ int cleanFound(const FoundFileModel &model, const GeneralOptions &options,
 {
     QList<int> all(model.RowCount());
     std::iota(all.begin(), all.end(), 0);
-    const QList<cleaning::CleanRow> rows = cleaning::cleanRowsOf(model, all);
+    return cleanFoundRows(model, all, 0, options, request);
+}
+
+int cleanFoundRows(const FoundFileModel &model, const QList<int> &rowsToClean, qsizetype keptBefore,
+                   const GeneralOptions &options, const CleanRequest &request)
+{
+    const QList<cleaning::CleanRow> rows = cleaning::cleanRowsOf(model, rowsToClean);
     cleaning::SystemProtection protection;
     protection.enabled = options.ProtectSystemFiles;
     cleaning::CleanOperation clean(protection, {}); // nobody to ask: nothing is asked
@@ -148,8 +154,8 @@ int cleanFound(const FoundFileModel &model, const GeneralOptions &options,
             printer.line(refusedWord(outcome.fate), rows[i].path, {}, outcome.reason);
         }
     }
-    printer.summary(request.dryRun, cleaned, rows.size());
-    return cleaned == rows.size() ? ExitOk : ExitFailed;
+    printer.summary(request.dryRun, cleaned, rows.size() + keptBefore);
+    return cleaned == rows.size() && keptBefore == 0 ? ExitOk : ExitFailed;
 }
 
 } // namespace clarivex::cli

@@ -8,6 +8,8 @@
 
 #include "core/base/settings_types.h"
 
+#include <QList>
+
 namespace clarivex {
 class FoundFileModel;
 }
@@ -24,5 +26,11 @@ struct CleanRequest
 // (or would be) cleaned, ExitFailed when some were not.
 [[nodiscard]] int cleanFound(const FoundFileModel &model, const GeneralOptions &options,
                              const CleanRequest &request);
+// The same for the given rows alone. `keptBefore` files the caller already
+// decided to keep (and reported) count in the summary's total and make the
+// result ExitFailed.
+[[nodiscard]] int cleanFoundRows(const FoundFileModel &model, const QList<int> &rowsToClean,
+                                 qsizetype keptBefore, const GeneralOptions &options,
+                                 const CleanRequest &request);
 
 } // namespace clarivex::cli

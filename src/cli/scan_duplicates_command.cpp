@@ -1,10 +1,12 @@
 // clarivex-cli scan duplicates: the duplicate-file scan with the stored
 // settings, without a window. It prints the sets as the window lists them:
-// separator, master, duplicates; then the totals.
+// separator, master, duplicates; then the totals. With --clean it cleans the
+// duplicates instead (see duplicate_clean.h).
 
 #include "cli/scan_duplicates_command.h"
 
 #include "cli/cli_command.h"
+#include "cli/duplicate_clean.h"
 #include "cli/stored_settings.h"
 #include "cli/text_encoding.h"
 #include "core/base/formats.h"
@@ -17,6 +19,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cstdio>
 #include <optional>
 
 namespace clarivex::cli {
@@ -152,11 +155,6 @@ int scanDuplicates(const DuplicateArguments &args)
     SettingsCatalogue settings;
     int exitCode = ExitOk;
     if (!loadStoredSettings(settings, exitCode)) return exitCode;
-    if (args.clean) {
-        // The clean of the found rows goes through the clean operation, the
-        // same path as the window's; it is not part of this program yet.
-        return failure(QStringLiteral("--clean is not available in this version"));
-    }
     const QList<DuplicateDrive> drives = chooseDrives(args, settings.duplicates);
     if (drives.isEmpty())
         return failure(
@@ -171,8 +169,13 @@ int scanDuplicates(const DuplicateArguments &args)
     };
     TKvFindFile finder;
     DuplicateScan scan;
+    scan.collector.protection.enabled = settings.options.ProtectSystemFiles;
     scan.run(finder, drives, DuplicateScanOptions::fromSettings(settings.duplicates), compare);
 
+    if (scan.collector.ProtectedFoldersSkipped > 0)
+        std::fprintf(stderr, "clarivex-cli: protected system folders skipped: %lld\n",
+                     qlonglong(scan.collector.ProtectedFoldersSkipped));
+    if (args.clean) return cleanDuplicates(model, settings.options, {args.dryRun, args.json});
     SetPrinter printer(model, args.json);
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);

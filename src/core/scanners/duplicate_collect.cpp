@@ -19,6 +19,8 @@ void DuplicateCollector::begin(const DuplicateScanOptions &options)
     m_skipSysBackup = options.skipSysBackup;
     m_skipEmpty = options.skipEmptyFiles;
     ScanPhase = Normal;
+    ProtectedFoldersSkipped = 0;
+    m_protectedTop.clear();
 }
 
 void DuplicateCollector::clear()
@@ -36,7 +38,9 @@ void DuplicateCollector::ChDir(const QByteArray &folder)
 {
     CurrentFolderIndex = CandidateFolders.size();
     CandidateFolders.append(folder);
-    SkipCurrentFolder = m_skipSysBackup && folder.toUpper().contains("/SYSBCKUP/");
+    SkipCurrentFolder = skipsAsProtected(folder);
+    if (!SkipCurrentFolder)
+        SkipCurrentFolder = m_skipSysBackup && folder.toUpper().contains("/SYSBCKUP/");
     if (!SkipCurrentFolder) {
         const QByteArray lower = lowerName(folder);
         SkipCurrentFolder = std::any_of(SkipFolders.cbegin(), SkipFolders.cend(),
@@ -50,14 +54,29 @@ void DuplicateCollector::ChDir(const QByteArray &folder)
     }
 }
 
+bool DuplicateCollector::skipsAsProtected(const QByteArray &folder)
+{
+    if (!protection.isProtectedFolder(folder)) return false;
+    // The walk goes depth first: a folder below the last one counted is part
+    // of the same protected branch ("/var/tmp" between them is not protected).
+    if (m_protectedTop.isEmpty() || !folder.startsWith(m_protectedTop)) {
+        m_protectedTop = folder.endsWith('/') ? folder : folder + '/';
+        ++ProtectedFoldersSkipped;
+    }
+    return true;
+}
+
 void DuplicateCollector::AddFile(const TFindData &data)
 {
     if (SkipCurrentFolder || CurrentFolderIndex < 0) return;
     // A link holds no data of its own: only its target can be a duplicate.
     if (data.isSymlink || data.name.size() > 0xFFFF) return;
-    const QByteArray lower = lowerName(data.name);
-    if (QByteArrayView("mm256.dat mm2048.dat").contains(lower)) return;
     if (m_skipEmpty && data.size == 0) return;
+    // The lower-case name only where it is needed: most files are keyed by size.
+    const bool needsLower =
+        m_byName || ScanPhase != Normal || data.name.size() == 9 || data.name.size() == 10;
+    const QByteArray lower = needsLower ? lowerName(data.name) : QByteArray();
+    if (lower == "mm256.dat" || lower == "mm2048.dat") return; // the whole name, not a part
 
     if (ScanPhase == Master) {
         if (m_byName)

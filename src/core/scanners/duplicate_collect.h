@@ -11,6 +11,7 @@
 // (only files whose key a master phase saw are taken).
 
 #include "core/base/find_data.h"
+#include "core/cleaning/system_protection.h"
 #include "core/scanners/duplicate_options.h"
 
 #include <QByteArray>
@@ -54,12 +55,22 @@ public:
 
     [[nodiscard]] bool byName() const { return m_byName; }
     [[nodiscard]] QByteArrayView nameOf(const Candidate &candidate) const;
+    // The name arena: every candidate's name at its nameOffset.
+    [[nodiscard]] QByteArrayView names() const { return m_names; }
     [[nodiscard]] QByteArrayView lowerNameOf(const Candidate &candidate) const;
     [[nodiscard]] QByteArray pathOf(const Candidate &candidate) const;
     // Two candidates with one key (same size, or same name by name).
     [[nodiscard]] bool sameKey(const Candidate &a, const Candidate &b) const;
     // Bytes held for the candidates, their names and folders.
     [[nodiscard]] qint64 memoryBytes() const;
+
+    // The system folders are skipped as a folder of the skip list is (so a
+    // package's file is never offered as a duplicate to clean). Tests give it
+    // a fake system; the stored setting may turn it off.
+    cleaning::SystemProtection protection;
+    // How many protected folders the last walk skipped (each the top of the
+    // protected part of its branch; the folders below it are not counted).
+    qint64 ProtectedFoldersSkipped = 0;
 
     std::vector<Candidate> CandidateKeys;
     QList<QByteArray> CandidateFolders; // in the order entered, each ending with "/"
@@ -69,9 +80,11 @@ public:
     bool SkipCurrentFolder = false;
 
 private:
+    [[nodiscard]] bool skipsAsProtected(const QByteArray &folder);
     [[nodiscard]] bool keySeenInMaster(qint64 size, const QByteArray &lower) const;
 
-    QByteArray m_names; // the name arena
+    QByteArray m_names;        // the name arena
+    QByteArray m_protectedTop; // the protected folder last counted
     std::unordered_set<qint64> m_masterSizes;
     std::unordered_set<std::string> m_masterNames;
     bool m_byName = false;

@@ -2,6 +2,7 @@
 
 #include "core/base/formats.h"
 #include "core/base/path_text.h"
+#include "core/scanners/duplicate_signing.h"
 #include "core/scanners/file_signature.h"
 #include "core/search/kv_mask.h"
 
@@ -67,6 +68,8 @@ void DuplicateCompare::run(DuplicateCollector &collector, const DuplicateScanOpt
     std::vector<Candidate> &keys = collector.CandidateKeys;
     m_phases =
         std::any_of(keys.cbegin(), keys.cend(), [](const Candidate &c) { return c.fromMaster; });
+    const qint64 total = qint64(keys.size());
+    if (!collector.byName()) signAll(collector);
     qint64 walked = 0;
     size_t end = keys.size();
     while (end > 0 && keepGoing()) {
@@ -75,9 +78,7 @@ void DuplicateCompare::run(DuplicateCollector &collector, const DuplicateScanOpt
             --begin;
         const Candidate *first = keys.data() + begin;
         const Candidate *last = keys.data() + end;
-        const bool hasMaster =
-            !m_phases || std::any_of(first, last, [](const Candidate &c) { return c.fromMaster; });
-        if (end - begin >= 2 && hasMaster) {
+        if (comparable(first, last)) {
             setStatus(1, collector.byName()
                              ? QStringLiteral("Comparing files with the same name ...")
                              : QStringLiteral("Comparing %1 byte files ...")
@@ -85,38 +86,90 @@ void DuplicateCompare::run(DuplicateCollector &collector, const DuplicateScanOpt
             if (collector.byName())
                 compareByName(collector, first, last);
             else
-                compareBySize(collector, first, last);
+                compareBySize(collector, begin, end);
         }
         walked += qint64(end - begin);
         keys.resize(begin); // the walked keys are consumed
-        if (progress) progress(walked);
+        if (progress) progress(collector.byName() ? walked : (total + walked) / 2);
         end = begin;
     }
+    m_signed = {};
     if (m_continue && !*m_continue) setStatus(1, QStringLiteral("Comparison interrupted"));
     if (FoundFileCount > 0) setStatus(0, QStringLiteral("Duplicates found...."));
     collector.clear();
 }
 
-void DuplicateCompare::compareBySize(const DuplicateCollector &collector, const Candidate *first,
-                                     const Candidate *last)
+bool DuplicateCompare::comparable(const Candidate *first, const Candidate *last) const
 {
-    const qint64 size = first->size;
-    std::vector<Member> members;
-    members.reserve(size_t(last - first));
-    for (const Candidate *c = first; c != last; ++c) {
-        if (!keepGoing()) return;
-        Member member;
-        member.path = collector.pathOf(*c);
-        const CandidateFile file(member.path, size);
-        if (!file.isOpen()) continue; // vanished, changed or no longer a file
-        member.identity = file.identity();
-        member.signature = FileSignature(size, file, m_byDateTime);
-        member.fromMaster = c->fromMaster;
-        if (m_checkName) member.lowerName = lowerName(collector.nameOf(*c).toByteArray());
-        members.push_back(std::move(member));
+    return last - first >= 2 &&
+           (!m_phases || std::any_of(first, last, [](const Candidate &c) { return c.fromMaster; }));
+}
+
+void DuplicateCompare::signAll(const DuplicateCollector &collector)
+{
+    const std::vector<Candidate> &keys = collector.CandidateKeys;
+    m_signed.assign(keys.size(), SignedCandidate{});
+    std::vector<quint32> order; // the candidates to open, by folder
+    for (size_t begin = 0; begin < keys.size();) {
+        size_t end = begin + 1;
+        while (end < keys.size() && collector.sameKey(keys[begin], keys[end]))
+            ++end;
+        if (comparable(keys.data() + begin, keys.data() + end)) {
+            for (size_t i = begin; i < end; ++i)
+                order.push_back(quint32(i));
+        }
+        begin = end;
     }
+    const qint64 total = qint64(keys.size());
+    const qint64 count = std::max<qint64>(qint64(order.size()), 1);
+    signCandidates(collector, order, m_byDateTime, m_signed, [&](qint64 done) {
+        if (!keepGoing()) return false;
+        if (progress && (done & 255) == 0) progress(done * total / count / 2);
+        return true;
+    });
+}
+
+void DuplicateCompare::compareBySize(const DuplicateCollector &collector, size_t begin, size_t end)
+{
+    const std::vector<Candidate> &keys = collector.CandidateKeys;
+    const qint64 size = keys[begin].size;
+    std::vector<quint32> bySignature;
+    bySignature.reserve(end - begin);
+    for (size_t i = begin; i < end; ++i) {
+        if (m_signed[i].ok) bySignature.push_back(quint32(i));
+    }
+    std::sort(bySignature.begin(), bySignature.end(), [this](quint32 a, quint32 b) {
+        return m_signed[a].signature < m_signed[b].signature;
+    });
+    // Only files that share their signature with another get a path.
+    std::vector<Member> members;
+    for (size_t from = 0; from < bySignature.size();) {
+        size_t to = from + 1;
+        const qint32 signature = m_signed[bySignature[from]].signature;
+        while (to < bySignature.size() && m_signed[bySignature[to]].signature == signature)
+            ++to;
+        if (to - from >= 2) {
+            if (!keepGoing()) return;
+            members.clear();
+            for (size_t k = from; k < to; ++k) {
+                const Candidate &c = keys[bySignature[k]];
+                Member member;
+                member.path = collector.pathOf(c);
+                member.identity = m_signed[bySignature[k]].identity;
+                member.signature = signature;
+                member.fromMaster = c.fromMaster;
+                if (m_checkName) member.lowerName = lowerName(collector.nameOf(c).toByteArray());
+                members.push_back(std::move(member));
+            }
+            splitByName(members, size);
+        }
+        from = to;
+    }
+}
+
+void DuplicateCompare::splitByName(std::vector<Member> &members, qint64 size)
+{
     std::sort(members.begin(), members.end(), [](const Member &a, const Member &b) {
-        if (a.signature != b.signature) return a.signature < b.signature;
         if (a.lowerName != b.lowerName) return a.lowerName < b.lowerName;
         return pathOrder(a.path, a.fromMaster, b.path, b.fromMaster);
     });
@@ -125,8 +178,7 @@ void DuplicateCompare::compareBySize(const DuplicateCollector &collector, const 
     const qsizetype count = qsizetype(members.size());
     while (begin < count) {
         qsizetype end = begin + 1;
-        while (end < count && members[end].signature == members[begin].signature &&
-               members[end].lowerName == members[begin].lowerName)
+        while (end < count && members[end].lowerName == members[begin].lowerName)
             ++end;
         if (end - begin >= 2) splitIntoSets(members, begin, end, size);
         begin = end;

@@ -2,9 +2,12 @@
 
 // Compare, the second phase of the duplicate scan.
 //
-//   candidates sorted by key ──> runs of one key, walked from the largest
-//     ──> each file opened once: identity (device, inode) and signature
-//     ──> sub-runs of one signature (and one name with "Require same name")
+//   candidates sorted by key ──> runs of one key
+//     ──> every file of a run of two or more opened once, folder by folder
+//         (one open folder, each name looked up in it): identity (device,
+//         inode) and signature
+//     ──> runs walked from the largest: sub-runs of one signature (and one
+//         name with "Require same name")
 //     ──> sets: each file joins the first set whose master it equals byte
 //         for byte, or starts a set of its own
 //     ──> every set of two or more: separator, master, duplicates
@@ -16,11 +19,13 @@
 // ("Require same size" off), files are duplicates by name without being read.
 
 #include "core/scanners/duplicate_collect.h"
+#include "core/scanners/duplicate_signing.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace clarivex {
 
@@ -31,7 +36,8 @@ public:
     std::function<void(int panel, const QString &text)> status;
     // Keeps the window alive; called before every file and block.
     std::function<void()> pump;
-    // After every run: the number of candidates walked so far.
+    // Now and then: how far the comparison is, in candidates (signing the
+    // files counts for the first half, walking the runs for the second).
     std::function<void(qint64 walked)> progress;
     std::function<void()> addSeparator;
     // A row of set `set` (from 1); false when it could not be listed.
@@ -47,16 +53,23 @@ public:
 
 private:
     struct Member;
-    void compareBySize(const DuplicateCollector &collector, const Candidate *first,
-                       const Candidate *last);
+    // Whether the run [first, last) is compared at all.
+    [[nodiscard]] bool comparable(const Candidate *first, const Candidate *last) const;
+    // Opens every file of the comparable runs once, in folder order.
+    void signAll(const DuplicateCollector &collector);
+    void compareBySize(const DuplicateCollector &collector, size_t begin, size_t end);
     void compareByName(const DuplicateCollector &collector, const Candidate *first,
                        const Candidate *last);
+    // Splits files of one signature by name (with "Require same name"), then
+    // each part into sets.
+    void splitByName(std::vector<Member> &members, qint64 size);
     // Splits one sub-run (equal signature) into sets and lists them.
     void splitIntoSets(std::vector<Member> &members, qsizetype begin, qsizetype end, qint64 size);
     void listSet(const std::vector<const Member *> &set, qint64 size, bool countBytes);
     [[nodiscard]] bool keepGoing() const;
     void setStatus(int panel, const QString &text) const;
 
+    std::vector<SignedCandidate> m_signed; // by index into the candidates
     const bool *m_continue = nullptr;
     bool m_phases = false; // master phase used: only sets with a master file count
     bool m_checkName = true;

@@ -35,9 +35,20 @@ qsizetype readFully(int fd, char *buffer, qsizetype length, qint64 offset)
 
 } // namespace
 
+constexpr int kCandidateFlags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY;
+
 CandidateFile::CandidateFile(const QByteArray &path, qint64 expectedSize)
 {
-    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    take(::open(path.constData(), kCandidateFlags), expectedSize);
+}
+
+CandidateFile::CandidateFile(int dirFd, const char *name, qint64 expectedSize)
+{
+    take(::openat(dirFd, name, kCandidateFlags), expectedSize);
+}
+
+void CandidateFile::take(int fd, qint64 expectedSize)
+{
     if (fd < 0) return;
     struct stat facts
     {
@@ -108,16 +119,22 @@ bool sameContent(const CandidateFile &a, const CandidateFile &b, qint64 size,
                  const std::function<bool()> &keepGoing)
 {
     if (!a.isOpen() || !b.isOpen()) return false;
-    const qsizetype block = qsizetype(std::min<qint64>(size, kBlockSize));
-    auto left = std::make_unique<char[]>(size_t(std::max<qsizetype>(block, 1)));
-    auto right = std::make_unique<char[]>(size_t(std::max<qsizetype>(block, 1)));
-    for (qint64 offset = 0; offset < size; offset += block) {
+    // Two blocks kept for the thread: no allocation per pair compared.
+    thread_local std::unique_ptr<char[]> buffers;
+    if (!buffers) buffers = std::make_unique<char[]>(size_t(2 * kBlockSize));
+    char *const left = buffers.get();
+    char *const right = left + kBlockSize;
+    if (size > kBlockSize) {
+        (void)::posix_fadvise(a.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+        (void)::posix_fadvise(b.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    for (qint64 offset = 0; offset < size; offset += kBlockSize) {
         if (keepGoing && !keepGoing()) return false;
-        const qsizetype length = qsizetype(std::min<qint64>(block, size - offset));
-        if (readFully(a.fd(), left.get(), length, offset) != length ||
-            readFully(b.fd(), right.get(), length, offset) != length)
+        const qsizetype length = qsizetype(std::min<qint64>(kBlockSize, size - offset));
+        if (readFully(a.fd(), left, length, offset) != length ||
+            readFully(b.fd(), right, length, offset) != length)
             return false;
-        if (std::memcmp(left.get(), right.get(), size_t(length)) != 0) return false;
+        if (std::memcmp(left, right, size_t(length)) != 0) return false;
     }
     return true;
 }

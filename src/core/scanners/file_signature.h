@@ -30,6 +30,9 @@ class CandidateFile
 public:
     CandidateFile() = default;
     CandidateFile(const QByteArray &path, qint64 expectedSize);
+    // `name` (NUL-terminated) in the open folder `dirFd`: one name looked up
+    // instead of a whole path.
+    CandidateFile(int dirFd, const char *name, qint64 expectedSize);
     ~CandidateFile();
     CandidateFile(CandidateFile &&other) noexcept;
     CandidateFile &operator=(CandidateFile &&other) noexcept;
@@ -42,6 +45,8 @@ public:
     [[nodiscard]] qint64 modifiedSeconds() const { return m_modified; }
 
 private:
+    void take(int fd, qint64 expectedSize);
+
     int m_fd = -1;
     FileIdentity m_identity;
     qint64 m_modified = 0; // seconds since 1970

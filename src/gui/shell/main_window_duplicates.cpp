@@ -49,6 +49,10 @@ void TClarivexMainForm::btnScanDupeFilesClick()
         ShowPage(QStringLiteral("Duplicate Files"));
     } else {
         DuplicateScanStart(roots);
+        if (m_duplicateScan->collector.ProtectedFoldersSkipped > 0)
+            WriteLogEvent(
+                QStringLiteral("Protected system folders skipped: %1")
+                    .arg(formatGrouped(m_duplicateScan->collector.ProtectedFoldersSkipped)));
     }
     WriteLogEvent(QStringLiteral("Found: %1 Bytes").arg(formatGrouped(FoundByteTotal)));
     WriteLogEvent(QStringLiteral("Found: %1 Files").arg(formatGrouped(FoundFileCount)));
@@ -109,6 +113,7 @@ void TClarivexMainForm::DuplicateScanStart(const QList<QByteArray> &roots)
                 int(std::min<qint64>(walked, StatusProgressBar->maximum())));
         }
     };
+    m_duplicateScan->collector.protection = systemProtection();
     m_duplicateScan->run(*KvFindFile, drives, m_duplicatesPage->scanOptions(), compare);
     m_duplicateScan->compareStarts = nullptr;
     finishDuplicateScan(compare);

@@ -112,6 +112,10 @@ private slots:
     void drivePlan_data();
     void drivePlan();
     void removableDriveHoldsTheMasters();
+    void protectedFoldersAreSkipped_data();
+    void protectedFoldersAreSkipped();
+    void manyFilesSignedOnTwoThreads();
+    void stopWhileSigning();
 };
 
 void TestDuplicateScan::signature_data()
@@ -183,6 +187,9 @@ void TestDuplicateScan::sets_data()
     QTest::newRow("SYSBCKUP and mm2048.dat left out")
         << QStringList{"sysbckup/f=12345", "y/f=12345", "x/mm2048.dat=xy", "y/mm2048.dat=xy"} << "s"
         << QStringList{} << 0LL << 0LL;
+    QTest::newRow("names that are part of mm2048.dat are taken")
+        << QStringList{"x/a=12345", "y/a=12345", "x/dat=xy", "y/dat=xy"} << "s"
+        << QStringList{"-", "x/a", "y/a", "-", "x/dat", "y/dat"} << 2LL << 7LL;
     // B and D equal A, C and E equal each other: two sets, each listed once.
     QTest::newRow("two sets in one run")
         << QStringList{"fa=1111x", "fb=1111x", "fc=1111y", "fd=1111x", "fe=1111y"} << "s"
@@ -335,6 +342,83 @@ void TestDuplicateScan::removableDriveHoldsTheMasters()
     scan(listed, tree, optionsFrom("s"), {{tree.path("disk"), false}, {tree.path("stick"), true}});
     // b1/b2 share the stick's size but not its content; c1/c2 not its size.
     QCOMPARE(listed.rows, (QStringList{"-", "stick/f", "disk/f", "disk/x/f"}));
+}
+
+void TestDuplicateScan::protectedFoldersAreSkipped_data()
+{
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<qint64>("skipped");
+    QTest::newRow("protected") << true << QStringList{"-", "home/f", "var/tmp/f"} << 2LL;
+    QTest::newRow("protection off")
+        << false
+        << QStringList{"-", "home/f", "usr/share/f", "usr/share/x/f", "var/lib/f", "var/tmp/f"}
+        << 0LL;
+}
+
+void TestDuplicateScan::protectedFoldersAreSkipped()
+{
+    QFETCH(bool, enabled);
+    FinderTree tree;
+    build(tree, {"usr/share/f=12345", "usr/share/x/f=12345", "var/lib/f=12345", "var/tmp/f=12345",
+                 "home/f=12345"});
+    Listed listed;
+    wire(listed, tree);
+    TKvFindFile finder;
+    DuplicateScan scan;
+    // A fake system under the tree: its usr and var are the system's.
+    scan.collector.protection = cleaning::SystemProtection(tree.root(), tree.path("no-dpkg"));
+    scan.collector.protection.enabled = enabled;
+    scan.run(finder, {{tree.root(), false}}, optionsFrom("s"), listed.compare);
+    QTEST(listed.rows, "rows");
+    QTEST(scan.collector.ProtectedFoldersSkipped, "skipped");
+}
+
+// Enough candidates of one size that the files are signed on two threads:
+// every copy is found, and nothing else.
+void TestDuplicateScan::manyFilesSignedOnTwoThreads()
+{
+    FinderTree tree;
+    for (int i = 0; i < 3000; ++i) {
+        tree.file("d" + QByteArray::number(i % 60) + "/f" + QByteArray::number(i),
+                  QByteArray::number(i).rightJustified(8, '0'));
+    }
+    QStringList expected;
+    for (int i = 0; i < 3000; i += 300) {
+        tree.file("copies/c" + QByteArray::number(i), QByteArray::number(i).rightJustified(8, '0'));
+        expected << QStringLiteral("copies/c%1|d%2/f%1").arg(i).arg(i % 60);
+    }
+    Listed listed;
+    scan(listed, tree, optionsFrom("s"));
+    QStringList sets;
+    for (qsizetype i = 0; i + 2 < listed.rows.size(); i += 3) {
+        QCOMPARE(listed.rows[i], QStringLiteral("-"));
+        sets << listed.rows[i + 1] + '|' + listed.rows[i + 2];
+    }
+    QCOMPARE(listed.rows.size(), expected.size() * 3);
+    sets.sort();
+    expected.sort();
+    QCOMPARE(sets, expected);
+}
+
+void TestDuplicateScan::stopWhileSigning()
+{
+    FinderTree tree;
+    for (int i = 0; i < 3000; ++i)
+        tree.file("d" + QByteArray::number(i % 60) + "/f" + QByteArray::number(i), "same");
+    Listed listed;
+    wire(listed, tree);
+    TKvFindFile finder;
+    DuplicateScan scan;
+    int pumps = 0;
+    listed.compare.pump = [&] {
+        if (++pumps == 20) scan.Stop(finder); // the Stop button, early in the signing
+    };
+    scan.run(finder, {{tree.root(), false}}, optionsFrom("s"), listed.compare);
+    QCOMPARE(listed.rows, QStringList{});
+    QVERIFY(listed.status.contains(QStringLiteral("1 Comparison interrupted")));
+    QVERIFY2(pumps < 40, qPrintable(QString::number(pumps))); // not a file signed after it
+    QVERIFY(scan.collector.CandidateKeys.empty());
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestDuplicateScan)

@@ -195,7 +195,9 @@ void TestDuplicateScanWindow::stopDuringCompare()
     bool barShown = false;
     connect(window.statusProgressBar(), &QProgressBar::valueChanged, &window, [&](int value) {
         barShown = barShown || window.statusProgressBar()->isVisibleTo(&window);
-        if (value > 20 && !stopped) {
+        // The bar's first half is the signing of the 600 files, the second
+        // the walk of the runs, where the sets are listed.
+        if (value > 320 && !stopped) {
             stopped = true;
             window.btnStop->click();
         }
