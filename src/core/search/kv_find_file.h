@@ -28,6 +28,7 @@
 // path again.
 
 #include "core/base/find_data.h"
+#include "core/search/content_reader.h"
 #include "core/search/kv_mask.h"
 #include "core/search/kv_search.h"
 
@@ -53,9 +54,8 @@ public:
     static constexpr double kDateRangeLast = 73050.0;  // 2099-12-31 00:00:00
     // The content test reads files in blocks of this size (plus the pattern's
     // length less one, kept from the previous block), the pump running after
-    // each; a block slower than 20 ms halves the next (down to a sixteenth),
-    // so that a slow disk still lets the pump run every few dozen ms.
-    static constexpr qsizetype kContentBlockSize = 256 * 1024;
+    // each; a block slower than 20 ms halves the next (content_reader.h).
+    static constexpr qsizetype kContentBlockSize = ContentReader::kBlockSize;
 
     TKvFindFile();
     ~TKvFindFile();
@@ -138,8 +138,10 @@ private:
     void scanSubdirectory(Walk &walk, qsizetype nameOffset, bool &ok);
     void folderError(Walk &walk, int error);
     [[nodiscard]] bool PassesFilters(Walk &walk, int fd, Entry &entry, bool &Cancel);
-    [[nodiscard]] bool ContainsText(Walk &walk, int fd, const Entry &entry);
-    [[nodiscard]] static int openContent(Walk &walk, int fd, const char *name);
+    [[nodiscard]] bool scanFile(Walk &walk, int fd, Entry &entry, bool &Cancel);
+    [[nodiscard]] static bool examineFound(Walk &walk, Entry &entry);
+    [[nodiscard]] static int openContent(Walk &walk, int fd, const char *name,
+                                         bool &keepsAccessTime);
     void pump() const
     {
         if (Pump) Pump();
