@@ -14,7 +14,13 @@
 // Filters run cheapest first: the name needs no stat, size, date and
 // attributes need one statx, the content is read last. Since only the content
 // stage has a side effect (OnScanFile), the outcome is that of testing size,
-// date, attributes, name and content in this order.
+// date, attributes, name and content in this order. With no size, date or
+// attribute filter set, a content search reads a file before any statx, and
+// only a file that holds the text (or fills a whole block) is examined.
+//
+// The content is read without changing the file's access time where the
+// user may ask for that (their own files), so a search does not make files
+// look recently used.
 //
 // Linux: symbolic links to folders are never entered or reported; a folder
 // reached a second time (same device and inode) is not read again; sockets,
