@@ -3,6 +3,7 @@
 #include "core/base/file_facts.h"
 
 #include "core/base/formats.h"
+#include "core/search/content_reader.h"
 #include "core/search/folder_stack.h"
 #include "core/search/mount_fence.h"
 
@@ -15,7 +16,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -27,22 +27,6 @@
 namespace clarivex {
 
 namespace {
-
-class UniqueFd
-{
-public:
-    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
-    ~UniqueFd()
-    {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    UniqueFd(const UniqueFd &) = delete;
-    UniqueFd &operator=(const UniqueFd &) = delete;
-    [[nodiscard]] int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 struct DevIno
 {
@@ -62,8 +46,6 @@ struct DevInoHash
 // Where a date cannot be converted, the bound lies before every file time
 // (on Windows it was the file time 0x0000FFFF0000FFFF, in the year 1601).
 constexpr qint64 kBadDateTime = std::numeric_limits<qint64>::min();
-// A block that took longer than this to read and search halves the next.
-constexpr auto kSlowBlock = std::chrono::milliseconds(20);
 constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_ATIME |
                                 STATX_MTIME | STATX_CTIME | STATX_BLOCKS | STATX_BTIME;
 
@@ -112,8 +94,13 @@ struct TKvFindFile::Walk
     MountFence fence;
     explicit Walk(bool stay) : fence(stay) {}
     TFindData data;
-    std::vector<char> block; // content test
+    ContentReader reader{kStatxMask};
     uid_t uid = ::geteuid();
+    // Files are opened for their content without touching their access time;
+    // off for the rest of a folder once a file there is not the user's.
+    bool noAtime = true;
+    // Whether a filter besides the name and the content needs a file's statx.
+    bool statFilters = true;
     qint64 minSize = 0;
     qint64 maxSize = 0;
     bool maxOpen = false;
@@ -175,6 +162,8 @@ bool TKvFindFile::Execute(const QByteArray &Path)
         walk.to = m_dateTo.time;
         walk.fromOpen = m_dateFrom.value <= kDateRangeFirst;
         walk.toOpen = m_dateTo.value >= kDateRangeLast;
+        walk.statFilters = walk.minSize > 0 || !walk.maxOpen || !walk.fromOpen || !walk.toOpen ||
+                           m_excludedAttributes != 0;
         walk.dir = dir;
         if (walk.folders.openRoot(dir)) {
             walk.visited.insert({walk.folders.topDevice(), walk.folders.topInode()});
@@ -255,6 +244,7 @@ void TKvFindFile::scanSubdirectory(Walk &walk, qsizetype nameOffset, bool &ok)
 bool TKvFindFile::readEntries(Walk &walk, int fd)
 {
     bool Cancel = false;
+    walk.noAtime = true;
     for (;;) {
         const ssize_t got = ::getdents64(fd, walk.dents.data(), walk.dents.size());
         if (got <= 0) return true; // the end, or the folder cannot be read (any more)
@@ -304,9 +294,14 @@ bool TKvFindFile::PassesFilters(Walk &walk, int fd, Entry &entry, bool &Cancel)
         !m_masks.MatchesAnyMask(entry.name, entry.nameSize, walk.lowered))
         return false;
     // A regular file whose content will be read is opened first and examined
-    // through its descriptor: one lookup of its name instead of two.
+    // through its descriptor: one lookup of its name instead of two. Where no
+    // other filter needs its statx, the content test runs first, and most
+    // files need none at all (content_reader.h).
+    bool keepsAccessTime = false;
     if (!entry.statted && entry.type == DT_REG && !m_search.pattern().isEmpty()) {
-        entry.content = openContent(walk, fd, entry.name);
+        entry.content = openContent(walk, fd, entry.name, keepsAccessTime);
+        if (entry.content >= 0 && !walk.statFilters && keepsAccessTime)
+            return scanFile(walk, fd, entry, Cancel) && examineFound(walk, entry);
         entry.statted = entry.content >= 0 &&
                         ::statx(entry.content, "", AT_EMPTY_PATH, kStatxMask, &entry.st) == 0;
     }
@@ -330,85 +325,59 @@ bool TKvFindFile::PassesFilters(Walk &walk, int fd, Entry &entry, bool &Cancel)
     entry.attributes = fileAttributes(st, entry.name, walk.uid);
     if (entry.attributes & m_excludedAttributes) return false;
     if (m_search.pattern().isEmpty()) return true;
+    return scanFile(walk, fd, entry, Cancel);
+}
+
+// Names the file to OnScanFile and tells whether its content holds the text;
+// entry.content is the file when it was opened already.
+bool TKvFindFile::scanFile(Walk &walk, int fd, Entry &entry, bool &Cancel)
+{
     if (OnScanFile) {
         const qsizetype dirSize = walk.dir.size();
         walk.dir.append(entry.name, entry.nameSize);
         OnScanFile(walk.dir, Cancel);
         walk.dir.truncate(dirSize);
     }
-    return ContainsText(walk, fd, entry);
+    if (entry.statted) {
+        if (S_ISLNK(entry.st.stx_mode)) return false; // a link's target is never read
+        if (qint64(entry.st.stx_size) < m_search.pattern().size()) return false;
+    }
+    if (entry.content < 0) {
+        bool keepsAccessTime = false;
+        entry.content = openContent(walk, fd, entry.name, keepsAccessTime);
+    }
+    return entry.content >= 0 &&
+           walk.reader.holds(m_search, entry.content, entry.st, entry.statted, Pump);
 }
 
-// Finds the next run of data at or after pos in a sparse file; false when
-// only a hole is left. A file system that cannot tell gives one run to the end.
-static bool nextDataRun(int fd, qint64 &pos, qint64 &runEnd, qint64 size)
+// A file whose content was searched before anything else: what the handlers
+// are told of it, once it proved to hold the text and to be a regular file.
+bool TKvFindFile::examineFound(Walk &walk, Entry &entry)
 {
-    const off_t data = ::lseek(fd, off_t(pos), SEEK_DATA);
-    if (data < 0) {
-        runEnd = size;
-        return errno != ENXIO;
-    }
-    if (data >= size) return false;
-    const off_t hole = ::lseek(fd, data, SEEK_HOLE);
-    pos = data;
-    runEnd = hole < 0 ? size : std::min<qint64>(hole, size);
+    if (!entry.statted)
+        entry.statted = ::statx(entry.content, "", AT_EMPTY_PATH, kStatxMask, &entry.st) == 0;
+    if (!entry.statted || !S_ISREG(entry.st.stx_mode)) return false;
+    entry.attributes = fileAttributes(entry.st, entry.name, walk.uid);
     return true;
 }
 
 // Opens a file for reading its content, without following a link or
 // waiting, making room among the walk's descriptors when they run short.
-int TKvFindFile::openContent(Walk &walk, int fd, const char *name)
+// keepsAccessTime tells whether reading it leaves its access time alone.
+int TKvFindFile::openContent(Walk &walk, int fd, const char *name, bool &keepsAccessTime)
 {
     constexpr int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    int opened = ::openat(fd, name, flags);
-    while (opened < 0 && (errno == EMFILE || errno == ENFILE) && walk.folders.releaseOne())
-        opened = ::openat(fd, name, flags);
-    return opened;
-}
-
-bool TKvFindFile::ContainsText(Walk &walk, int fd, const Entry &entry)
-{
-    if (S_ISLNK(entry.st.stx_mode)) return false; // a link's target is never read
-    const qsizetype m = m_search.pattern().size();
-    // Read no further than the listing saw: a file that grows while it is
-    // read (or a device swapped in for it) does not keep the walk.
-    const qint64 size = qint64(entry.st.stx_size);
-    if (size < m) return false;
-    const UniqueFd owned(entry.content < 0 ? openContent(walk, fd, entry.name) : -1);
-    const int file = entry.content >= 0 ? entry.content : owned.get();
-    if (file < 0) return false;
-    if (walk.block.size() < size_t(kContentBlockSize + m))
-        walk.block.resize(size_t(kContentBlockSize + m));
-    char *buffer = walk.block.data();
-    // Holes of a sparse file read as zeros; unless the text holds a zero
-    // byte, no match can touch one, so they are skipped.
-    const bool sparse = qint64(entry.st.stx_blocks) * 512 < size && !m_search.patternHolds(0);
-    qint64 pos = 0;
-    qint64 runEnd = sparse ? 0 : size; // a sparse file looks for its first run
-    qsizetype carry = 0; // the previous block's last m - 1 bytes: a match may straddle blocks
-    qint64 block = kContentBlockSize;
-    while (pos < size) {
-        if (sparse && pos >= runEnd) {
-            if (!nextDataRun(file, pos, runEnd, size)) return false;
-            carry = 0;
+    for (;;) {
+        const int opened = ::openat(fd, name, flags | (walk.noAtime ? O_NOATIME : 0));
+        if (opened >= 0) {
+            keepsAccessTime = walk.noAtime;
+            return opened;
         }
-        const qint64 want = std::min<qint64>(runEnd - pos, block);
-        const auto started = std::chrono::steady_clock::now();
-        const ssize_t got = ::pread(file, buffer + carry, size_t(want), off_t(pos));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        pos += got;
-        const qsizetype total = carry + got;
-        pump();
-        if (m_search.contains(buffer, total)) return true;
-        // A slow disk gets smaller blocks, so the pump still runs often.
-        if (std::chrono::steady_clock::now() - started > kSlowBlock &&
-            block > kContentBlockSize / 16)
-            block /= 2;
-        carry = std::min<qsizetype>(m - 1, total);
-        std::memmove(buffer, buffer + total - carry, size_t(carry));
+        if (errno == EPERM && walk.noAtime)
+            walk.noAtime = false; // another user's file
+        else if ((errno != EMFILE && errno != ENFILE) || !walk.folders.releaseOne())
+            return -1;
     }
-    return false;
 }
 
 } // namespace clarivex

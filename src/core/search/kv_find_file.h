@@ -14,7 +14,13 @@
 // Filters run cheapest first: the name needs no stat, size, date and
 // attributes need one statx, the content is read last. Since only the content
 // stage has a side effect (OnScanFile), the outcome is that of testing size,
-// date, attributes, name and content in this order.
+// date, attributes, name and content in this order. With no size, date or
+// attribute filter set, a content search reads a file before any statx, and
+// only a file that holds the text (or fills a whole block) is examined.
+//
+// The content is read without changing the file's access time where the
+// user may ask for that (their own files), so a search does not make files
+// look recently used.
 //
 // Linux: symbolic links to folders are never entered or reported; a folder
 // reached a second time (same device and inode) is not read again; sockets,
@@ -28,6 +34,7 @@
 // path again.
 
 #include "core/base/find_data.h"
+#include "core/search/content_reader.h"
 #include "core/search/kv_mask.h"
 #include "core/search/kv_search.h"
 
@@ -53,9 +60,8 @@ public:
     static constexpr double kDateRangeLast = 73050.0;  // 2099-12-31 00:00:00
     // The content test reads files in blocks of this size (plus the pattern's
     // length less one, kept from the previous block), the pump running after
-    // each; a block slower than 20 ms halves the next (down to a sixteenth),
-    // so that a slow disk still lets the pump run every few dozen ms.
-    static constexpr qsizetype kContentBlockSize = 256 * 1024;
+    // each; a block slower than 20 ms halves the next (content_reader.h).
+    static constexpr qsizetype kContentBlockSize = ContentReader::kBlockSize;
 
     TKvFindFile();
     ~TKvFindFile();
@@ -138,8 +144,10 @@ private:
     void scanSubdirectory(Walk &walk, qsizetype nameOffset, bool &ok);
     void folderError(Walk &walk, int error);
     [[nodiscard]] bool PassesFilters(Walk &walk, int fd, Entry &entry, bool &Cancel);
-    [[nodiscard]] bool ContainsText(Walk &walk, int fd, const Entry &entry);
-    [[nodiscard]] static int openContent(Walk &walk, int fd, const char *name);
+    [[nodiscard]] bool scanFile(Walk &walk, int fd, Entry &entry, bool &Cancel);
+    [[nodiscard]] static bool examineFound(Walk &walk, Entry &entry);
+    [[nodiscard]] static int openContent(Walk &walk, int fd, const char *name,
+                                         bool &keepsAccessTime);
     void pump() const
     {
         if (Pump) Pump();

@@ -6,6 +6,10 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define CLARIVEX_AVX2_SKIP 1
+#endif
 
 namespace clarivex {
 
@@ -76,6 +80,35 @@ int commonness(uchar b)
     return b < 0x20 ? 40 : 90;
 }
 
+#ifdef CLARIVEX_AVX2_SKIP
+// The skip loop 32 positions at a time, on processors that have AVX2: the
+// first start >= c (<= last) with both rare bytes in place, or -1 with c left
+// where fewer than 32 starts remain.
+__attribute__((target("avx2"))) qsizetype skipAvx2(const uchar *a, const uchar *b, qsizetype &c,
+                                                   qsizetype last,
+                                                   const std::array<uchar, 2> (&bytes)[2])
+{
+    const __m256i a0 = _mm256_set1_epi8(char(bytes[0][0]));
+    const __m256i a1 = _mm256_set1_epi8(char(bytes[0][1]));
+    const __m256i b0 = _mm256_set1_epi8(char(bytes[1][0]));
+    const __m256i b1 = _mm256_set1_epi8(char(bytes[1][1]));
+    for (; c + 31 <= last; c += 32) {
+        const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(a + c));
+        const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(b + c));
+        const __m256i hitA = _mm256_or_si256(_mm256_cmpeq_epi8(va, a0), _mm256_cmpeq_epi8(va, a1));
+        const __m256i hitB = _mm256_or_si256(_mm256_cmpeq_epi8(vb, b0), _mm256_cmpeq_epi8(vb, b1));
+        const unsigned hits = unsigned(_mm256_movemask_epi8(_mm256_and_si256(hitA, hitB)));
+        if (hits) return c + __builtin_ctz(hits);
+    }
+    return -1;
+}
+
+const bool hasAvx2 = [] {
+    __builtin_cpu_init(); // this may run before the library's own constructors
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+#endif
+
 } // namespace
 
 void TwoWaySearch::prepare(const QByteArray &folded, const FoldTable &fold)
@@ -129,6 +162,12 @@ qsizetype TwoWaySearch::nextCandidate(const uchar *text, qsizetype last, qsizety
     const uchar *a = text + m_rare[0];
     const uchar *b = text + m_rare[1];
     qsizetype c = from;
+#ifdef CLARIVEX_AVX2_SKIP
+    if (hasAvx2) {
+        const qsizetype found = skipAvx2(a, b, c, last, m_rareBytes);
+        if (found >= 0) return found;
+    }
+#endif
 #ifdef __SSE2__
     const __m128i a0 = _mm_set1_epi8(char(m_rareBytes[0][0]));
     const __m128i a1 = _mm_set1_epi8(char(m_rareBytes[0][1]));

@@ -235,31 +235,46 @@ void TestKvFindFileLinux::filesVanishDuringTheWalk()
 
 void TestKvFindFileLinux::matchAcrossBlocks_data()
 {
+    QTest::addColumn<qint64>("size");
     QTest::addColumn<qint64>("at");
     QTest::addColumn<bool>("whole");
+    QTest::addColumn<bool>("examineFirst"); // a size bound: every file is examined before reading
     const qint64 block = TKvFindFile::kContentBlockSize;
-    QTest::newRow("straddles the first boundary") << block - 3 << true;
-    QTest::newRow("ends the first block") << block - 7 << true;
-    QTest::newRow("starts the second block") << block << true;
-    QTest::newRow("straddles the second boundary") << 2 * block - 1 << true;
-    QTest::newRow("ends the file") << 2 * block + 493 << true;
-    QTest::newRow("broken at the boundary is no match") << block - 3 << false;
+    const qint64 size = 2 * block + 500;
+    for (const bool first : {false, true}) {
+        const char *how = first ? ", examined first" : "";
+        QTest::addRow("straddles the first boundary%s", how) << size << block - 3 << true << first;
+        QTest::addRow("ends the first block%s", how) << size << block - 7 << true << first;
+        QTest::addRow("starts the second block%s", how) << size << block << true << first;
+        QTest::addRow("straddles the second boundary%s", how)
+            << size << 2 * block - 1 << true << first;
+        QTest::addRow("ends the file%s", how) << size << 2 * block + 493 << true << first;
+        QTest::addRow("broken at the boundary is no match%s", how)
+            << size << block - 3 << false << first;
+        QTest::addRow("ends a file of one block%s", how) << block << block - 7 << true << first;
+        QTest::addRow("ends a file one byte over a block%s", how)
+            << block + 1 << block - 6 << true << first;
+    }
 }
 
 void TestKvFindFileLinux::matchAcrossBlocks()
 {
+    QFETCH(qint64, size);
     QFETCH(qint64, at);
     QFETCH(bool, whole);
+    QFETCH(bool, examineFirst);
     const QByteArray needle = "NeedLe!";
-    QByteArray content(2 * TKvFindFile::kContentBlockSize + 500, 'e');
+    QByteArray content(size, 'e');
     content.replace(at, needle.size(), needle);
     if (!whole) content[at + 3] = 'x'; // the byte right after the boundary
     FinderTree tree;
     tree.file("big.dat", content);
     TKvFindFile finder;
+    finder.MinSize = examineFirst ? 1 : 0;
     finder.SetFindString("needle!");
     const FinderRun run = runFinder(finder, tree, tree.root());
     QCOMPARE(run.files, whole ? Files{"big.dat"} : Files{});
+    if (whole) QCOMPARE(run.data[0].size, size);
 }
 
 void TestKvFindFileLinux::fileOfMoreThan4GiB()
