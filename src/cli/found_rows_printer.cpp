@@ -4,10 +4,17 @@
 #include "cli/text_encoding.h"
 #include "core/base/formats.h"
 
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace clarivex::cli {
+
+QString isoDateTime(qint64 nanoseconds)
+{
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(nanoseconds / 1000000);
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+}
 
 FoundRowsPrinter::FoundRowsPrinter(const FoundFileModel &model, bool json, QString extraName,
                                    std::function<QString(int row)> extra)
@@ -27,7 +34,7 @@ void FoundRowsPrinter::print(int row)
         QJsonObject object{{"name", decodeWithReplacement(name)},
                            {"folder", decodeWithReplacement(folder)},
                            {"size", double(facts.size)},
-                           {"modified", modified},
+                           {"modified", isoDateTime(facts.lastWriteTime)},
                            {"attributes", attributes}};
         if (!m_extraName.isEmpty()) object.insert(m_extraName, extra);
         const QByteArray path = folder + name;
@@ -44,13 +51,9 @@ void FoundRowsPrinter::print(int row)
 
 void FoundRowsPrinter::totals(qint64 files, qint64 bytes)
 {
-    if (m_json) {
-        const QJsonObject object{{"files", double(files)}, {"bytes", double(bytes)}};
-        m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
-    } else {
+    if (!m_json && !quiet)
         m_out += "Files: " + formatGrouped(files).toUtf8() +
                  "\tBytes: " + formatGrouped(bytes).toUtf8() + '\n';
-    }
     flush();
 }
 

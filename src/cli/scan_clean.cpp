@@ -65,7 +65,7 @@ QByteArray plannedDestination(CleanMode mode, const GeneralOptions &options)
 class OutcomePrinter
 {
 public:
-    explicit OutcomePrinter(bool json) : m_json(json) {}
+    OutcomePrinter(bool json, bool quiet) : m_json(json), m_quiet(quiet) {}
 
     void line(const QByteArray &word, const QByteArray &path, const QByteArray &destination,
               const QString &reason)
@@ -90,14 +90,9 @@ public:
 
     void summary(bool dryRun, qsizetype cleaned, qsizetype files)
     {
-        if (m_json) {
-            const QJsonObject object{{dryRun ? "would_clean" : "cleaned", double(cleaned)},
-                                     {"files", double(files)}};
-            m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
-        } else {
+        if (!m_json && !m_quiet)
             m_out += (dryRun ? "Would clean: " : "Cleaned: ") + QByteArray::number(cleaned) +
                      " of " + QByteArray::number(files) + " files\n";
-        }
         flush();
     }
 
@@ -109,6 +104,7 @@ public:
 
 private:
     bool m_json;
+    bool m_quiet;
     QByteArray m_out;
 };
 
@@ -133,7 +129,7 @@ int cleanFound(const FoundFileModel &model, const GeneralOptions &options,
     const cleaning::CleanReport report =
         request.dryRun ? clean.check(rows) : clean.run(rows, settings);
 
-    OutcomePrinter printer(request.json);
+    OutcomePrinter printer(request.json, request.quiet);
     const QByteArray planned = request.dryRun ? plannedDestination(mode, options) : QByteArray();
     qsizetype cleaned = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {

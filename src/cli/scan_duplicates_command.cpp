@@ -5,6 +5,7 @@
 #include "cli/scan_duplicates_command.h"
 
 #include "cli/cli_command.h"
+#include "cli/found_rows_printer.h"
 #include "cli/stored_settings.h"
 #include "cli/text_encoding.h"
 #include "core/base/formats.h"
@@ -23,7 +24,8 @@ namespace clarivex::cli {
 namespace {
 
 const CliCommand kUsage{
-    "scan", "clarivex-cli scan duplicates [--drive ROOT]... [--json] [--clean [--dry-run]]",
+    "scan",
+    "clarivex-cli scan duplicates [--drive ROOT]... [--json] [--quiet] [--clean [--dry-run]]",
     nullptr};
 
 struct DuplicateArguments
@@ -32,6 +34,7 @@ struct DuplicateArguments
     bool json = false;
     bool clean = false;
     bool dryRun = false;
+    bool quiet = false;
 };
 
 std::optional<DuplicateArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
@@ -44,6 +47,8 @@ std::optional<DuplicateArguments> parse(const QList<QByteArray> &args, QByteArra
             parsed.clean = true;
         } else if (args[i] == "--dry-run") {
             parsed.dryRun = true;
+        } else if (args[i] == "--quiet") {
+            parsed.quiet = true;
         } else if (args[i] == "--drive" && i + 1 < args.size() && !args[i + 1].isEmpty()) {
             parsed.drives << args[++i];
         } else {
@@ -88,7 +93,10 @@ QList<DuplicateDrive> chooseDrives(const DuplicateArguments &args,
 class SetPrinter
 {
 public:
-    SetPrinter(const FoundFileModel &model, bool json) : m_model(model), m_json(json) {}
+    SetPrinter(const FoundFileModel &model, bool json, bool quiet)
+        : m_model(model), m_json(json), m_quiet(quiet)
+    {
+    }
 
     void print(int row)
     {
@@ -109,7 +117,7 @@ public:
             QJsonObject object{{"name", decodeWithReplacement(name)},
                                {"folder", decodeWithReplacement(folder)},
                                {"size", double(size)},
-                               {"modified", modified},
+                               {"modified", isoDateTime(m_model.Row(row).lastWriteTime)},
                                {"attributes", attributes},
                                {"group", QString()},
                                {"set", m_set},
@@ -127,15 +135,10 @@ public:
 
     void totals(qint64 files, qint64 bytes, int sets)
     {
-        if (m_json) {
-            const QJsonObject object{
-                {"files", double(files)}, {"bytes", double(bytes)}, {"sets", sets}};
-            m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
-        } else {
+        if (!m_json && !m_quiet)
             m_out += "Files: " + formatGrouped(files).toUtf8() +
                      "\tBytes: " + formatGrouped(bytes).toUtf8() +
                      "\tSets: " + formatGrouped(sets).toUtf8() + '\n';
-        }
         flush();
     }
 
@@ -148,6 +151,7 @@ public:
 private:
     const FoundFileModel &m_model;
     bool m_json;
+    bool m_quiet;
     int m_set = 0;
     bool m_master = false;
     QByteArray m_out;
@@ -155,6 +159,10 @@ private:
 
 int scanDuplicates(const DuplicateArguments &args)
 {
+    for (const QByteArray &root : args.drives) {
+        if (const int missing = checkFolder("scan duplicates", root); missing != ExitOk)
+            return missing;
+    }
     SettingsCatalogue settings;
     int exitCode = ExitOk;
     if (!loadStoredSettings(settings, exitCode)) return exitCode;
@@ -179,7 +187,7 @@ int scanDuplicates(const DuplicateArguments &args)
     DuplicateScan scan;
     scan.run(finder, drives, DuplicateScanOptions::fromSettings(settings.duplicates), compare);
 
-    SetPrinter printer(model, args.json);
+    SetPrinter printer(model, args.json, args.quiet);
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);
     printer.totals(compare.FoundFileCount, compare.FoundByteTotal, compare.SetCount);

@@ -150,16 +150,13 @@ void TestScanClean::inUseFilesAreListedAndKept()
     QVERIFY(exists(held));
     QCOMPARE(exists(m_tree->path("c/a.tmp")), dryRun);
     const QList<QByteArray> lines = sortedLines(result.out);
-    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.size(), json ? 2 : 3); // JSON has no summary line
     const QByteArray heldLine = lines[0].contains("b.bak") ? lines[0] : lines[1];
     if (json) {
         const QJsonObject kept = QJsonDocument::fromJson(heldLine).object();
         QCOMPARE(kept["outcome"].toString(), QStringLiteral("in use, kept"));
         QCOMPARE(kept["path"].toString(), QFile::decodeName(held));
         QVERIFY(!kept["reason"].toString().isEmpty());
-        const QJsonObject summary = QJsonDocument::fromJson(lines.last()).object();
-        QCOMPARE(summary["cleaned"].toInt(), 1);
-        QCOMPARE(summary["files"].toInt(), 2);
         return;
     }
     QVERIFY2(heldLine.startsWith("in use, kept: " + held + " ("), heldLine.constData());

@@ -9,6 +9,8 @@
 #include "support/scripted_notices.h"
 #include "support/test_main.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QListWidget>
@@ -76,7 +78,7 @@ void TestScanCommand::listsWhatTheWindowLists()
         runCli(QList<QByteArray>{"scan", "temp", "--json", "--drive", tree.path("c")});
     QCOMPARE(result.exitCode, 0);
     const QList<QJsonObject> lines = jsonLines(result.out);
-    QCOMPARE(lines.size(), windowRows.size() + 1);
+    QCOMPARE(lines.size(), windowRows.size()); // rows only: no totals in JSON
     for (int i = 0; i < windowRows.size(); ++i) {
         const QByteArray path =
             (lines[i]["folder"].toString() + lines[i]["name"].toString()).toUtf8();
@@ -90,8 +92,13 @@ void TestScanCommand::listsWhatTheWindowLists()
                                                           : "Temporary Files";
         QCOMPARE(line["group"].toString(), expected);
     }
-    QCOMPARE(lines.last()["files"].toInt(), 4);
-    QCOMPARE(lines.last()["bytes"].toInt(), 7);
+    // Times in ISO 8601, to the second of the file's own time.
+    const QString modified = lines[0]["modified"].toString();
+    const QDateTime parsed = QDateTime::fromString(modified, Qt::ISODate);
+    QVERIFY2(parsed.isValid() && modified.contains('T'), qPrintable(modified));
+    const QByteArray firstPath = windowRows[0];
+    QCOMPARE(parsed.toSecsSinceEpoch(),
+             QFileInfo(QFile::decodeName(firstPath)).lastModified().toSecsSinceEpoch());
 
     // The plain form: one tab-separated line per row, then the totals.
     const CliResult plain = runCli(QList<QByteArray>{"scan", "temp", "--drive", tree.path("c")});
@@ -99,6 +106,11 @@ void TestScanCommand::listsWhatTheWindowLists()
     QCOMPARE(plainLines.size(), 5);
     QCOMPARE(plainLines[0].split('\t').size(), 6);
     QCOMPARE(plainLines.last(), QByteArray("Files: 4\tBytes: 7"));
+    // --quiet: the same rows, no totals line.
+    const CliResult quiet =
+        runCli(QList<QByteArray>{"scan", "temp", "--quiet", "--drive", tree.path("c")});
+    QCOMPARE(quiet.exitCode, 0);
+    QCOMPARE(quiet.out.trimmed().split('\n'), plainLines.mid(0, 4));
 }
 
 void TestScanCommand::namesThatAreNotUtf8()

@@ -74,7 +74,7 @@ void TestScanDuplicatesCommand::listsTheWindowsSets()
         runCli(QList<QByteArray>{"scan", "duplicates", "--json", "--drive", tree.path("c")});
     QCOMPARE(result.exitCode, 0);
     const QList<QJsonObject> lines = jsonLines(result.out);
-    QCOMPARE(lines.size(), 5 + 1); // separators are not printed
+    QCOMPARE(lines.size(), 5); // separators and totals are not printed
     int line = 0;
     int set = 0;
     bool master = false;
@@ -92,7 +92,6 @@ void TestScanDuplicatesCommand::listsTheWindowsSets()
             QVERIFY2(object.contains(key), key);
         master = false;
     }
-    QCOMPARE(lines.last(), (QJsonObject{{"files", 3}, {"bytes", 23}, {"sets", 2}}));
 
     // Text: a blank line for each separator, then one line per file, the totals last.
     const CliResult plain =
