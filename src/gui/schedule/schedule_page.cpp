@@ -163,7 +163,8 @@ QWidget *TSchedulePage::buildScheduleTab()
     auto *weekly = new QHBoxLayout;
     weekly->addWidget(dtpWeekly);
     weekly->addWidget(text("every", gbSchedule));
-    weekly->addWidget(cbWeekly, 1);
+    weekly->addWidget(cbWeekly);
+    weekly->addStretch(1); // the weekday box keeps the width of its longest name
     weekly->insertWidget(0, rbWeekly);
     rows->addLayout(weekly);
 
