@@ -117,6 +117,7 @@ QWidget *TSchedulePage::buildScheduleTab()
     cbScheduleDirs = named<QCheckBox>("cbScheduleDirs", "Directories", pnlScheduleScans);
     scans->addWidget(cbScheduleTF);
     scans->addWidget(cbScheduleDirs);
+    scans->addStretch(1); // the two stay together beside "Schedule Scans"
     // Hiding the panel must not move the check box beside it.
     QSizePolicy keep = pnlScheduleScans->sizePolicy();
     keep.setRetainSizeWhenHidden(true);

@@ -3,6 +3,10 @@
 #include "core/base/path_text.h"
 #include "gui/search/disk_list_view.h"
 
+#include <QResizeEvent>
+#include <QStringList>
+
+#include <algorithm>
 #include <QStringList>
 
 namespace clarivex {
@@ -18,21 +22,34 @@ DrivesSummaryLabel::DrivesSummaryLabel(QWidget *parent) : QLabel(parent)
 void DrivesSummaryLabel::showDrives(const QList<QByteArray> &roots)
 {
     m_summary = SelectedDrivesSummary(roots);
-    if (roots.isEmpty()) {
+    m_roots.clear();
+    for (const QByteArray &root : roots)
+        m_roots << displayText(root);
+    setToolTip(m_roots.join(QLatin1Char('\n')));
+    render();
+}
+
+void DrivesSummaryLabel::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width()) render();
+}
+
+void DrivesSummaryLabel::render()
+{
+    if (m_roots.isEmpty()) {
         QLabel::setText(m_summary.toHtmlEscaped());
-        setToolTip(QString());
         return;
     }
-    const QString heading = m_summary.section(QChar(13), 0, 0);
-    QString html = heading.toHtmlEscaped() + QStringLiteral("<br>");
-    QStringList shown;
-    for (const QByteArray &root : roots) {
-        shown << displayText(root);
-        html +=
-            QStringLiteral("<nobr>") + shown.last().toHtmlEscaped() + QStringLiteral("</nobr> ");
+    // Each root whole on its line: one wider than the label loses its middle
+    // ("/mnt/…/python"), never a line break inside it.
+    const int width = std::max(40, contentsRect().width() - 2);
+    QString html = m_summary.section(QChar(13), 0, 0).toHtmlEscaped();
+    for (const QString &root : m_roots) {
+        const QString shown = fontMetrics().elidedText(root, Qt::ElideMiddle, width);
+        html += QStringLiteral("<br><nobr>") + shown.toHtmlEscaped() + QStringLiteral("</nobr>");
     }
     QLabel::setText(html);
-    setToolTip(shown.join(QLatin1Char('\n'))); // a path wider than the label is whole here
 }
 
 } // namespace clarivex

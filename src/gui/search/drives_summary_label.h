@@ -1,13 +1,14 @@
 #pragma once
 
 // The summary under a drive list: "Selected drive: " and the checked roots.
-// Lines break only between roots, never inside a path: a root that does not
-// fit on the line gets a line of its own (and its tip shows each root whole).
+// Each root has a line of its own and never breaks: one wider than the label
+// is shortened in the middle, and the label's tip shows every root whole.
 // text() is the summary as SelectedDrivesSummary() makes it.
 
 #include <QByteArray>
 #include <QLabel>
 #include <QList>
+#include <QStringList>
 
 namespace clarivex {
 
@@ -21,8 +22,13 @@ public:
     // The summary text (what is shown, without the line-break markup).
     [[nodiscard]] QString text() const { return m_summary; }
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void render();
     QString m_summary;
+    QStringList m_roots;
 };
 
 } // namespace clarivex
