@@ -4,6 +4,7 @@
 #include "core/platform/display.h"
 #include "core/platform/single_instance.h"
 #include "core/shell/command_line.h"
+#include "core/shell/settings_catalogue.h"
 #include "core/utilities/version_option.h"
 #include "gui/shell/clarivex_application.h"
 #include "gui/shell/main_window.h"
@@ -52,6 +53,6 @@ int main(int argc, char **argv)
     splash.reset();
     // Started in the tray, the window stays hidden until the user shows it
     // (a desktop without a tray shows it all the same).
-    if (!window.currentSettings().options.StartInTray || !window.hasTrayIcon()) window.show();
+    if (!ReadStartInTray() || !window.hasTrayIcon()) window.show();
     return app.exec();
 }

@@ -18,6 +18,7 @@ struct CliCommand
     const char *name;
     const char *usage; // one line: "clarivex-cli NAME ..."
     int (*run)(const QList<QByteArray> &args);
+    const char *help = nullptr; // what `help NAME` prints under the usage line
 };
 
 // Each sub-command's file holds one static CliCommandRegistrar.
@@ -28,6 +29,18 @@ public:
 };
 
 const std::vector<CliCommand> &registeredCommands();
+
+// The command of that name, or null.
+const CliCommand *findCommand(const char *name);
+// "usage: ..." and the command's help, on `to`.
+void printCommandHelp(const CliCommand &command, FILE *to);
+// True when the arguments ask for help (-h or --help before a "--").
+[[nodiscard]] bool asksForHelp(const QList<QByteArray> &args);
+
+// ExitOk when `path` names a folder (or a link to one). Otherwise prints one
+// line on stderr, "clarivex-cli COMMAND: no such folder: PATH" or "...: not a
+// folder: PATH", and returns ExitFailed.
+[[nodiscard]] int checkFolder(const char *command, const QByteArray &path);
 
 // Prints "usage: ..." on stderr and returns ExitUsage.
 int usageError(const CliCommand &command, const QByteArray &problem = {});

@@ -8,6 +8,9 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <cctype>
+#include <iterator>
 #include <limits>
 #include <optional>
 
@@ -19,10 +22,54 @@ int runFind(const QList<QByteArray> &args);
 
 const CliCommand kFind{
     "find",
-    "clarivex-cli find [--mask TEXT] [--attributes N] [--min-size BYTES] [--max-size BYTES] "
+    "clarivex-cli find [--mask TEXT] [--attributes SET] [--min-size BYTES] [--max-size BYTES] "
     "[--from dd-MM-yyyy] [--to dd-MM-yyyy] [--text TEXT] [--no-recurse] [--null] [--count] FOLDER",
-    runFind};
+    runFind,
+    "Walks FOLDER and prints the full path of every file that passes the filters, one\n"
+    "per line, in the order they were found.\n"
+    "  --mask TEXT        name masks separated by \";\" (* and ?), for example '*.tmp;~*'\n"
+    "  --attributes SET   the attributes a listed file may have; a file with any other\n"
+    "                     is left out. SET is letters or a number (the sum of the bits):\n"
+    "                       R  1  read-only (its owner may not write it)\n"
+    "                       H  2  hidden (the name begins with \".\")\n"
+    "                       S  4  system (owned by another user)\n"
+    "                       A 32  archive (every file has it, so SET needs A to list any)\n"
+    "                     Default: all. For example A lists only files that are none of\n"
+    "                     R, H and S; AH also lists hidden ones.\n"
+    "  --min-size, --max-size BYTES   size bounds, inclusive\n"
+    "  --from, --to dd-MM-yyyy        modification date bounds\n"
+    "  --text TEXT        only files whose content holds TEXT\n"
+    "  --no-recurse       FOLDER alone, not the folders below it\n"
+    "  --null             end each path with a NUL byte instead of a line end\n"
+    "  --count            print only the number of files found\n"
+    "Exit status 1 when FOLDER is missing or not a folder, or a folder could not be read.\n"};
 const CliCommandRegistrar kRegistrar(kFind);
+
+// The attribute letters R, H, S, A (either case, in any order), or a number 0..63.
+std::optional<int> parseAttributes(const QByteArray &text)
+{
+    static constexpr struct
+    {
+        char letter;
+        int bit;
+    } kLetters[] = {{'R', 0x01}, {'H', 0x02}, {'S', 0x04}, {'A', 0x20}};
+    if (text.isEmpty()) return std::nullopt;
+    if (!std::isdigit(static_cast<unsigned char>(text.at(0)))) {
+        int bits = 0;
+        for (const char c : text) {
+            const char upper = char(std::toupper(static_cast<unsigned char>(c)));
+            const auto *letter = std::find_if(std::begin(kLetters), std::end(kLetters),
+                                              [upper](const auto &l) { return l.letter == upper; });
+            if (letter == std::end(kLetters)) return std::nullopt;
+            bits |= letter->bit;
+        }
+        return bits;
+    }
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 0 || value > 63) return std::nullopt;
+    return value;
+}
 
 std::optional<qint64> parseInteger(const QByteArray &text, qint64 low, qint64 high)
 {
@@ -97,9 +144,9 @@ bool applyOption(TKvFindFile &finder, FindOptions &options, const QList<QByteArr
     } else if (arg == "--text") {
         finder.SetFindString(QString::fromUtf8(value));
     } else if (arg == "--attributes") {
-        const auto number = parseInteger(value, 0, 63);
-        if (!number) return false;
-        finder.SetAttributes(int(*number));
+        const auto bits = parseAttributes(value);
+        if (!bits) return false;
+        finder.SetAttributes(*bits);
     } else if (arg == "--min-size" || arg == "--max-size") {
         const auto number = parseInteger(value, kLow, kHigh);
         if (!number) return false;
@@ -135,6 +182,8 @@ int runFind(const QList<QByteArray> &args)
         }
     }
     if (options.folder.isEmpty()) return usageError(kFind, "FOLDER missing");
+    if (const int missing = checkFolder(kFind.name, options.folder); missing != ExitOk)
+        return missing;
 
     qint64 found = 0;
     PathWriter writer(options.null ? '\0' : '\n');

@@ -38,7 +38,8 @@ void FoundRowsPrinter::print(int row)
 
 void FoundRowsPrinter::totals(qint64 files, qint64 bytes)
 {
-    if (m_json) {
+    if (quiet) {
+    } else if (m_json) {
         const QJsonObject object{{"files", double(files)}, {"bytes", double(bytes)}};
         m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
     } else {

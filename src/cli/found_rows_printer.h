@@ -2,8 +2,10 @@
 
 // The rows of a found-file list on stdout, as clarivex-cli's scans print them:
 // one tab-separated line per row (name, folder, size, modified, attributes,
-// then the scan's own column) or, with --json, one JSON object per line;
-// then the totals. A path that is not UTF-8 also travels as base64 in JSON.
+// then the scan's own column) and the totals line after them (not with
+// --quiet); or, with --json, one JSON object per row, times in ISO 8601, and
+// a last object with the totals. A path that is not UTF-8 also travels as
+// base64 in JSON.
 
 #include "core/search/found_file_model.h"
 
@@ -21,6 +23,7 @@ public:
     // `extra` gives its text for a row.
     FoundRowsPrinter(const FoundFileModel &model, bool json, QString extraName = {},
                      std::function<QString(int row)> extra = {});
+    bool quiet = false; // no totals line
 
     void print(int row);
     void totals(qint64 files, qint64 bytes);

@@ -21,7 +21,18 @@ const CliCommand kReg{
     "VALUE] | "
     "set KEY NAME (--text T | --number N | --flag true|false | --date 'dd-MM-yyyy hh:mm:ss') | "
     "delete KEY [NAME] | export KEY",
-    runReg};
+    runReg,
+    "Reads and repairs the settings store that the window and the Scheduler share.\n"
+    "KEY begins with HKCU or HKLM (or HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE); keys are\n"
+    "separated by \"\\\", for example 'HKCU\\Software\\Marlowtek\\Clarivex "
+    "2000\\Settings\\Options'.\n"
+    "  list KEY          the subkeys and values of KEY (--json: one JSON object)\n"
+    "  get KEY NAME      one value; --as reads it as that kind, --default is printed\n"
+    "                    when the value is missing\n"
+    "  set KEY NAME ...  writes one value of the kind given (a flag is stored as\n"
+    "                    0 or 0xFFFFFFFF, a date as dd-MM-yyyy hh:mm:ss)\n"
+    "  delete KEY [NAME] removes the value NAME, or KEY with all below it\n"
+    "  export KEY        KEY and all below it as text\n"};
 const CliCommandRegistrar registrar(kReg);
 
 struct UsageError

@@ -12,8 +12,12 @@ namespace {
 
 int runRestore(const QList<QByteArray> &args);
 
-const CliCommand kRestore{"restore", "clarivex-cli restore ARCHIVE [--to FOLDER] [--dry-run]",
-                          runRestore};
+const CliCommand kRestore{
+    "restore", "clarivex-cli restore ARCHIVE [--to FOLDER] [--dry-run]", runRestore,
+    "Puts the files of a zip backup made by the \"Zip Files to folder:\" clean mode back\n"
+    "where they were, or below FOLDER with --to. An existing file is never overwritten:\n"
+    "the restored copy gets another name. One line per file; --dry-run only says what\n"
+    "would be done. Exit status 1 when a file could not be restored.\n"};
 const CliCommandRegistrar kRegistrar(kRestore);
 
 std::optional<cleaning::RestoreOptions> parse(const QList<QByteArray> &args, QByteArray &archive,

@@ -65,7 +65,7 @@ QByteArray plannedDestination(CleanMode mode, const GeneralOptions &options)
 class OutcomePrinter
 {
 public:
-    explicit OutcomePrinter(bool json) : m_json(json) {}
+    OutcomePrinter(bool json, bool quiet) : m_json(json), m_quiet(quiet) {}
 
     void line(const QByteArray &word, const QByteArray &path, const QByteArray &destination,
               const QString &reason)
@@ -90,7 +90,8 @@ public:
 
     void summary(bool dryRun, qsizetype cleaned, qsizetype files)
     {
-        if (m_json) {
+        if (m_quiet) {
+        } else if (m_json) {
             const QJsonObject object{{dryRun ? "would_clean" : "cleaned", double(cleaned)},
                                      {"files", double(files)}};
             m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
@@ -109,6 +110,7 @@ public:
 
 private:
     bool m_json;
+    bool m_quiet;
     QByteArray m_out;
 };
 
@@ -139,7 +141,7 @@ int cleanFoundRows(const FoundFileModel &model, const QList<int> &rowsToClean, q
     const cleaning::CleanReport report =
         request.dryRun ? clean.check(rows) : clean.run(rows, settings);
 
-    OutcomePrinter printer(request.json);
+    OutcomePrinter printer(request.json, request.quiet);
     const QByteArray planned = request.dryRun ? plannedDestination(mode, options) : QByteArray();
     qsizetype cleaned = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {

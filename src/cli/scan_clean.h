@@ -4,7 +4,8 @@
 // in the stored mode (DeleteType and its folders) with no question, as the
 // automatic clean after a scan does. One line per file says what became of
 // it; files in use are listed and kept. --dry-run checks every file and says
-// what would be done, touching nothing.
+// what would be done, touching nothing. The summary line ("Cleaned: N of M
+// files") follows in plain output only, and not with --quiet.
 
 #include "core/base/settings_types.h"
 
@@ -20,6 +21,7 @@ struct CleanRequest
 {
     bool dryRun = false;
     bool json = false;
+    bool quiet = false; // no summary line
 };
 
 // Cleans (or, dry, checks) every row of the model. ExitOk when every file was

@@ -2,6 +2,7 @@
 // without a window. It lists what the window would list, in the same order.
 
 #include "cli/cli_command.h"
+#include "cli/found_rows_printer.h"
 #include "cli/scan_clean.h"
 #include "cli/scan_duplicates_command.h"
 #include "cli/scan_folders_command.h"
@@ -28,11 +29,33 @@ int runScan(const QList<QByteArray> &args);
 
 const CliCommand kScan{
     "scan",
-    "clarivex-cli scan temp [--drive ROOT]... [--json | --null] "
-    "[--clean [--dry-run]] | duplicates [--drive ROOT]... [--json] | "
-    "dirs [--json] [--clean [--dry-run]] | "
-    "shortcuts [--json] [--removable] [--cdrom] [--network] [--clean [--dry-run]]",
-    runScan};
+    "clarivex-cli scan temp [--drive ROOT]... [--json | --null] [--quiet] "
+    "[--clean [--dry-run]] | duplicates [--drive ROOT]... [--json] [--quiet] | "
+    "dirs [--json] [--quiet] [--clean [--dry-run]] | "
+    "shortcuts [--json] [--quiet] [--removable] [--cdrom] [--network] [--clean [--dry-run]]",
+    runScan,
+    "Runs one of the window's scans with the settings it stored, and prints what the\n"
+    "window would list, in the same order.\n"
+    "  temp        the temporary-file scan: the checked file groups, skip folders and\n"
+    "              filters of the \"Temporary Files\" page\n"
+    "  duplicates  the duplicate-file scan of the \"Duplicate Files\" page; each set is\n"
+    "              a blank line, its master, then its duplicates\n"
+    "  dirs        every file below the folders the \"Clean Directories\" page checks\n"
+    "  shortcuts   the dead shortcuts of the folders the \"Dead Shortcuts\" page checks\n"
+    "              (--removable, --cdrom, --network: also targets on such drives)\n"
+    "Options:\n"
+    "  --drive ROOT  scan this folder instead of the checked drives (repeatable); a\n"
+    "                ROOT that is missing or not a folder ends the command (exit 1)\n"
+    "  --json        one JSON object per row, times in ISO 8601, then one object\n"
+    "                with the totals: files, bytes (and sets for duplicates)\n"
+    "  --null        (temp) six NUL-ended fields per row: name, folder, size,\n"
+    "                modified, attributes, group; the totals go to stderr\n"
+    "  --quiet       no totals after the rows\n"
+    "  --clean       clean every file found in the stored clean mode, without asking,\n"
+    "                one line per file; --dry-run only says what would be done\n"
+    "Plain rows are tab-separated: name, folder, size, modified (dd-MM-yyyy hh:mm:ss),\n"
+    "attributes, then the group (temp), master/duplicate (duplicates) or the target\n"
+    "(shortcuts). The totals line \"Files: N<TAB>Bytes: N\" follows the rows.\n"};
 const CliCommandRegistrar kRegistrar(kScan);
 
 struct ScanArguments
@@ -42,6 +65,7 @@ struct ScanArguments
     bool clean = false;
     bool dryRun = false;
     bool null = false; // rows of six NUL-ended fields, names as they are
+    bool quiet = false;
 };
 
 std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
@@ -61,6 +85,8 @@ std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &pr
             parsed.dryRun = true;
         } else if (args[i] == "--null") {
             parsed.null = true;
+        } else if (args[i] == "--quiet") {
+            parsed.quiet = true;
         } else if (args[i] == "--drive" && i + 1 < args.size() && !args[i + 1].isEmpty()) {
             parsed.drives << args[++i];
         } else {
@@ -108,7 +134,8 @@ class RowPrinter
 public:
     RowPrinter(const FoundFileModel &model, const QList<FileGroup> &groups,
                const ScanArguments &args)
-        : m_model(model), m_groups(groups), m_json(args.json), m_null(args.null)
+        : m_model(model), m_groups(groups), m_json(args.json), m_null(args.null),
+          m_quiet(args.quiet)
     {
     }
 
@@ -142,10 +169,17 @@ public:
 
     void totals(qint64 files, qint64 bytes)
     {
+        if (m_quiet) {
+            flush();
+            return;
+        }
         if (m_json) {
             const QJsonObject object{{"files", double(files)}, {"bytes", double(bytes)}};
             m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
-        } else {
+            flush();
+            return;
+        }
+        {
             const QByteArray line = "Files: " + formatGrouped(files).toUtf8() +
                                     "\tBytes: " + formatGrouped(bytes).toUtf8() + '\n';
             if (m_null) { // standard output holds rows only
@@ -169,11 +203,15 @@ private:
     const QList<FileGroup> &m_groups;
     bool m_json;
     bool m_null;
+    bool m_quiet;
     QByteArray m_out;
 };
 
 int scanTemp(const ScanArguments &args)
 {
+    for (const QByteArray &root : args.drives) {
+        if (const int missing = checkFolder("scan temp", root); missing != ExitOk) return missing;
+    }
     SettingsCatalogue settings;
     int exitCode = ExitOk;
     if (!loadStoredSettings(settings, exitCode)) return exitCode;
@@ -199,7 +237,8 @@ int scanTemp(const ScanArguments &args)
     if (scan.ProtectedFoldersSkipped > 0)
         std::fprintf(stderr, "clarivex-cli: protected system folders skipped: %lld\n",
                      qlonglong(scan.ProtectedFoldersSkipped));
-    if (args.clean) return cleanFound(model, settings.options, {args.dryRun, args.json});
+    if (args.clean)
+        return cleanFound(model, settings.options, {args.dryRun, args.json, args.quiet});
 
     RowPrinter printer(model, options.groups, args);
     for (int row = 0; row < model.RowCount(); ++row)

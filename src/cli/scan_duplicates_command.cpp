@@ -27,7 +27,8 @@ namespace clarivex::cli {
 namespace {
 
 const CliCommand kUsage{
-    "scan", "clarivex-cli scan duplicates [--drive ROOT]... [--json] [--clean [--dry-run]]",
+    "scan",
+    "clarivex-cli scan duplicates [--drive ROOT]... [--json] [--quiet] [--clean [--dry-run]]",
     nullptr};
 
 struct DuplicateArguments
@@ -36,6 +37,7 @@ struct DuplicateArguments
     bool json = false;
     bool clean = false;
     bool dryRun = false;
+    bool quiet = false;
 };
 
 std::optional<DuplicateArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
@@ -48,6 +50,8 @@ std::optional<DuplicateArguments> parse(const QList<QByteArray> &args, QByteArra
             parsed.clean = true;
         } else if (args[i] == "--dry-run") {
             parsed.dryRun = true;
+        } else if (args[i] == "--quiet") {
+            parsed.quiet = true;
         } else if (args[i] == "--drive" && i + 1 < args.size() && !args[i + 1].isEmpty()) {
             parsed.drives << args[++i];
         } else {
@@ -92,7 +96,10 @@ QList<DuplicateDrive> chooseDrives(const DuplicateArguments &args,
 class SetPrinter
 {
 public:
-    SetPrinter(const FoundFileModel &model, bool json) : m_model(model), m_json(json) {}
+    SetPrinter(const FoundFileModel &model, bool json, bool quiet)
+        : m_model(model), m_json(json), m_quiet(quiet)
+    {
+    }
 
     void print(int row)
     {
@@ -124,7 +131,8 @@ public:
 
     void totals(qint64 files, qint64 bytes, int sets)
     {
-        if (m_json) {
+        if (m_quiet) {
+        } else if (m_json) {
             const QJsonObject object{
                 {"files", double(files)}, {"bytes", double(bytes)}, {"sets", sets}};
             m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
@@ -145,6 +153,7 @@ public:
 private:
     const FoundFileModel &m_model;
     bool m_json;
+    bool m_quiet;
     int m_set = 0;
     bool m_master = false;
     QByteArray m_out;
@@ -152,6 +161,10 @@ private:
 
 int scanDuplicates(const DuplicateArguments &args)
 {
+    for (const QByteArray &root : args.drives) {
+        if (const int missing = checkFolder("scan duplicates", root); missing != ExitOk)
+            return missing;
+    }
     SettingsCatalogue settings;
     int exitCode = ExitOk;
     if (!loadStoredSettings(settings, exitCode)) return exitCode;
@@ -175,8 +188,8 @@ int scanDuplicates(const DuplicateArguments &args)
     if (scan.collector.ProtectedFoldersSkipped > 0)
         std::fprintf(stderr, "clarivex-cli: protected system folders skipped: %lld\n",
                      qlonglong(scan.collector.ProtectedFoldersSkipped));
-    if (args.clean) return cleanDuplicates(model, settings.options, {args.dryRun, args.json});
-    SetPrinter printer(model, args.json);
+    if (args.clean) return cleanDuplicates(model, settings.options, {args.dryRun, args.json, args.quiet});
+    SetPrinter printer(model, args.json, args.quiet);
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);
     printer.totals(compare.FoundFileCount, compare.FoundByteTotal, compare.SetCount);

@@ -34,6 +34,7 @@ struct FolderScanArguments
     bool network = false;
     bool clean = false;
     bool dryRun = false;
+    bool quiet = false;
 };
 
 bool parse(const QList<QByteArray> &args, FolderScanArguments &parsed, QByteArray &problem)
@@ -43,6 +44,8 @@ bool parse(const QList<QByteArray> &args, FolderScanArguments &parsed, QByteArra
         const QByteArray &arg = args[i];
         if (arg == "--json")
             parsed.json = true;
+        else if (arg == "--quiet")
+            parsed.quiet = true;
         else if (arg == "--clean")
             parsed.clean = true;
         else if (arg == "--dry-run")
@@ -77,8 +80,10 @@ int scanDirectories(const SettingsCatalogue &settings, const FolderScanArguments
     };
     DirectoryScan::configure(finder);
     scan.run(finder, folders);
-    if (args.clean) return cleanFound(model, settings.options, {args.dryRun, args.json});
+    if (args.clean)
+        return cleanFound(model, settings.options, {args.dryRun, args.json, args.quiet});
     FoundRowsPrinter printer(model, args.json);
+    printer.quiet = args.quiet;
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);
     printer.totals(scan.FoundFileCount, scan.FoundByteTotal);
@@ -107,9 +112,11 @@ int scanShortcuts(const SettingsCatalogue &settings, const FolderScanArguments &
     };
     DeadShortcutScan::configure(finder);
     scan.run(finder, deadShortcutFolders(options), options);
-    if (args.clean) return cleanFound(model, settings.options, {args.dryRun, args.json});
+    if (args.clean)
+        return cleanFound(model, settings.options, {args.dryRun, args.json, args.quiet});
     FoundRowsPrinter printer(model, args.json, QStringLiteral("target"),
                              [&](int row) { return targets.value(model.FilePath(row)); });
+    printer.quiet = args.quiet;
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);
     printer.totals(scan.FoundFileCount, scan.FoundByteTotal);

@@ -15,14 +15,19 @@ namespace {
 
 int runSchedule(const QList<QByteArray> &args);
 
-const CliCommand kSchedule{"schedule", "clarivex-cli schedule next [--json]", runSchedule};
+const CliCommand kSchedule{
+    "schedule", "clarivex-cli schedule next [--json]", runSchedule,
+    "Prints when the next scheduled scan comes, computed from the stored schedule the\n"
+    "way the Scheduler computes it: dd-MM-yyyy hh:mm:ss, or with --json an object with\n"
+    "\"date\" (yyyy-MM-dd), \"time\" (hh:mm:ss) and \"iso\" (ISO 8601 date and time).\n"
+    "Exit status 1, with the reason on stderr, when no scan is planned.\n"};
 const CliCommandRegistrar kRegistrar(kSchedule);
 
 QByteArray jsonLine(const QDateTime &due)
 {
     QJsonObject object;
-    object.insert(QStringLiteral("date"), formatShortDate(due.date()));
-    object.insert(QStringLiteral("time"), formatLongTime(due.time()));
+    object.insert(QStringLiteral("date"), due.date().toString(Qt::ISODate));
+    object.insert(QStringLiteral("time"), due.time().toString(Qt::ISODate));
     object.insert(QStringLiteral("iso"), due.toString(Qt::ISODate));
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }

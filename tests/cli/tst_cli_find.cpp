@@ -60,6 +60,13 @@ void TestCliFind::options_data()
                                   << QList<QByteArray>{".hidden.tmp", "a.tmp"};
     QTest::newRow("attributes: no hidden")
         << Args{"--attributes", "61", "--mask", "*.tmp"} << QList<QByteArray>{"a.tmp", "sub/c.TMP"};
+    QTest::newRow("attribute letters: no hidden") << Args{"--attributes", "RSA", "--mask", "*.tmp"}
+                                                  << QList<QByteArray>{"a.tmp", "sub/c.TMP"};
+    QTest::newRow("attribute letters: hidden too, any case")
+        << Args{"--attributes", "ah", "--mask", "*.tmp"}
+        << QList<QByteArray>{".hidden.tmp", "a.tmp", "sub/c.TMP"};
+    QTest::newRow("attribute letters without A: nothing")
+        << Args{"--attributes", "RHS", "--mask", "*.tmp"} << QList<QByteArray>{};
     QTest::newRow("sizes") << Args{"--min-size", "5", "--max-size", "11"}
                            << QList<QByteArray>{"a.tmp", "sub/c.TMP"};
     QTest::newRow("text folds case")
@@ -101,6 +108,9 @@ void TestCliFind::exitCodes_data()
     QTest::newRow("missing folder") << Args{"find", "/nonexistent/clarivex"} << 1;
     QTest::newRow("unknown option") << Args{"find", "--bogus", "ROOT"} << 2;
     QTest::newRow("attributes above 63") << Args{"find", "--attributes", "64", "ROOT"} << 2;
+    QTest::newRow("attribute letter unknown") << Args{"find", "--attributes", "RX", "ROOT"} << 2;
+    QTest::newRow("attribute letters and digits")
+        << Args{"find", "--attributes", "1H", "ROOT"} << 2;
     QTest::newRow("size not a number") << Args{"find", "--min-size", "5k", "ROOT"} << 2;
     QTest::newRow("size beyond 32 bits") << Args{"find", "--max-size", "4294967296", "ROOT"} << 2;
     QTest::newRow("date in the wrong form") << Args{"find", "--from", "2001-01-01", "ROOT"} << 2;

@@ -9,6 +9,8 @@
 #include "support/scripted_notices.h"
 #include "support/test_main.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QListWidget>
@@ -92,6 +94,13 @@ void TestScanCommand::listsWhatTheWindowLists()
     }
     QCOMPARE(lines.last()["files"].toInt(), 4);
     QCOMPARE(lines.last()["bytes"].toInt(), 7);
+    // Times in ISO 8601, to the second of the file's own time.
+    const QString modified = lines[0]["modified"].toString();
+    const QDateTime parsed = QDateTime::fromString(modified, Qt::ISODate);
+    QVERIFY2(parsed.isValid() && modified.contains('T'), qPrintable(modified));
+    const QByteArray firstPath = windowRows[0];
+    QCOMPARE(parsed.toSecsSinceEpoch(),
+             QFileInfo(QFile::decodeName(firstPath)).lastModified().toSecsSinceEpoch());
 
     // The plain form: one tab-separated line per row, then the totals.
     const CliResult plain = runCli(QList<QByteArray>{"scan", "temp", "--drive", tree.path("c")});
@@ -99,6 +108,11 @@ void TestScanCommand::listsWhatTheWindowLists()
     QCOMPARE(plainLines.size(), 5);
     QCOMPARE(plainLines[0].split('\t').size(), 6);
     QCOMPARE(plainLines.last(), QByteArray("Files: 4\tBytes: 7"));
+    // --quiet: the same rows, no totals line.
+    const CliResult quiet =
+        runCli(QList<QByteArray>{"scan", "temp", "--quiet", "--drive", tree.path("c")});
+    QCOMPARE(quiet.exitCode, 0);
+    QCOMPARE(quiet.out.trimmed().split('\n'), plainLines.mid(0, 4));
 }
 
 void TestScanCommand::namesThatAreNotUtf8()

@@ -18,4 +18,20 @@ QByteArray driveMarks(const QList<bool> &checked)
     return marks;
 }
 
+QByteArray driveMarksFromStored(const QByteArray &stored)
+{
+    // 0xC3 starts the UTF-8 form of both characters and is no mark itself.
+    if (!stored.contains(char(0xC3))) return stored;
+    QByteArray marks;
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        const quint8 byte = quint8(stored.at(i));
+        if (byte == 0xC3 && i + 1 < stored.size()) {
+            marks.append(char(quint8(stored.at(++i)) | 0x40)); // C3 BF -> FF, C3 BE -> FE
+        } else {
+            marks.append(char(byte));
+        }
+    }
+    return marks;
+}
+
 } // namespace clarivex

@@ -11,5 +11,8 @@ namespace clarivex {
 
 [[nodiscard]] QList<bool> driveChecks(const QByteArray &marks, qsizetype rowCount);
 [[nodiscard]] QByteArray driveMarks(const QList<bool> &checked);
+// The marks from the stored text. Earlier versions stored each mark as the
+// character U+00FF or U+00FE (two bytes in UTF-8); both forms read alike.
+[[nodiscard]] QByteArray driveMarksFromStored(const QByteArray &stored);
 
 } // namespace clarivex

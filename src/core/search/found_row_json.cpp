@@ -2,7 +2,15 @@
 
 #include "core/base/utf8_text.h"
 
+#include <QDateTime>
+
 namespace clarivex {
+
+QString isoDateTime(qint64 nanoseconds)
+{
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(nanoseconds / 1000000);
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+}
 
 QJsonObject foundRowJson(const FoundFileModel &model, int row)
 {
@@ -11,7 +19,7 @@ QJsonObject foundRowJson(const FoundFileModel &model, int row)
     QJsonObject object{{"name", decodeWithReplacement(name)},
                        {"folder", decodeWithReplacement(folder)},
                        {"size", double(model.Row(row).size)},
-                       {"modified", model.CellText(row, colModified)},
+                       {"modified", isoDateTime(model.Row(row).lastWriteTime)},
                        {"attributes", model.CellText(row, colAttributes)}};
     const QByteArray path = folder + name;
     if (!isValidUtf8(path)) object.insert("path_base64", QString::fromLatin1(path.toBase64()));

@@ -2,7 +2,7 @@
 
 // One found file as a JSON object, the form every structured output of the
 // program shares (clarivex-cli's --json rows, the list saved as JSON): "name",
-// "folder", "size", "modified" and "attributes" as the list shows them. Names
+// "folder", "size", "modified" (ISO 8601) and "attributes". Names
 // that are not UTF-8 are decoded with U+FFFD per bad byte, and the exact bytes
 // of the full path travel as "path_base64".
 
@@ -13,5 +13,8 @@
 namespace clarivex {
 
 [[nodiscard]] QJsonObject foundRowJson(const FoundFileModel &model, int row);
+
+// A found file's time (ns since 1970) as ISO 8601 local time with its offset.
+[[nodiscard]] QString isoDateTime(qint64 nanoseconds);
 
 } // namespace clarivex

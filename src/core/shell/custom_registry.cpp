@@ -282,6 +282,29 @@ void TRegIniFile::WriteText(const QString &section, const QString &name, const Q
     });
 }
 
+QByteArray TRegIniFile::ReadTextBytes(const QString &section, const QString &name)
+{
+    return withSection(section, false, [&](qint64 key) {
+        const auto value = key ? db().value(key, name) : std::nullopt;
+        if (!value) return QByteArray();
+        if (value->type != REG_SZ && value->type != REG_EXPAND_SZ)
+            raise("Invalid data type for '%1'", value->name);
+        const qsizetype nul = value->data.indexOf('\0');
+        return nul < 0 ? value->data : value->data.left(nul);
+    });
+}
+
+void TRegIniFile::WriteTextBytes(const QString &section, const QString &name,
+                                 const QByteArray &bytes)
+{
+    withSection(section, true, [&](qint64 key) {
+        QByteArray data = bytes;
+        data.append('\0');
+        if (!db().setValue(key, name, REG_SZ, data))
+            raiseStore("Failed to set data for '%1'", name);
+    });
+}
+
 qint32 TRegIniFile::ReadNumber(const QString &section, const QString &name, qint32 defaultValue)
 {
     return withSection(section, false, [&](qint64 key) {

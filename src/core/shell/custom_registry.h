@@ -113,6 +113,10 @@ public:
     [[nodiscard]] QString ReadText(const QString &section, const QString &name,
                                    const QString &defaultValue);
     void WriteText(const QString &section, const QString &name, const QString &text);
+    // An 8-bit text stored byte for byte (REG_SZ, its bytes and a NUL): up to
+    // its first NUL, empty when missing; a value of another kind raises.
+    [[nodiscard]] QByteArray ReadTextBytes(const QString &section, const QString &name);
+    void WriteTextBytes(const QString &section, const QString &name, const QByteArray &bytes);
     [[nodiscard]] qint32 ReadNumber(const QString &section, const QString &name,
                                     qint32 defaultValue);
     void WriteNumber(const QString &section, const QString &name, qint32 value);

@@ -1,5 +1,6 @@
 #include "core/shell/settings_catalogue.h"
 
+#include "core/base/drive_marks.h"
 #include "core/base/formats.h"
 #include "core/platform/autostart.h"
 #include "core/shell/custom_registry.h"
@@ -158,12 +159,12 @@ void saveFilterTail(TRegIniFile &ini, const QString &section, const ScanFilterSe
 
 QByteArray loadDriveMarks(TRegIniFile &ini, const QString &section)
 {
-    return ini.ReadText(section, str("SelectedDrives"), QString()).toLatin1();
+    return driveMarksFromStored(ini.ReadTextBytes(section, str("SelectedDrives")));
 }
 
 void saveDriveMarks(TRegIniFile &ini, const QString &section, const QByteArray &marks)
 {
-    ini.WriteText(section, str("SelectedDrives"), QString::fromLatin1(marks));
+    ini.WriteTextBytes(section, str("SelectedDrives"), marks);
 }
 
 } // namespace
@@ -294,6 +295,18 @@ QList<CheckEntry> factoryDirectories()
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
     if (cache.isEmpty()) return {};
     return {{cache + QStringLiteral("/thumbnails"), false}, {cache, false}};
+}
+
+bool ReadStartInTray()
+{
+    // Read on its own, so that a load stopped by an earlier damaged value
+    // still starts in the tray when asked to; this value damaged reads false.
+    try {
+        TRegIniFile ini(str(kSettingsRoot));
+        return ini.ReadFlag(kOptions, str("StartInTray"), false);
+    } catch (const std::exception &) {
+        return false;
+    }
 }
 
 void LoadAllSettings(SettingsCatalogue &settings, const SettingsContext &context)

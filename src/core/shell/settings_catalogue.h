@@ -63,6 +63,8 @@ struct SettingsContext
 
 // Reads every setting in the fixed order; see the failure rules above.
 void LoadAllSettings(SettingsCatalogue &settings, const SettingsContext &context);
+// "StartInTray" straight from the store, whatever stopped LoadAllSettings.
+[[nodiscard]] bool ReadStartInTray();
 // Writes every setting in the fixed order, and the Scheduler's autostart entry.
 void SaveAllSettings(const SettingsCatalogue &settings, const SettingsContext &context);
 

@@ -5,6 +5,7 @@
 #include "gui/scanners/check_list_entries.h"
 #include "gui/scanners/scan_filters_panel.h"
 #include "gui/search/disk_list_view.h"
+#include "gui/search/drives_summary_label.h"
 #include "gui/toolkit/notice_service.h"
 #include "gui/toolkit/wrap_check_box.h"
 
@@ -104,9 +105,8 @@ QWidget *TDuplicateFilesPage::buildOptionsTab()
     DiskListViewDF->FillDrives();
     connect(DiskListViewDF, &TDiskListView::changed, this,
             &TDuplicateFilesPage::DiskListViewDFChange);
-    lblSelectedDrivesDF = new QLabel(tab);
+    lblSelectedDrivesDF = new DrivesSummaryLabel(tab);
     lblSelectedDrivesDF->setObjectName(QStringLiteral("lblSelectedDrivesDF"));
-    lblSelectedDrivesDF->setWordWrap(true);
     drives->addWidget(DiskListViewDF, 1);
     drives->addWidget(lblSelectedDrivesDF);
     layout->addLayout(drives, 1);
@@ -224,7 +224,7 @@ void TDuplicateFilesPage::btnDFRemoveFolderClick()
 
 void TDuplicateFilesPage::DiskListViewDFChange()
 {
-    lblSelectedDrivesDF->setText(SelectedDrivesSummary(DiskListViewDF->GetSelectedDrives()));
+    lblSelectedDrivesDF->showDrives(DiskListViewDF->GetSelectedDrives());
 }
 
 } // namespace clarivex

@@ -5,6 +5,8 @@
 // masks of the files to compare. Tab "Folders": folders whose files are left
 // out. Tab "Advanced": the date, attribute, size and text filters.
 
+#include "gui/search/drives_summary_label.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -42,7 +44,7 @@ public:
     void DiskListViewDFChange();
 
     TDiskListView *DiskListViewDF = nullptr;
-    QLabel *lblSelectedDrivesDF = nullptr;
+    DrivesSummaryLabel *lblSelectedDrivesDF = nullptr;
     QCheckBox *cbDFPlaySound = nullptr;
     QCheckBox *chkFloppyIsMaster = nullptr;
     QCheckBox *chkCheckFileTimeStamp = nullptr;

@@ -65,9 +65,10 @@ ScanFiltersPanel::ScanFiltersPanel(const QString &prefix, QWidget *parent) : QWi
     layout->addWidget(cbFileDate);
     auto *dates = new QHBoxLayout;
     dates->setContentsMargins(20, 0, 0, 0);
-    dates->addWidget(dtpBetween1, 1);
+    dates->addWidget(dtpBetween1);
     dates->addWidget(new QLabel(QStringLiteral("and"), this));
-    dates->addWidget(dtpBetween2, 1);
+    dates->addWidget(dtpBetween2);
+    dates->addStretch(1); // the pickers keep their own width
     layout->addLayout(dates);
 
     auto *attributes = new QGroupBox(QStringLiteral("Attributes :"), this);

@@ -3,6 +3,7 @@
 #include "gui/scanners/check_list_entries.h"
 #include "gui/scanners/scan_filters_panel.h"
 #include "gui/search/disk_list_view.h"
+#include "gui/search/drives_summary_label.h"
 #include "gui/toolkit/colour_combo_box.h"
 #include "gui/toolkit/notice_service.h"
 #include "gui/toolkit/wrap_check_box.h"
@@ -58,13 +59,13 @@ QWidget *TTempFilesPage::buildOptionsTab()
     DiskListViewTF->setObjectName(QStringLiteral("DiskListViewTF"));
     DiskListViewTF->SetColumnCaption(QStringLiteral("Select drives to scan"));
     DiskListViewTF->SetCheckBoxes(true);
+    DiskListViewTF->setSelectionMode(QAbstractItemView::SingleSelection);
     DiskListViewTF->SelectLocalDrives = false;
     DiskListViewTF->FillDrives();
     layout->addWidget(DiskListViewTF, 3);
     auto *side = new QVBoxLayout;
-    lblSelectedDrivesTF = new QLabel(tab);
+    lblSelectedDrivesTF = new DrivesSummaryLabel(tab);
     lblSelectedDrivesTF->setObjectName(QStringLiteral("lblSelectedDrivesTF"));
-    lblSelectedDrivesTF->setWordWrap(true);
     cbTFPlaySound = new ui::WrapCheckBox(QStringLiteral("Play sound after finished scanning"), tab);
     cbTFPlaySound->setObjectName(QStringLiteral("cbTFPlaySound"));
     cbTFPlaySound->setChecked(true);
@@ -139,7 +140,7 @@ QWidget *TTempFilesPage::buildFoldersTab()
 
 void TTempFilesPage::updateDrivesSummary()
 {
-    lblSelectedDrivesTF->setText(SelectedDrivesSummary(DiskListViewTF->GetSelectedDrives()));
+    lblSelectedDrivesTF->showDrives(DiskListViewTF->GetSelectedDrives());
 }
 
 void TTempFilesPage::loadSettings(const TempFileSettings &settings)
@@ -194,9 +195,12 @@ void TTempFilesPage::btnTFAddFileClick()
     const auto name = ui::notices().inputText(this, QStringLiteral("Files Group"),
                                               QStringLiteral("Group Name"), QString());
     if (!name || name->isEmpty()) return;
-    addCheckEntry(clbTempFilesToScanFor, *name, true);
     GroupMasks << QString();
     GroupColors << QStringLiteral("clBlack");
+    addCheckEntry(clbTempFilesToScanFor, *name, true);
+    // The new group is the one the mask box and "Save" work on from now.
+    clbTempFilesToScanFor->setCurrentRow(clbTempFilesToScanFor->count() - 1);
+    clbTempFilesToScanForClick();
 }
 
 void TTempFilesPage::btnTFEditFileClick()
@@ -212,19 +216,23 @@ void TTempFilesPage::btnTFRemoveFileClick()
 {
     const int row = clbTempFilesToScanFor->currentRow();
     if (row < 0) return;
-    delete clbTempFilesToScanFor->takeItem(row);
+    // Masks and colours go first, so that the neighbour the list highlights
+    // next is shown with its own masks, never with those of the removed group.
     GroupMasks.removeAt(row);
     GroupColors.removeAt(row);
+    delete clbTempFilesToScanFor->takeItem(row);
     txtTempFilesMask->clear();
     m_showingGroup = true;
     cbTempFilesColor->setColourText(QStringLiteral("clBlack"));
     m_showingGroup = false;
+    CurrentGroup = -1; // "Save" writes nowhere until a group is shown
+    clbTempFilesToScanForClick();
 }
 
 void TTempFilesPage::clbTempFilesToScanForClick()
 {
     const int row = clbTempFilesToScanFor->currentRow();
-    if (row < 0 || row >= GroupMasks.size()) return;
+    if (row < 0 || row >= GroupMasks.size() || row >= clbTempFilesToScanFor->count()) return;
     CurrentGroup = row;
     txtTempFilesMask->setText(GroupMasks[row]);
     m_showingGroup = true; // showing the group's colour is no change of it

@@ -6,6 +6,7 @@
 
 #include "core/base/settings_types.h"
 #include "core/scanners/temp_file_scan.h"
+#include "gui/search/drives_summary_label.h"
 
 #include <QWidget>
 
@@ -46,7 +47,7 @@ public:
     void btnTFRemoveFolderClick();
 
     TDiskListView *DiskListViewTF = nullptr;
-    QLabel *lblSelectedDrivesTF = nullptr;
+    DrivesSummaryLabel *lblSelectedDrivesTF = nullptr;
     ui::WrapCheckBox *cbTFPlaySound = nullptr;
     ui::WrapCheckBox *cbTFAutoClean = nullptr;
     QListWidget *clbTempFilesToScanFor = nullptr;

@@ -117,6 +117,7 @@ QWidget *TSchedulePage::buildScheduleTab()
     cbScheduleDirs = named<QCheckBox>("cbScheduleDirs", "Directories", pnlScheduleScans);
     scans->addWidget(cbScheduleTF);
     scans->addWidget(cbScheduleDirs);
+    scans->addStretch(1); // the two stay together beside "Schedule Scans"
     // Hiding the panel must not move the check box beside it.
     QSizePolicy keep = pnlScheduleScans->sizePolicy();
     keep.setRetainSizeWhenHidden(true);
@@ -163,7 +164,8 @@ QWidget *TSchedulePage::buildScheduleTab()
     auto *weekly = new QHBoxLayout;
     weekly->addWidget(dtpWeekly);
     weekly->addWidget(text("every", gbSchedule));
-    weekly->addWidget(cbWeekly, 1);
+    weekly->addWidget(cbWeekly);
+    weekly->addStretch(1); // the weekday box keeps the width of its longest name
     weekly->insertWidget(0, rbWeekly);
     rows->addLayout(weekly);
 

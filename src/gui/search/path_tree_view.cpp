@@ -38,12 +38,22 @@ void PathTreeModel::SetTree(std::unique_ptr<PathTree> tree)
 {
     beginResetModel();
     m_tree = std::move(tree);
+    m_shown = true;
+    endResetModel();
+}
+
+void PathTreeModel::Clear()
+{
+    beginResetModel();
+    m_tree = std::make_unique<PathTree>();
+    m_shown = false;
     endResetModel();
 }
 
 quint32 PathTreeModel::AddPath(const QByteArray &path)
 {
     beginResetModel(); // a path can add a node on every level
+    m_shown = true;
     const quint32 node = m_tree->AddPath(path);
     endResetModel();
     return node;
@@ -65,7 +75,7 @@ QModelIndex PathTreeModel::index(int row, int column, const QModelIndex &parent)
 {
     if (row < 0 || column != 0) return {};
     if (!parent.isValid())
-        return row == 0 ? createIndex(0, 0, quintptr(PathTree::kRoot)) : QModelIndex();
+        return row == 0 && m_shown ? createIndex(0, 0, quintptr(PathTree::kRoot)) : QModelIndex();
     const auto &children = m_tree->NodeAt(NodeOf(parent)).children;
     if (size_t(row) >= children.size()) return {};
     return createIndex(row, 0, quintptr(children[size_t(row)]));
@@ -80,7 +90,7 @@ QModelIndex PathTreeModel::parent(const QModelIndex &child) const
 
 int PathTreeModel::rowCount(const QModelIndex &parent) const
 {
-    if (!parent.isValid()) return 1;
+    if (!parent.isValid()) return m_shown ? 1 : 0;
     return int(m_tree->NodeAt(NodeOf(parent)).children.size());
 }
 
@@ -144,6 +154,13 @@ void TPathTreeView::Rebuild()
     setRootIsDecorated(Tree().NodeCounter() > 0);
     if (Tree().NodeCount() > 1) expand(m_model->IndexOf(PathTree::kRoot));
     if (busyCursor) QApplication::restoreOverrideCursor();
+}
+
+void TPathTreeView::Clear()
+{
+    Paths.clear();
+    m_model->Clear();
+    setRootIsDecorated(false);
 }
 
 quint32 TPathTreeView::AddPath(const QByteArray &path)

@@ -22,6 +22,8 @@ public:
     [[nodiscard]] const PathTree &Tree() const { return *m_tree; }
     // Shows the given tree instead of the current one.
     void SetTree(std::unique_ptr<PathTree> tree);
+    // No nodes at all, not even the root (the tree before the first scan).
+    void Clear();
     // Adds one path to the shown tree (unsorted, as the last children).
     quint32 AddPath(const QByteArray &path);
 
@@ -36,6 +38,7 @@ public:
 
 private:
     std::unique_ptr<PathTree> m_tree;
+    bool m_shown = false; // false: the view shows no root either
 };
 
 class TPathTreeView : public QTreeView
@@ -49,6 +52,8 @@ public:
     void SetVolumeRoots(const QList<QByteArray> &roots);
 
     void Rebuild();
+    // Empties the tree: no root node, no paths.
+    void Clear();
     quint32 AddPath(const QByteArray &path);
     [[nodiscard]] static QString FormatNodeText(const QString &text)
     {

@@ -156,8 +156,10 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     ExtPageControl->setDocumentMode(true);
     splitter->addWidget(top);
     splitter->addWidget(ExtPageControl);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
+    // The pages keep their natural height; what the window has beyond it
+    // goes to the found files.
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
     outer->addWidget(splitter);
     setCentralWidget(central);
 
@@ -225,6 +227,7 @@ void TClarivexMainForm::createWindowSteps(const QStringList &parameters)
     // by the start-up scan option. Either way the scan is one ScheduledRun.
     if (hasScheduledSwitch(parameters) || m_schedulePage->cbScanAtStartUp->isChecked())
         Timer->start();
+    PathTreeViewFileTree->Clear(); // no root node before the first scan
 }
 
 bool TClarivexMainForm::listenForMessages()

@@ -265,8 +265,9 @@ private:
                          const cleaning::CleanReport &report);
     void wireDirectoryScans();
     // The steps both folder scans share before and after their walk.
-    void startFolderScan(TScanKind kind, const QString &logName);
-    void finishFolderScan(const QString &logName);
+    // False when the log could not be written: the scan ends there.
+    [[nodiscard]] bool startFolderScan(TScanKind kind, const QString &logName);
+    [[nodiscard]] bool finishFolderScan(const QString &logName);
     void stopFolderScans();
     // CleanFiles for all rows without questions, when the page asks for it.
     void runAutoClean();
@@ -316,6 +317,7 @@ private:
     platform::CopyDataServer *m_messages = nullptr;
     int m_scheduledRuns = 0;
     std::unique_ptr<ScheduleUnit> m_schedule;
+    bool m_toldNoTray = false;    // "Hide" without a tray has said it minimises
     bool m_windowCreated = false; // the computation waits for the window's creation
     TipsPanel *m_tipsPanel = nullptr;
     cleaning::SystemProtection m_protection;

@@ -83,7 +83,7 @@ void TClarivexMainForm::stopFolderScans()
     if (m_shortcutScan) m_shortcutScan->stop();
 }
 
-void TClarivexMainForm::startFolderScan(TScanKind kind, const QString &logName)
+bool TClarivexMainForm::startFolderScan(TScanKind kind, const QString &logName)
 {
     ExplorerPopup->hide();
     setScanCommandsEnabled(false);
@@ -99,21 +99,27 @@ void TClarivexMainForm::startFolderScan(TScanKind kind, const QString &logName)
     UpdateFoundTotals(0, 0);
     EnterScanningState();
     FileListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    WriteLogEvent(logName + QStringLiteral(" - Begin"));
+    if (WriteLogEvent(logName + QStringLiteral(" - Begin"))) return true;
+    LeaveScanningState(); // an unwritable log ends the scan before its walk
+    return false;
 }
 
-void TClarivexMainForm::finishFolderScan(const QString &logName)
+bool TClarivexMainForm::finishFolderScan(const QString &logName)
 {
     showPendingProgress();
     FileListView->Model()->FlushPending();
     emit walkFinished();
     optionsPage()->sbPlaySoundClick(); // these scans have no option to silence it
-    WriteLogEvent(QStringLiteral("Found: %1 Bytes").arg(formatGrouped(FoundByteTotal)));
-    WriteLogEvent(QStringLiteral("Found: %1 Files").arg(formatGrouped(FoundFileCount)));
-    WriteLogEvent(logName + QStringLiteral(" - End"));
-    setStatusText(0, QStringLiteral("Done."));
-    setStatusText(1, QString());
+    const bool logged =
+        WriteLogEvent(QStringLiteral("Found: %1 Bytes").arg(formatGrouped(FoundByteTotal))) &&
+        WriteLogEvent(QStringLiteral("Found: %1 Files").arg(formatGrouped(FoundFileCount))) &&
+        WriteLogEvent(logName + QStringLiteral(" - End"));
+    if (logged) {
+        setStatusText(0, QStringLiteral("Done."));
+        setStatusText(1, QString());
+    }
     LeaveScanningState();
+    return logged;
 }
 
 void TClarivexMainForm::btnScanDirectoriesClick()
@@ -121,7 +127,7 @@ void TClarivexMainForm::btnScanDirectoriesClick()
     if (scanInProgress()) return;
     const ScanCommandsBack back{*this};
     const QString logName = QStringLiteral("Directories");
-    startFolderScan(skDirectories, logName);
+    if (!startFolderScan(skDirectories, logName)) return;
     DirectorySettings settings;
     m_directoriesPage->saveSettings(settings);
     // Looked up now: the page's folder edits may be out of date.
@@ -129,8 +135,7 @@ void TClarivexMainForm::btnScanDirectoriesClick()
         directoryScanFolders(DirectoryScanOptions::fromSettings(settings));
     DirectoryScan::configure(*KvFindFile);
     m_directoryScan->run(*KvFindFile, folders);
-    finishFolderScan(logName);
-    runAutoClean();
+    if (finishFolderScan(logName)) runAutoClean();
 }
 
 void TClarivexMainForm::btnScanDeadShortcutsClick()
@@ -138,7 +143,7 @@ void TClarivexMainForm::btnScanDeadShortcutsClick()
     if (scanInProgress()) return;
     const ScanCommandsBack back{*this};
     const QString logName = QStringLiteral("Dead Shortcuts");
-    startFolderScan(skDeadShortcuts, logName);
+    if (!startFolderScan(skDeadShortcuts, logName)) return;
     DeadShortcutSettings settings;
     m_deadShortcutsPage->saveSettings(settings);
     DeadShortcutOptions options = DeadShortcutOptions::fromSettings(settings);
@@ -147,7 +152,7 @@ void TClarivexMainForm::btnScanDeadShortcutsClick()
     options.network = m_deadShortcutsPage->chkDSCleanNetworkDrives->isChecked();
     DeadShortcutScan::configure(*KvFindFile);
     m_shortcutScan->run(*KvFindFile, deadShortcutFolders(options), options);
-    finishFolderScan(logName);
+    if (!finishFolderScan(logName)) return;
     const qsizetype skipped = m_shortcutScan->Unreadable.size();
     if (skipped == 1)
         setStatusText(1, QStringLiteral("Skipped unreadable shortcut: %1")

@@ -40,23 +40,30 @@ void TClarivexMainForm::btnScanDupeFilesClick()
     ExplorerPopup->hide();
     setScanCommandsEnabled(false);
     ScanKind = skDuplicates;
-    WriteLogEvent(QStringLiteral("Duplicate Files - Begin"));
-    const QList<QByteArray> roots = m_duplicatesPage->DiskListViewDF->GetSelectedDrives();
-    if (roots.isEmpty()) {
-        ui::notices().information(
-            this, QStringLiteral("Clarivex 2000"),
-            QStringLiteral("No Drives selected. Please select at least one drive to be scanned."));
-        ShowPage(QStringLiteral("Duplicate Files"));
-    } else {
-        DuplicateScanStart(roots);
-        if (m_duplicateScan->collector.ProtectedFoldersSkipped > 0)
-            WriteLogEvent(
-                QStringLiteral("Protected system folders skipped: %1")
-                    .arg(formatGrouped(m_duplicateScan->collector.ProtectedFoldersSkipped)));
-    }
-    WriteLogEvent(QStringLiteral("Found: %1 Bytes").arg(formatGrouped(FoundByteTotal)));
-    WriteLogEvent(QStringLiteral("Found: %1 Files").arg(formatGrouped(FoundFileCount)));
-    WriteLogEvent(QStringLiteral("Duplicate Files - End"));
+    // A log that cannot be written ends the scan at that event.
+    const auto logged = [this] {
+        if (!WriteLogEvent(QStringLiteral("Duplicate Files - Begin"))) return false;
+        const QList<QByteArray> roots = m_duplicatesPage->DiskListViewDF->GetSelectedDrives();
+        if (roots.isEmpty()) {
+            ui::notices().information(
+                this, QStringLiteral("Clarivex 2000"),
+                QStringLiteral(
+                    "No Drives selected. Please select at least one drive to be scanned."));
+            ShowPage(QStringLiteral("Duplicate Files"));
+        } else {
+            DuplicateScanStart(roots);
+            const qint64 skipped = m_duplicateScan->collector.ProtectedFoldersSkipped;
+            if (skipped > 0 && !WriteLogEvent(QStringLiteral("Protected system folders skipped: %1")
+                                                  .arg(formatGrouped(skipped))))
+                return false;
+        }
+        return WriteLogEvent(
+                   QStringLiteral("Found: %1 Bytes").arg(formatGrouped(FoundByteTotal))) &&
+               WriteLogEvent(
+                   QStringLiteral("Found: %1 Files").arg(formatGrouped(FoundFileCount))) &&
+               WriteLogEvent(QStringLiteral("Duplicate Files - End"));
+    };
+    (void)logged();
     setScanCommandsEnabled(true);
 }
 

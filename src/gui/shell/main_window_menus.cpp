@@ -1,5 +1,6 @@
 // The main window's menus: the main menu and the "Scan Files" drop-down.
 #include "gui/shell/main_window.h"
+#include "gui/toolkit/side_bar.h"
 
 #include "gui/cleaning/file_list_actions.h"
 
@@ -59,7 +60,10 @@ void TClarivexMainForm::buildMainMenu()
 
     const auto pageAction = [this](QMenu *menu, const char *caption, const char *pageName) {
         const QString name = QString::fromLatin1(pageName);
-        menu->addAction(QString::fromLatin1(caption), this, [this, name] { ShowPage(name); });
+        menu->addAction(QString::fromLatin1(caption), this, [this, name] {
+            sideBar()->openGroupOf(name); // the side bar shows where the page lives
+            ShowPage(name);
+        });
     };
     QMenu *tools = bar->addMenu(QStringLiteral("&Scan Tools"));
     pageAction(tools, "&Options", "Options");

@@ -89,14 +89,22 @@ void TClarivexMainForm::btnScanTempFilesClick()
     ExplorerPopup->hide();
     setScanCommandsEnabled(false);
     ScanKind = skTempFiles;
-    WriteLogEvent(QStringLiteral("Temporary Files - Begin"));
-    TempScanStart();
-    if (m_tempScan->ProtectedFoldersSkipped > 0)
-        WriteLogEvent(QStringLiteral("Protected system folders skipped: %1")
-                          .arg(formatGrouped(m_tempScan->ProtectedFoldersSkipped)));
-    WriteLogEvent(QStringLiteral("Found: %1 Bytes").arg(formatGrouped(FoundByteTotal)));
-    WriteLogEvent(QStringLiteral("Found: %1 Files").arg(formatGrouped(FoundFileCount)));
-    WriteLogEvent(QStringLiteral("Temporary Files - End"));
+    // A log that cannot be written ends the scan at that event; the error
+    // dialog has said why, once.
+    const auto logged = [this] {
+        if (!WriteLogEvent(QStringLiteral("Temporary Files - Begin"))) return false;
+        TempScanStart();
+        if (m_tempScan->ProtectedFoldersSkipped > 0 &&
+            !WriteLogEvent(QStringLiteral("Protected system folders skipped: %1")
+                               .arg(formatGrouped(m_tempScan->ProtectedFoldersSkipped))))
+            return false;
+        return WriteLogEvent(
+                   QStringLiteral("Found: %1 Bytes").arg(formatGrouped(FoundByteTotal))) &&
+               WriteLogEvent(
+                   QStringLiteral("Found: %1 Files").arg(formatGrouped(FoundFileCount))) &&
+               WriteLogEvent(QStringLiteral("Temporary Files - End"));
+    };
+    (void)logged();
     setScanCommandsEnabled(true);
 }
 
@@ -110,6 +118,15 @@ void TClarivexMainForm::TempScanStart()
         ShowPage(QStringLiteral("Temporary Files"));
         return;
     }
+    // Without a group to look for there is no scan, and the results of the
+    // last one stay where they are.
+    m_scanGroups = m_tempFilesPage->groups();
+    m_tempScan->protection = systemProtection();
+    if (!m_tempScan->configure(*KvFindFile, m_tempFilesPage->scanOptions())) {
+        ui::notices().information(this, QStringLiteral("Clarivex 2000"),
+                                  QStringLiteral("Please select at least a Group to be scanned"));
+        return;
+    }
     FileListView->Clear();
     PathTreeViewFileTree->Paths.clear();
     PathTreeViewFileTree->RootName = QStringLiteral("File Tree");
@@ -121,14 +138,6 @@ void TClarivexMainForm::TempScanStart()
 
     EnterScanningState();
     FileListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_scanGroups = m_tempFilesPage->groups();
-    m_tempScan->protection = systemProtection();
-    if (!m_tempScan->configure(*KvFindFile, m_tempFilesPage->scanOptions())) {
-        ui::notices().information(this, QStringLiteral("Clarivex 2000"),
-                                  QStringLiteral("Please select at least a Group to be scanned"));
-        LeaveScanningState();
-        return;
-    }
     QList<ScanDrive> drives;
     const QList<platform::Volume> volumes = platform::Volumes::list();
     for (const QByteArray &root : roots) {

@@ -18,6 +18,7 @@
 #include "gui/toolkit/notice_service.h"
 #include "gui/toolkit/side_bar.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -28,6 +29,20 @@ namespace clarivex {
 
 namespace {
 
+void setOptionButton(QRadioButton *button, bool on)
+{
+    if (on) {
+        button->click();
+        return;
+    }
+    // An exclusive group keeps one button checked; it lets go for the moment.
+    QButtonGroup *group = button->group();
+    const bool exclusive = group && group->exclusive();
+    if (exclusive) group->setExclusive(false);
+    button->setChecked(false);
+    if (exclusive) group->setExclusive(true);
+}
+
 void applyOptions(TOptionsPage &page, const GeneralOptions &options)
 {
     page.cbStartInTray->setChecked(options.StartInTray);
@@ -37,9 +52,10 @@ void applyOptions(TOptionsPage &page, const GeneralOptions &options)
     page.txtMoveFolderPath->setText(options.MoveFolderPath);
     page.txtZipFileName->setText(options.ZipFileName);
     page.cbAutoLoadScheduler->setChecked(options.AutoLoadScheduler);
-    // Setting an option button runs its click; setting one to false runs nothing.
-    if (options.DefaultWAV) page.rbDefaultWAV->click();
-    if (options.WAVFile) page.rbWAVFile->click();
+    // Setting an option button to true runs its click; setting one to false
+    // only clears it, so that two false values leave neither chosen.
+    setOptionButton(page.rbDefaultWAV, options.DefaultWAV);
+    setOptionButton(page.rbWAVFile, options.WAVFile);
     page.txtWAVFileName->setText(options.WAVFileName);
 }
 

@@ -3,9 +3,9 @@
 #include "gui/shell/main_window.h"
 
 #include "core/platform/copy_data.h"
+#include "gui/shell/options_page.h"
 #include "gui/toolkit/artwork.h"
 #include "gui/toolkit/banner_menu.h"
-#include "gui/shell/options_page.h"
 #include "gui/toolkit/notice_service.h"
 
 #include <QCheckBox>
@@ -59,11 +59,20 @@ QMenu *TClarivexMainForm::trayMenu() const
 
 void TClarivexMainForm::btnHideClick()
 {
-    // Without a tray icon a hidden window could not be found again: minimise it instead.
-    if (PGTrayIcon95)
+    // Without a tray icon a hidden window could not be found again: minimise
+    // it instead, and say so the first time.
+    if (PGTrayIcon95) {
         hide();
-    else
-        showMinimized();
+        return;
+    }
+    if (!m_toldNoTray) {
+        m_toldNoTray = true;
+        ui::notices().information(
+            this, QStringLiteral("Clarivex 2000"),
+            QStringLiteral("This desktop has no notification area, so Clarivex 2000 cannot hide "
+                           "in the tray. The window is minimised instead."));
+    }
+    showMinimized();
 }
 
 void TClarivexMainForm::showFromTray()

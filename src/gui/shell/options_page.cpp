@@ -80,18 +80,22 @@ QWidget *TOptionsPage::buildGeneralTab()
     txtZipFileName = edit("txtZipFileName", group);
     sbSearchDir = browseButton("sbSearchDir", group);
     sbSearchDir2 = browseButton("sbSearchDir2", group);
+    // "Delete files" stays beside the first choice; the spare width goes to
+    // an empty third column, and to the folder edits below.
     grid->addWidget(rbMoveFilesToRecycleBin, 0, 0);
     grid->addWidget(rbDeleteFiles, 0, 1);
-    grid->addWidget(rbMoveFilesToFolder, 1, 0, 1, 2);
+    grid->setColumnStretch(2, 1);
+    grid->setHorizontalSpacing(16);
+    grid->addWidget(rbMoveFilesToFolder, 1, 0, 1, 3);
     auto *movePair = new QHBoxLayout;
     movePair->addWidget(txtMoveFolderPath, 1);
     movePair->addWidget(sbSearchDir);
-    grid->addLayout(movePair, 2, 0, 1, 2);
-    grid->addWidget(rbZipFiles, 3, 0, 1, 2);
+    grid->addLayout(movePair, 2, 0, 1, 3);
+    grid->addWidget(rbZipFiles, 3, 0, 1, 3);
     auto *zipPair = new QHBoxLayout;
     zipPair->addWidget(txtZipFileName, 1);
     zipPair->addWidget(sbSearchDir2);
-    grid->addLayout(zipPair, 4, 0, 1, 2);
+    grid->addLayout(zipPair, 4, 0, 1, 3);
     layout->addWidget(group);
 
     auto *modes = new QButtonGroup(this);

@@ -15,12 +15,16 @@ class ItemDelegate : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     static constexpr int kIcon = 32;
+    // The caption's width inside an item of the given width: the same in
+    // measuring and in painting, so that a caption measured as two lines is
+    // painted as two lines.
+    static int textWidth(int itemWidth) { return itemWidth - 10; }
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         const auto *view = qobject_cast<const QAbstractItemView *>(option.widget);
         const int width = view ? view->viewport()->width() : 100;
-        const QRect text = option.fontMetrics.boundingRect(QRect(0, 0, width - 8, 1000),
+        const QRect text = option.fontMetrics.boundingRect(QRect(0, 0, textWidth(width), 1000),
                                                            Qt::AlignHCenter | Qt::TextWordWrap,
                                                            index.data().toString());
         return {width, kIcon + text.height() + 14};
@@ -43,8 +47,8 @@ public:
         const QRect iconRect(r.center().x() - kIcon / 2, r.top() + 4, kIcon, kIcon);
         icon.paint(painter, iconRect);
         painter->setPen(Qt::white);
-        painter->drawText(QRect(r.left() + 2, iconRect.bottom() + 3, r.width() - 4,
-                                r.bottom() - iconRect.bottom() - 3),
+        painter->drawText(QRect(option.rect.left() + 5, iconRect.bottom() + 3,
+                                textWidth(option.rect.width()), r.bottom() - iconRect.bottom()),
                           Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
                           index.data().toString());
         painter->restore();
@@ -74,6 +78,7 @@ int SideBar::addGroup(const QString &title)
     group.items->setItemDelegate(new ItemDelegate(group.items));
     group.items->setMouseTracking(true);
     group.items->setUniformItemSizes(false);
+    group.items->setResizeMode(QListView::Adjust); // captions are measured again at a new width
     group.items->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     group.items->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     group.items->setFrameShape(QFrame::NoFrame);
@@ -124,6 +129,16 @@ QStringList SideBar::itemCaptions(int group) const
     for (int i = 0; i < list->count(); ++i)
         captions << list->item(i)->text();
     return captions;
+}
+
+void SideBar::openGroupOf(const QString &caption)
+{
+    for (int group = 0; group < groupCount(); ++group) {
+        if (itemCaptions(group).contains(caption)) {
+            setActiveGroup(group);
+            return;
+        }
+    }
 }
 
 bool SideBar::clickItem(const QString &caption)

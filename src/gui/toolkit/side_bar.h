@@ -31,6 +31,8 @@ public:
     QStringList itemCaptions(int group) const;
     // Acts as a click on every item with that caption, in any group; false when none has it.
     bool clickItem(const QString &caption);
+    // Opens the first group holding an item with that caption, if any.
+    void openGroupOf(const QString &caption);
 
 signals:
     void itemClicked(const QString &caption);

@@ -62,9 +62,9 @@ TAddRemoveProgramsPage::TAddRemoveProgramsPage(QWidget *parent) : QWidget(parent
     txtAdd_RemoveTitle->setObjectName(QStringLiteral("txtAdd_RemoveTitle"));
     txtAdd_RemoveCommand = new QLineEdit(this);
     txtAdd_RemoveCommand->setObjectName(QStringLiteral("txtAdd_RemoveCommand"));
-    auto *titleLabel = new QLabel(QStringLiteral("&Title:"), this);
+    auto *titleLabel = new QLabel(QStringLiteral("Title:"), this);
     titleLabel->setBuddy(txtAdd_RemoveTitle);
-    auto *commandLabel = new QLabel(QStringLiteral("&Command:"), this);
+    auto *commandLabel = new QLabel(QStringLiteral("Command:"), this);
     commandLabel->setBuddy(txtAdd_RemoveCommand);
     edits->addWidget(titleLabel, 0, 0);
     edits->addWidget(txtAdd_RemoveTitle, 0, 1);

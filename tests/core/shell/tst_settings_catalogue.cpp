@@ -126,6 +126,9 @@ private slots:
     void scheduleChoiceAndSlider();
     void driveMarks_data();
     void driveMarks();
+    void storedDriveMarks_data();
+    void storedDriveMarks();
+    void startInTrayReadOnItsOwn();
     void wrongTypeStopsTheLoad_data();
     void wrongTypeStopsTheLoad();
     void badDatesAreSwallowed();
@@ -241,7 +244,8 @@ void TestSettingsCatalogue::storedForms()
     QVERIFY(!ini.KeyExists("Settings\\Clean Directories\\Directories"));
     QCOMPARE(ini.ReadText("Settings\\Schedule", "Weekly", ""), "06:30:05");
     QCOMPARE(ini.ReadText("Settings\\Schedule", "Hourly", ""), "45");
-    QCOMPARE(ini.ReadText("Settings\\Temporary Files", "SelectedDrives", "").toLatin1(),
+    // One byte per mark, as 8-bit text.
+    QCOMPARE(ini.ReadTextBytes("Settings\\Temporary Files", "SelectedDrives"),
              QByteArray("\xFE\xFF\xFF"));
     QStringList order;
     ini.ListValueNames("Settings\\Temporary Files\\Files Group", order);
@@ -365,6 +369,50 @@ void TestSettingsCatalogue::driveMarks()
     QFETCH(QList<bool>, checks);
     QCOMPARE(driveChecks(marks, rows), checks);
     QCOMPARE(driveChecks(clarivex::driveMarks(checks), rows), checks);
+}
+
+void TestSettingsCatalogue::storedDriveMarks_data()
+{
+    // What the store holds (REG_SZ data up to its NUL) and the marks it loads as.
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QByteArray>("marks");
+    QTest::newRow("one byte per mark") << QByteArray("\xFF\xFE\xFF") << QByteArray("\xFF\xFE\xFF");
+    QTest::newRow("earlier versions: the characters in UTF-8")
+        << QByteArray("\xC3\xBF\xC3\xBE\xC3\xBF") << QByteArray("\xFF\xFE\xFF");
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+}
+
+void TestSettingsCatalogue::storedDriveMarks()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QByteArray, marks);
+    {
+        TRegistry registry;
+        QVERIFY(registry.OpenPath(kRoot + "Settings\\Duplicate Files", true));
+        registry.WriteRaw("SelectedDrives", REG_SZ, stored + '\0');
+    }
+    SettingsCatalogue settings = loaded();
+    QCOMPARE(settings.duplicates.SelectedDrives, marks);
+    // Saved again, they take the one-byte form.
+    SaveAllSettings(settings, context());
+    TRegistry registry;
+    QVERIFY(registry.OpenPath(kRoot + "Settings\\Duplicate Files", false));
+    QCOMPARE(registry.ReadRaw("SelectedDrives")->data, marks + '\0');
+}
+
+void TestSettingsCatalogue::startInTrayReadOnItsOwn()
+{
+    {
+        TRegIniFile ini(kRoot);
+        ini.WriteFlag("Settings\\Options", "StartInTray", true);
+        ini.WriteText("", "Left", "not a number"); // stops the load before the options
+    }
+    SettingsCatalogue settings;
+    QVERIFY(!loadError(settings).isEmpty());
+    QVERIFY(!settings.options.StartInTray);
+    QVERIFY(ReadStartInTray());
+    TRegIniFile(kRoot).WriteText("Settings\\Options", "StartInTray", "yes");
+    QVERIFY(!ReadStartInTray()); // damaged itself: not in the tray
 }
 
 void TestSettingsCatalogue::wrongTypeStopsTheLoad_data()

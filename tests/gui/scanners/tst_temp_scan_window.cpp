@@ -11,6 +11,7 @@
 #include "support/scripted_notices.h"
 #include "support/test_main.h"
 
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -67,6 +68,7 @@ private slots:
     void twoDrivesOneBeginOneEnd();
     void noDriveAndNoGroupMessages();
     void stopKeepsTheRowsFound();
+    void unwritableLogEndsTheScan();
 
 private:
     std::unique_ptr<FinderTree> m_tree;
@@ -98,6 +100,7 @@ void TestTempScanWindow::defaultGroupsListAndColour()
     window.tempFilesPage()->DiskListViewTF->SetChecked(0, true);
     window.tempFilesPage()->cbTFPlaySound->setChecked(false);
     window.ShowPage("Temporary Files");
+    QCOMPARE(window.PathTreeViewFileTree->model()->rowCount(), 0); // not even a root yet
     window.btnScanNow->click();
     const QMap<QString, QColor> found = rows(window);
     QCOMPARE(found.keys(),
@@ -214,6 +217,24 @@ void TestTempScanWindow::stopKeepsTheRowsFound()
     QVERIFY2(listed > 0 && listed < 6004, qPrintable(QString::number(listed)));
     QCOMPARE(window.FoundFileCount, listed);
     QCOMPARE(window.statusText(0), QStringLiteral("Scan Complete."));
+}
+
+void TestTempScanWindow::unwritableLogEndsTheScan()
+{
+    ScopedNotices notices;
+    TClarivexMainForm window;
+    window.createWindowSteps({});
+    window.tempFilesPage()->DiskListViewTF->SetChecked(0, true);
+    // A folder where the log file should be: every append fails.
+    const QString logPath = EventLog::defaultFilePath();
+    QVERIFY(QFile::remove(logPath));
+    QVERIFY(QDir().mkpath(logPath));
+    window.btnScanTempFilesClick();
+    QDir(logPath).removeRecursively();
+    QCOMPARE(notices->requests().size(), 1); // one error dialog, no scan after it
+    QCOMPARE(notices->requests().first().kind, test::ScriptedNotices::Kind::Dialog);
+    QCOMPARE(window.FileListView->Model()->rowCount(), 0);
+    QVERIFY(!window.scanInProgress() && window.btnScan->isEnabled());
 }
 
 CLARIVEX_TEST_MAIN(TestTempScanWindow)

@@ -7,6 +7,7 @@
 #include "gui/shell/main_window.h"
 #include "gui/toolkit/side_bar.h"
 #include "gui/utilities/add_remove_programs_page.h"
+#include "support/scripted_notices.h"
 #include "support/test_main.h"
 
 #include <QLabel>
@@ -51,6 +52,7 @@ private slots:
     void cannotShrinkBelowMinimum();
     void everyPageHasItsControls();
     void fatLossesCountBlocksTheScans();
+    void hideWithoutTrayMinimisesAndSaysSoOnce();
 };
 
 void TestMainWindow::sideBarAndMenuShowTheSamePage_data()
@@ -89,7 +91,9 @@ void TestMainWindow::sideBarAndMenuShowTheSamePage()
     QSignalSpy menuShown(&fromMenu, &TClarivexMainForm::pageShown);
     QAction *action = menuAction(fromMenu.menuBar(), menu, item);
     QVERIFY(action);
+    fromMenu.sideBar()->setActiveGroup(2); // "More": the menu opens the page's own group
     action->trigger();
+    QCOMPARE(fromMenu.sideBar()->activeGroup(), menu == "S&ystem" ? 1 : 0);
     for (TClarivexMainForm *window : {&fromBar, &fromMenu}) {
         QCOMPARE(window->currentPage(), page);
         QCOMPARE(window->headerText(), " " + page);
@@ -231,6 +235,21 @@ void TestMainWindow::fatLossesCountBlocksTheScans()
     QVERIFY(page->nFilesCount->text().isEmpty());
     window.setScanCommandsEnabled(true);
     platform::Volumes::clearFixedList();
+}
+
+void TestMainWindow::hideWithoutTrayMinimisesAndSaysSoOnce()
+{
+    clarivex::test::ScopedNotices notices;
+    TClarivexMainForm window;
+    window.show();
+    QVERIFY(!window.hasTrayIcon()); // the offscreen platform has no tray
+    window.btnHide->click();
+    QVERIFY(window.isMinimized());
+    window.showNormal();
+    window.btnHide->click();
+    QVERIFY(window.isMinimized());
+    QCOMPARE(notices->requests().size(), 1);
+    QVERIFY(notices->requests().first().text.contains("minimised instead"));
 }
 
 CLARIVEX_TEST_MAIN(TestMainWindow)

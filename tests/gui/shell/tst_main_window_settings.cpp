@@ -42,6 +42,8 @@ private slots:
     void firstStartWithAnEmptyStore();
     void wrongTypedValueShowsTheErrorAndTheWindowOpens();
     void optionsRoundTrip();
+    void soundChoiceLoadsAsClicked_data();
+    void soundChoiceLoadsAsClicked();
     void placementRoundTrip_data();
     void placementRoundTrip();
     void aboutIsNotReopenedAtStart();
@@ -53,6 +55,43 @@ private slots:
     void everyPageRoundTrips();
     void removedGroupIsGoneAfterSaving();
 };
+
+void TestMainWindowSettings::soundChoiceLoadsAsClicked_data()
+{
+    QTest::addColumn<bool>("defaultWav");
+    QTest::addColumn<bool>("wavFile");
+    QTest::addColumn<bool>("defaultChosen");
+    QTest::addColumn<bool>("fileChosen");
+    QTest::newRow("both false: neither") << false << false << false << false;
+    QTest::newRow("default only") << true << false << true << false;
+    QTest::newRow("file only") << false << true << false << true;
+    QTest::newRow("both true: the later click wins") << true << true << false << true;
+}
+
+void TestMainWindowSettings::soundChoiceLoadsAsClicked()
+{
+    QFETCH(bool, defaultWav);
+    QFETCH(bool, wavFile);
+    QFETCH(bool, defaultChosen);
+    QFETCH(bool, fileChosen);
+    {
+        TRegIniFile ini(kRoot);
+        ini.WriteFlag("Settings\\Options", "DefaultWAV", defaultWav);
+        ini.WriteFlag("Settings\\Options", "WAVFile", wavFile);
+    }
+    ScopedNotices notices;
+    TClarivexMainForm window;
+    window.createWindowSteps({});
+    TOptionsPage *page = window.optionsPage();
+    QCOMPARE(page->rbDefaultWAV->isChecked(), defaultChosen);
+    QCOMPARE(page->rbWAVFile->isChecked(), fileChosen);
+    QCOMPARE(page->txtWAVFileName->isEnabled(), fileChosen);
+    // Saved as loaded.
+    QVERIFY(window.SaveAllSettings());
+    TRegIniFile ini(kRoot);
+    QCOMPARE(ini.ReadFlag("Settings\\Options", "DefaultWAV", !defaultChosen), defaultChosen);
+    QCOMPARE(ini.ReadFlag("Settings\\Options", "WAVFile", !fileChosen), fileChosen);
+}
 
 void TestMainWindowSettings::firstStartWithAnEmptyStore()
 {
