@@ -188,7 +188,8 @@ int scanDuplicates(const DuplicateArguments &args)
     if (scan.collector.ProtectedFoldersSkipped > 0)
         std::fprintf(stderr, "clarivex-cli: protected system folders skipped: %lld\n",
                      qlonglong(scan.collector.ProtectedFoldersSkipped));
-    if (args.clean) return cleanDuplicates(model, settings.options, {args.dryRun, args.json, args.quiet});
+    if (args.clean)
+        return cleanDuplicates(model, settings.options, {args.dryRun, args.json, args.quiet});
     SetPrinter printer(model, args.json, args.quiet);
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);
