@@ -18,4 +18,9 @@ QByteArray driveMarks(const QList<bool> &checked)
     return marks;
 }
 
+QByteArray storedOrFirstStartMarks(const QByteArray &stored)
+{
+    return stored.isEmpty() ? QByteArray(1, char(0xFF)) : stored;
+}
+
 } // namespace clarivex

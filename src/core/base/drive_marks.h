@@ -11,5 +11,8 @@ namespace clarivex {
 
 [[nodiscard]] QList<bool> driveChecks(const QByteArray &marks, qsizetype rowCount);
 [[nodiscard]] QByteArray driveMarks(const QList<bool> &checked);
+// The marks to apply: the stored ones, or, on a first start (none stored),
+// the first row alone, which is the user's home folder.
+[[nodiscard]] QByteArray storedOrFirstStartMarks(const QByteArray &stored);
 
 } // namespace clarivex

@@ -50,10 +50,6 @@ public:
 
     void Rebuild();
     quint32 AddPath(const QByteArray &path);
-    [[nodiscard]] static QString FormatNodeText(const QString &text)
-    {
-        return PathTree::FormatNodeText(text);
-    }
     [[nodiscard]] const PathTree &Tree() const { return m_model->Tree(); }
     [[nodiscard]] PathTreeModel *Model() const { return m_model; }
 

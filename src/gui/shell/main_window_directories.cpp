@@ -110,8 +110,8 @@ void TClarivexMainForm::finishFolderScan(const QString &logName)
     optionsPage()->sbPlaySoundClick(); // these scans have no option to silence it
     WriteLogEvent(QStringLiteral("Found: %1 Bytes").arg(formatGrouped(FoundByteTotal)));
     WriteLogEvent(QStringLiteral("Found: %1 Files").arg(formatGrouped(FoundFileCount)));
+    showScanEnd(logName, QStringLiteral("Done."), m_scanStopped);
     WriteLogEvent(logName + QStringLiteral(" - End"));
-    setStatusText(0, QStringLiteral("Done."));
     setStatusText(1, QString());
     LeaveScanningState();
 }
