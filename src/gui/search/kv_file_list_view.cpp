@@ -86,19 +86,21 @@ void TKvFileListView::Clear()
 
 int TKvFileListView::FittedWidth(int column) const
 {
+    const auto textWidth = [this](const QString &sample) {
+        const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 4;
+        return fontMetrics().horizontalAdvance(sample) + 2 * margin;
+    };
     int width = header()->sectionSizeHint(column);
     switch (column) {
     case colModified:
     case colCreation:
     case colLastWrite:
-    case colLastAccess: {
-        // A date with a time, as wide as this font draws one.
-        const QString sample = QStringLiteral("00-00-0000 00:00:00");
-        const int margin =
-            2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 4);
-        width = std::max(width, fontMetrics().horizontalAdvance(sample) + margin);
+    case colLastAccess: // a date with a time, as wide as this font draws one
+        width = std::max(width, textWidth(QStringLiteral("00-00-0000 00:00:00")));
         break;
-    }
+    case colType: // the common description of found files
+        width = std::max(width, textWidth(QStringLiteral("plain text document")));
+        break;
     default:
         break;
     }

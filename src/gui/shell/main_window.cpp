@@ -366,6 +366,8 @@ void TClarivexMainForm::buildStatusBar()
         m_statusPanels[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
     }
     m_statusPanels[0]->setFixedWidth(210);
+    // A long folder is cut at the panel's end, never drawn over its neighbours.
+    m_statusPanels[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(m_statusPanels[0]);
     bar->addWidget(m_statusPanels[1], 1);
     // The progress bar lies over the first panel and stays hidden until used.
