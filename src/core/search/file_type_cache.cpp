@@ -64,7 +64,9 @@ quint32 FileTypeCache::indexOfContent(const QByteArray &path, quint32 index)
     static const QMimeDatabase database;
     const QMimeType type =
         database.mimeTypeForFile(QFile::decodeName(path), QMimeDatabase::MatchContent);
-    if (!type.isValid() || type.isDefault()) return index; // nothing better than the name
+    if (!type.isValid()) return index;
+    // Unreadable or unknown content gives the default type: an entry all the
+    // same, so that the file is not read again at every paint.
     const std::string name = type.name().toStdString();
     const auto found = m_mimeIndex.find(name);
     if (found != m_mimeIndex.end()) return found->second;

@@ -35,7 +35,7 @@ public:
     // none at all): a file of it is described by its content instead.
     [[nodiscard]] bool needsContent(quint32 index);
     // The entry of the type the file's content shows (one entry per MIME type).
-    // Reads the start of the file; an unreadable file gives the entry `index`.
+    // Reads the start of the file; an unreadable one gets the default type's.
     [[nodiscard]] quint32 indexOfContent(const QByteArray &path, quint32 index);
     [[nodiscard]] QString typeName(quint32 index);
     [[nodiscard]] QIcon icon(quint32 index);

@@ -196,12 +196,13 @@ void TestFileListColumns::rowsShowNamesAndTypesAsFound()
     tree.file("Etc/UPPER.TMP", "plain words of text\n");
     tree.file("Etc/lower.tmp", "");
     tree.file("Etc/page.html", "<html></html>");
+    tree.file("Etc/blob.chk", QByteArray("\x01\x02\xfe\xff\x00\x9c", 6));
     ScopedNotices notices;
     TClarivexMainForm window;
     window.createWindowSteps({});
     FoundFileModel *model = window.FileListView->Model();
     qint64 size = 0;
-    for (const char *name : {"Etc/UPPER.TMP", "Etc/lower.tmp", "Etc/page.html"})
+    for (const char *name : {"Etc/UPPER.TMP", "Etc/lower.tmp", "Etc/page.html", "Etc/blob.chk"})
         QVERIFY(model->AddFile(tree.path(name), size));
     model->FlushPending();
     // Names and folders as on disk.
@@ -212,11 +213,16 @@ void TestFileListColumns::rowsShowNamesAndTypesAsFound()
     QCOMPARE(model->CellText(0, colType), mime.mimeTypeForName("text/plain").comment());
     QCOMPARE(model->CellText(1, colType), mime.mimeTypeForName("application/x-zerosize").comment());
     QCOMPARE(model->CellText(2, colType), mime.mimeTypeForName("text/html").comment());
+    // Content of no known type: described as such, and read only once.
+    const quint32 byName = model->Row(3).fileType;
+    QCOMPARE(model->CellText(3, colType),
+             mime.mimeTypeForName("application/octet-stream").comment());
+    QVERIFY(model->Row(3).fileType != byName);
     QVERIFY(!model->data(model->index(0, colName), Qt::DecorationRole).value<QIcon>().isNull());
     // Sorting by name still ignores case.
     model->SortRows(colName, true);
-    QCOMPARE(model->CellText(0, colName), QStringLiteral("lower.tmp"));
-    QCOMPARE(model->CellText(2, colName), QStringLiteral("UPPER.TMP"));
+    QCOMPARE(model->CellText(1, colName), QStringLiteral("lower.tmp"));
+    QCOMPARE(model->CellText(3, colName), QStringLiteral("UPPER.TMP"));
 }
 
 CLARIVEX_TEST_MAIN(TestFileListColumns)
