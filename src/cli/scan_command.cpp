@@ -95,8 +95,7 @@ QList<ScanDrive> chooseDrives(const ScanArguments &args, const TempFileSettings 
             drives.append(driveOf(root));
         return drives;
     }
-    const QList<bool> checks =
-        driveChecks(storedOrFirstStartMarks(settings.SelectedDrives), volumes.size());
+    const QList<bool> checks = driveChecks(settings.SelectedDrives, volumes.size());
     for (qsizetype i = 0; i < volumes.size(); ++i) {
         if (checks[i]) drives.append({volumes[i].root, volumes[i].label, volumes[i].caption});
     }

@@ -76,8 +76,7 @@ QList<DuplicateDrive> chooseDrives(const DuplicateArguments &args,
             drives.append({root, removable(root)});
         return drives;
     }
-    const QList<bool> checks =
-        driveChecks(storedOrFirstStartMarks(settings.SelectedDrives), volumes.size());
+    const QList<bool> checks = driveChecks(settings.SelectedDrives, volumes.size());
     for (qsizetype i = 0; i < volumes.size(); ++i) {
         if (checks[i])
             drives.append({volumes[i].root, volumes[i].kind == platform::VolumeKind::Removable});
