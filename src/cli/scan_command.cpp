@@ -110,21 +110,21 @@ std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &pr
 QList<ScanDrive> chooseDrives(const ScanArguments &args, const TempFileSettings &settings)
 {
     const QList<platform::Volume> volumes = platform::Volumes::list();
-    const auto labelOf = [&](const QByteArray &root) {
+    const auto driveOf = [&](const QByteArray &root) {
         for (const platform::Volume &volume : volumes) {
-            if (volume.root == root) return volume.label;
+            if (volume.root == root) return ScanDrive{root, volume.label, volume.caption};
         }
-        return QString();
+        return ScanDrive{root, QString(), QString()};
     };
     QList<ScanDrive> drives;
     if (!args.drives.isEmpty()) {
         for (const QByteArray &root : args.drives)
-            drives.append({root, labelOf(root)});
+            drives.append(driveOf(root));
         return drives;
     }
     const QList<bool> checks = driveChecks(settings.SelectedDrives, volumes.size());
     for (qsizetype i = 0; i < volumes.size(); ++i) {
-        if (checks[i]) drives.append({volumes[i].root, volumes[i].label});
+        if (checks[i]) drives.append({volumes[i].root, volumes[i].label, volumes[i].caption});
     }
     return drives;
 }

@@ -34,4 +34,9 @@ QByteArray driveMarksFromStored(const QByteArray &stored)
     return marks;
 }
 
+QByteArray storedOrFirstStartMarks(const QByteArray &stored)
+{
+    return stored.isEmpty() ? QByteArray(1, char(0xFF)) : stored;
+}
+
 } // namespace clarivex

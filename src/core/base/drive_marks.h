@@ -14,5 +14,8 @@ namespace clarivex {
 // The marks from the stored text. Earlier versions stored each mark as the
 // character U+00FF or U+00FE (two bytes in UTF-8); both forms read alike.
 [[nodiscard]] QByteArray driveMarksFromStored(const QByteArray &stored);
+// The marks to apply: the stored ones, or, on a first start (none stored),
+// the first row alone, which is the user's home folder.
+[[nodiscard]] QByteArray storedOrFirstStartMarks(const QByteArray &stored);
 
 } // namespace clarivex

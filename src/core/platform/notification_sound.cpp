@@ -1,6 +1,9 @@
 #include "core/platform/notification_sound.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <canberra.h>
 
@@ -60,6 +63,31 @@ std::unique_ptr<NotificationSound> &current()
 }
 
 } // namespace
+
+QString findWavFile(const QString &path)
+{
+    if (path.trimmed().isEmpty()) return {};
+    QStringList candidates{path};
+    if (QFileInfo(path).isRelative())
+        candidates << QDir(QCoreApplication::applicationDirPath()).filePath(path);
+    for (const QString &candidate : candidates) {
+        if (QFileInfo(candidate).isFile()) return candidate;
+    }
+    return {};
+}
+
+void NotificationSound::play(bool themeSound, bool wavFile, const QString &path)
+{
+    if (themeSound) {
+        playInformation();
+    } else if (wavFile) {
+        const QString found = findWavFile(path);
+        if (found.isEmpty())
+            playInformation(); // the chosen file is missing: a sound all the same
+        else
+            playFile(found);
+    }
+}
 
 NotificationSound &NotificationSound::instance()
 {

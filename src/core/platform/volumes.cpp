@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 namespace clarivex::platform {
@@ -248,13 +249,46 @@ QList<Volume> Volumes::readMounted()
     return volumes;
 }
 
+std::optional<Volume> homeVolume(const QList<Volume> &mounted)
+{
+    QByteArray home = QFile::encodeName(QDir::homePath());
+    while (home.size() > 1 && home.endsWith('/'))
+        home.chop(1);
+    struct stat info
+    {
+    };
+    if (home.isEmpty() || ::stat(home.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return std::nullopt;
+    QList<QByteArray> roots;
+    for (const Volume &volume : mounted)
+        roots.append(volume.root);
+    // The facts of the volume that holds it, under its own root and caption.
+    Volume volume;
+    const QByteArray holder = Volumes::rootOf(home, roots);
+    for (const Volume &candidate : mounted) {
+        if (candidate.root == holder) volume = candidate;
+    }
+    volume.root = home;
+    volume.label.clear();
+    volume.caption = homeCaption(home);
+    if (!readSpace(home, volume)) return std::nullopt;
+    return volume;
+}
+
+QString homeCaption(const QByteArray &home)
+{
+    return QStringLiteral("Home (") + QFile::decodeName(home) + QLatin1Char(')');
+}
+
 QList<Volume> Volumes::list()
 {
     {
         QMutexLocker lock(&g_fixedMutex);
         if (g_fixed) return *g_fixed;
     }
-    return readMounted();
+    QList<Volume> volumes = readMounted();
+    if (const auto home = homeVolume(volumes)) volumes.prepend(*home);
+    return volumes;
 }
 
 void Volumes::setFixedList(const QList<Volume> &volumes)

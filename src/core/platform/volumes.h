@@ -1,10 +1,10 @@
 #pragma once
 
-// The machine's "drives": the mounted volumes, each with its root (the mount
-// point), caption, kind, label, serial number, file-system name and space
-// figures. Pseudo file systems (proc, sysfs, cgroup, devpts, ...) are left out.
-// The list can be replaced by a fixed one, so that tests and a user who wants
-// to scan a plain folder as a drive see exactly the volumes they chose.
+// The machine's "drives": the user's home folder and the mounted volumes, each with its root (the
+// mount point), caption, kind, label, serial number, file-system name and space figures. Pseudo
+// file systems (proc, sysfs, cgroup, devpts, ...) are left out. The list can be replaced by a fixed
+// one, so that tests and a user who wants to scan a plain folder as a drive see exactly the volumes
+// they chose.
 
 #include <QByteArray>
 #include <QList>
@@ -54,13 +54,18 @@ struct MountEntry
 
 // Fills the space figures from statvfs; false when the folder cannot be asked.
 [[nodiscard]] bool readSpace(const QByteArray &path, Volume &volume);
+// The user's home folder as a drive: "Home (/home/NAME)", with the figures of
+// the volume that holds it and no label. Nothing when there is no such folder.
+[[nodiscard]] std::optional<Volume> homeVolume(const QList<Volume> &mounted);
+[[nodiscard]] QString homeCaption(const QByteArray &home);
 // A plain folder taken as a drive of its own (kind fixed, caption from its name).
 [[nodiscard]] std::optional<Volume> volumeForFolder(const QByteArray &folder);
 
 class Volumes
 {
 public:
-    // The volumes mounted now (or the fixed list when one is set), sorted by root.
+    // The drives: the home folder first, then the volumes mounted now, sorted
+    // by root (or the fixed list alone, when one is set).
     [[nodiscard]] static QList<Volume> list();
     // Replaces the list until clearFixedList(); an empty list means "no drives".
     static void setFixedList(const QList<Volume> &volumes);

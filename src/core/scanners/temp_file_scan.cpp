@@ -59,8 +59,11 @@ bool TempFileScan::configure(TKvFindFile &finder, const TempScanOptions &options
 
 QString TempFileScan::searchingText(const ScanDrive &drive)
 {
-    return QStringLiteral("Searching Files on %1 (%2) ...")
-        .arg(drive.label, QFile::decodeName(drive.root));
+    const QString root = QFile::decodeName(drive.root);
+    if (!drive.label.isEmpty())
+        return QStringLiteral("Searching Files on %1 (%2) ...").arg(drive.label, root);
+    return QStringLiteral("Searching Files on %1 ...")
+        .arg(drive.caption.isEmpty() ? root : drive.caption);
 }
 
 void TempFileScan::setStatus(int panel, const QString &text) const
@@ -75,6 +78,7 @@ void TempFileScan::run(TKvFindFile &finder, const QList<ScanDrive> &drives)
     CandidateKeys.clear();
     SkipCurrentFolder = false;
     ProtectedFoldersSkipped = 0;
+    Stopped = false;
     m_protectedTop.clear();
     m_drives = drives;
     m_next = 0;
@@ -102,7 +106,9 @@ void TempFileScan::startDrive(TKvFindFile &finder, qsizetype index)
 
 bool TempFileScan::AfterExecute(TKvFindFile &finder)
 {
-    if (m_next < m_drives.size()) {
+    // A Stop ends the scan, not only the walk of the drive it came in.
+    if (finder.Stopped()) Stopped = true;
+    if (!Stopped && m_next < m_drives.size()) {
         startDrive(finder, m_next); // the next drive runs inside this end event
         return true;
     }

@@ -49,6 +49,7 @@ struct ScanDrive
 {
     QByteArray root; // mount point or folder, raw bytes
     QString label;   // volume label, may be empty
+    QString caption; // the drive list's caption, shown when there is no label
 };
 
 class TempFileScan
@@ -86,7 +87,11 @@ public:
     // One path line per found file (full path and "/"), for the file tree.
     QList<QByteArray> CandidateKeys;
     bool SkipCurrentFolder = false;
+    // The last run ended on a Stop: the drives after the stopped one were not walked.
+    bool Stopped = false;
 
+    // "Searching Files on LABEL (ROOT) ...", the caption standing in for a
+    // missing label.
     static QString searchingText(const ScanDrive &drive);
 
 private:

@@ -1,5 +1,6 @@
 #include "core/search/file_type_cache.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QMimeDatabase>
 
@@ -50,11 +51,45 @@ quint32 FileTypeCache::indexOf(QByteArrayView fileName)
     return index;
 }
 
+bool FileTypeCache::needsContent(quint32 index)
+{
+    if (index >= m_entries.size()) return false;
+    Entry &entry = m_entries[index];
+    if (!entry.typeKnown) describe(entry);
+    return entry.byContent;
+}
+
+quint32 FileTypeCache::indexOfContent(const QByteArray &path, quint32 index)
+{
+    static const QMimeDatabase database;
+    const QMimeType type =
+        database.mimeTypeForFile(QFile::decodeName(path), QMimeDatabase::MatchContent);
+    if (!type.isValid()) return index;
+    // Unreadable or unknown content gives the default type: an entry all the
+    // same, so that the file is not read again at every paint.
+    const std::string name = type.name().toStdString();
+    const auto found = m_mimeIndex.find(name);
+    if (found != m_mimeIndex.end()) return found->second;
+    const auto created = quint32(m_entries.size());
+    Entry entry;
+    entry.extension = name;
+    entry.isMimeType = true;
+    m_entries.push_back(std::move(entry));
+    m_mimeIndex.emplace(name, created);
+    return created;
+}
+
 void FileTypeCache::describe(Entry &entry)
 {
     static const QMimeDatabase database;
-    const QString probe = QStringLiteral("x") + QString::fromUtf8(entry.extension);
-    const QMimeType type = database.mimeTypeForFile(probe, QMimeDatabase::MatchExtension);
+    QMimeType type;
+    if (entry.isMimeType) {
+        type = database.mimeTypeForName(QString::fromStdString(entry.extension));
+    } else {
+        const QString probe = QStringLiteral("x") + QString::fromUtf8(entry.extension);
+        entry.byContent = database.mimeTypesForFileName(probe).isEmpty();
+        type = database.mimeTypeForFile(probe, QMimeDatabase::MatchExtension);
+    }
     entry.typeName = type.comment().trimmed().left(kMaxTypeName);
     entry.typeKnown = true;
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))

@@ -1,8 +1,9 @@
 #pragma once
 
-// Type names and icons of files, looked up by name only (never touching the
-// disk) and kept per extension, so that drawing a million rows asks the MIME
-// database and the icon theme once per extension.
+// Type names and icons of files, kept per extension and per MIME type, so that
+// drawing a million rows asks the MIME database and the icon theme once per
+// extension. Names are looked up without touching the disk; only a file whose
+// extension names no type is read, once, when its row is first drawn.
 
 #include <QByteArrayView>
 #include <QIcon>
@@ -30,6 +31,12 @@ public:
     // The entry of the file name's extension (the text from its last "."; a
     // name without one shares one entry with all such names).
     [[nodiscard]] quint32 indexOf(QByteArrayView fileName);
+    // Whether the entry is an extension that names no type (".tmp", ".chk",
+    // none at all): a file of it is described by its content instead.
+    [[nodiscard]] bool needsContent(quint32 index);
+    // The entry of the type the file's content shows (one entry per MIME type).
+    // Reads the start of the file; an unreadable one gets the default type's.
+    [[nodiscard]] quint32 indexOfContent(const QByteArray &path, quint32 index);
     [[nodiscard]] QString typeName(quint32 index);
     [[nodiscard]] QIcon icon(quint32 index);
     [[nodiscard]] qsizetype size() const { return qsizetype(m_entries.size()); }
@@ -40,15 +47,18 @@ public:
 private:
     struct Entry
     {
-        std::string extension;
+        std::string extension; // or the MIME type's name, for an entry by content
         QString typeName;
         QIcon icon;
         bool typeKnown = false;
         bool iconKnown = false;
+        bool byContent = false; // an extension that names no type
+        bool isMimeType = false;
     };
     void describe(Entry &entry);
 
     std::unordered_map<std::string, quint32> m_index;
+    std::unordered_map<std::string, quint32> m_mimeIndex;
     std::vector<Entry> m_entries;
 };
 

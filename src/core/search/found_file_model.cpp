@@ -112,6 +112,7 @@ dev_t FoundFileModel::DeviceOf(int row) const
 
 void FoundFileModel::appendRow(const FoundFileRow &row)
 {
+    m_sorted = false;
     m_rows.push_back(row);
     announceLater();
 }
@@ -217,6 +218,7 @@ void FoundFileModel::Clear()
     m_lastFolder = 0;
     m_versions.resize(1);
     m_shownRows = 0;
+    m_sorted = false;
     endResetModel();
 }
 
@@ -312,6 +314,17 @@ QString FoundFileModel::DateTimeText(qint64 nanoseconds)
     return formatDateTime(local);
 }
 
+quint32 FoundFileModel::typeOf(int row) const
+{
+    const FoundFileRow &r = m_rows[size_t(row)];
+    FileTypeCache &types = FileTypeCache::shared();
+    if (r.separator || !types.needsContent(r.fileType)) return r.fileType;
+    // Kept in the row: a row is read at most once, whatever view asks.
+    const quint32 type = types.indexOfContent(FilePath(row), r.fileType);
+    const_cast<FoundFileRow &>(r).fileType = type;
+    return type;
+}
+
 QString FoundFileModel::CellText(int row, int column) const
 {
     if (row < 0 || row >= RowCount()) return {};
@@ -319,13 +332,13 @@ QString FoundFileModel::CellText(int row, int column) const
     if (r.separator) return column <= colAttributes ? QStringLiteral(" ") : QString();
     switch (column) {
     case colName:
-        return displayText(NameOf(row)).toLower();
+        return displayText(NameOf(row)); // as on disk: the file system tells case apart
     case colFolder:
         return displayText(m_folders[r.folder]);
     case colSize:
         return formatGrouped(r.size);
     case colType:
-        return FileTypeCache::shared().typeName(r.fileType);
+        return FileTypeCache::shared().typeName(typeOf(row));
     case colModified:
         return DateTimeText(r.lastWriteTime);
     case colAttributes:
@@ -364,7 +377,7 @@ QVariant FoundFileModel::data(const QModelIndex &index, int role) const
         return CellText(index.row(), index.column());
     case Qt::DecorationRole:
         if (index.column() == colName && !r.separator)
-            return FileTypeCache::shared().icon(r.fileType);
+            return FileTypeCache::shared().icon(typeOf(index.row()));
         return {};
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(ColumnAlignment(index.column()));

@@ -90,6 +90,9 @@ public:
     void ColumnClick(int column);
     void SortRows(int column, bool ascending);
     [[nodiscard]] int SortColumn() const { return m_sortColumn; }
+    // The rows are in the order of SortColumn: sorted and nothing added or
+    // cleared since.
+    [[nodiscard]] bool IsSorted() const { return m_sorted; }
     [[nodiscard]] bool SortAscending() const { return m_sortAscending; }
 
     // The colour a row is drawn in (none: the view's default).
@@ -122,6 +125,9 @@ private:
     };
     void sortNameRuns(std::vector<SortKey> &keys, bool ascending) const;
 
+    // The row's type entry; a file whose extension names no type is read
+    // for it once, when first asked.
+    quint32 typeOf(int row) const;
     quint32 folderIndex(const QByteArray &folder);
     void closeFolder();
     // The row's name; " " for a separator, the caption it shows.
@@ -142,6 +148,7 @@ private:
     bool m_flushQueued = false;
     int m_sortColumn = colFolder;
     bool m_sortAscending = true;
+    bool m_sorted = false;
     RowColour m_rowColour;
     // The folder of the last added row, opened for quick lookups of its names.
     int m_folderFd = -1;

@@ -133,6 +133,8 @@ void FoundFileModel::SortRows(int column, bool ascending)
         break;
     case colType: {
         FileTypeCache &types = FileTypeCache::shared();
+        for (size_t i = 0; i < count; ++i)
+            (void)typeOf(int(i)); // the types the rows show, read where the name says none
         for (quint32 i = 0; i < quint32(types.size()); ++i)
             texts.push_back(types.typeName(i));
         texts.push_back(QStringLiteral(" "));
@@ -169,7 +171,7 @@ void FoundFileModel::SortRows(int column, bool ascending)
             key = r.separator ? 0 : orderOf(r.size);
             break;
         case colType:
-            key = ranks[r.separator ? separatorSlot : r.fileType];
+            key = ranks[r.separator ? separatorSlot : r.fileType]; // resolved above
             break;
         case colAttributes:
             key = ranks[r.separator ? separatorSlot : (r.attributes & 63u)];
@@ -208,6 +210,9 @@ void FoundFileModel::SortRows(int column, bool ascending)
         newRowOf[keys[i].row] = int(i);
     }
     m_rows.swap(sorted);
+    m_sortColumn = column;
+    m_sortAscending = ascending;
+    m_sorted = true;
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());

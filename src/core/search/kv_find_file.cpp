@@ -182,6 +182,7 @@ bool TKvFindFile::ScanDirectory(Walk &walk, bool opened)
     pump();
     const size_t subdirStart = walk.subdirs.size();
     if (!walk.dir.endsWith('/')) walk.dir += '/';
+    ++FoldersSeen;
     if (BeforeExecute) BeforeExecute(*this);
     if (OnChDir) {
         bool Cancel = false;
@@ -263,6 +264,7 @@ bool TKvFindFile::readEntries(Walk &walk, int fd)
                                         kStatxMask, &entry.st) == 0;
                 entry.type = entry.statted ? typeOfMode(entry.st.stx_mode) : (unsigned char)DT_FIFO;
             }
+            if (entry.type != DT_DIR) ++FilesSeen;
             if (entry.type == DT_DIR) {
                 if (RecurseDirs) walk.subdirs.append(entry.name, size_t(entry.nameSize) + 1);
             } else if ((entry.type == DT_REG || entry.type == DT_LNK) &&

@@ -126,6 +126,12 @@ public:
     // Ends the walk at the next check (after the current entry, or on
     // entering the next folder).
     void Stop() { m_stop = true; }
+    // Whether the last walk was stopped (until the next Execute starts).
+    [[nodiscard]] bool Stopped() const { return m_stop; }
+    // Folders entered and other entries (files, links, ...) met, counted
+    // across walks until set to 0: the progress a window shows.
+    qint64 FoldersSeen = 0;
+    qint64 FilesSeen = 0;
 
 private:
     struct DateBound

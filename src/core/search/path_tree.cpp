@@ -31,23 +31,13 @@ void PathTree::clear()
     m_childIndex.clear();
     Node root;
     root.kind = NodeKind::Root;
-    root.text = FormatNodeText(RootName);
+    root.text = RootName;
     m_nodes.push_back(std::move(root));
 }
 
 void PathTree::pump()
 {
     if (m_pump && ++m_pumpTick % kPumpEvery == 0) m_pump();
-}
-
-QString PathTree::FormatNodeText(const QString &text)
-{
-    QString s = text.toLower();
-    if (s.contains(QLatin1Char('.')) || s.contains(QLatin1Char('@'))) return s;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (i == 0 || s[i - 1] == QLatin1Char(' ')) s[i] = s[i].toUpper();
-    }
-    return s;
 }
 
 quint32 PathTree::FindChild(quint32 parent, const QString &text) const
@@ -97,7 +87,8 @@ quint32 PathTree::AddPath(const QByteArray &line)
         pos = slash + 1;
         if (segment.isEmpty()) continue;
         pump();
-        current = childFor(current, FormatNodeText(displayText(segment)), NodeKind::Folder);
+        // Named as on disk: "Etc" and "etc" are two folders.
+        current = childFor(current, displayText(segment), NodeKind::Folder);
         anySegment = true;
     }
     if (anySegment) {

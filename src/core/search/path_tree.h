@@ -47,8 +47,6 @@ public:
     // Orders the siblings of every level by the platform's string comparison.
     void SortAll();
 
-    [[nodiscard]] static QString FormatNodeText(const QString &text);
-
     [[nodiscard]] int NodeCounter() const { return m_counter; }
     [[nodiscard]] qsizetype NodeCount() const { return qsizetype(m_nodes.size()); }
     [[nodiscard]] const Node &NodeAt(quint32 id) const { return m_nodes[id]; }

@@ -9,9 +9,12 @@ namespace {
 
 QString temporaryFileText(const QString &fileName)
 {
+    // The rules compare in upper case; the text quotes the extension as on disk.
     const QString name = fileName.toUpper();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString ext = dot < 0 ? QString() : name.mid(dot);
+    const QString shownExt =
+        dot < 0 ? QString() : fileName.mid(fileName.lastIndexOf(QLatin1Char('.')));
     const auto is = [&](std::initializer_list<const char *> list) {
         for (const char *item : list) {
             if (ext == QLatin1String(item)) return true;
@@ -27,13 +30,13 @@ QString temporaryFileText(const QString &fileName)
                    "This file appears to be a Backup File, since it's extension, \"%1\", "
                    "is often used for Backup Files. Delete it only if you are sure it is "
                    "not needed.")
-            .arg(ext);
+            .arg(shownExt);
     if (is({".TMP", ".$$$"}))
         return QStringLiteral(
                    "This file appears to be a Temporary File, since it's extension, "
                    "\"%1\", is often used for Temporary Files. Delete it only if you are "
                    "sure it is not needed.")
-            .arg(ext);
+            .arg(shownExt);
     if (contains(ext, "~") || contains(ext, "$") || contains(name, "~") || contains(name, "$"))
         return QStringLiteral("This file appears to be a Temporary File, since it's filename "
                               "contains characters typically, used for Temporary Files. Delete it "

@@ -113,8 +113,7 @@ QByteArray TDiskListView::DriveMarks() const
 
 void TDiskListView::ApplyDriveMarks(const QByteArray &marks)
 {
-    if (marks.isEmpty()) return; // the list keeps the marks it was filled with
-    const QList<bool> checks = driveChecks(marks, topLevelItemCount());
+    const QList<bool> checks = driveChecks(storedOrFirstStartMarks(marks), topLevelItemCount());
     for (int i = 0; i < checks.size(); ++i)
         SetChecked(i, checks.at(i));
 }

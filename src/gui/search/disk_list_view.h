@@ -35,7 +35,8 @@ public:
 
     // The drive marks of the rows (drive_marks.h): 0xFF chosen, 0xFE not.
     [[nodiscard]] QByteArray DriveMarks() const;
-    // Row i is checked exactly when byte i is 0xFF; empty marks change nothing.
+    // Row i is checked exactly when byte i is 0xFF; empty marks (a first
+    // start) check the first row, the home folder, alone.
     void ApplyDriveMarks(const QByteArray &marks);
 
 signals:

@@ -7,6 +7,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScopedValueRollback>
+#include <QStyle>
 
 namespace clarivex {
 
@@ -26,15 +28,25 @@ TKvFileListView::TKvFileListView(QWidget *parent)
     QHeaderView *head = header();
     head->setSectionsClickable(true);
     head->setStretchLastSection(false);
-    head->setSortIndicatorShown(false);
-    // The built-in widths, widened where this font needs more for the caption.
+    head->setSectionResizeMode(QHeaderView::Interactive);
+    head->setSortIndicatorShown(true);
+    head->setSortIndicator(-1, Qt::AscendingOrder); // rows in the order found
+    m_widths.fill(0, kFoundFileColumnCount);
+    m_extra.fill(0, kFoundFileColumnCount);
+    // The built-in widths, widened where this font needs more for the caption
+    // or for a date.
     QList<int> widths;
     for (int c = 0; c < kFoundFileColumnCount; ++c) {
         const int width = FoundFileModel::DefaultColumnWidth(c);
-        widths.append(width < 0 ? width : std::max(width, head->sectionSizeHint(c)));
+        widths.append(width < 0 ? width : std::max(width, FittedWidth(c)));
     }
     SetColumnWidths(widths);
     connect(head, &QHeaderView::sectionClicked, m_model, &FoundFileModel::ColumnClick);
+    connect(head, &QHeaderView::sectionResized, this,
+            [this](int column, int, int newSize) { sectionResized(column, newSize); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, &TKvFileListView::showSortIndicator);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &TKvFileListView::showSortIndicator);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, &TKvFileListView::showSortIndicator);
 }
 
 TKvFileListView::~TKvFileListView()
@@ -72,21 +84,84 @@ void TKvFileListView::Clear()
     m_model->Clear();
 }
 
-QList<int> TKvFileListView::ColumnWidths() const
+int TKvFileListView::FittedWidth(int column) const
 {
-    QList<int> widths;
-    for (int c = 0; c < m_model->columnCount(); ++c)
-        widths.append(header()->sectionSize(c));
-    return widths;
+    const auto textWidth = [this](const QString &sample) {
+        const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 4;
+        return fontMetrics().horizontalAdvance(sample) + 2 * margin;
+    };
+    int width = header()->sectionSizeHint(column);
+    switch (column) {
+    case colModified:
+    case colCreation:
+    case colLastWrite:
+    case colLastAccess: // a date with a time, as wide as this font draws one
+        width = std::max(width, textWidth(QStringLiteral("00-00-0000 00:00:00")));
+        break;
+    case colType: // the common description of found files
+        width = std::max(width, textWidth(QStringLiteral("plain text document")));
+        break;
+    default:
+        break;
+    }
+    return width;
 }
 
 void TKvFileListView::SetColumnWidths(const QList<int> &widths)
 {
-    QHeaderView *head = header();
     for (int c = 0; c < widths.size() && c < m_model->columnCount(); ++c) {
         const int width = widths[c];
-        head->resizeSection(c, width < 0 ? head->sectionSizeHint(c) : width);
+        m_widths[c] = width < 0 ? FittedWidth(c) : width;
     }
+    layoutColumns();
+}
+
+void TKvFileListView::layoutColumns()
+{
+    if (m_layingOut) { // the viewport changed while the columns were set
+        m_relayout = true;
+        return;
+    }
+    const QScopedValueRollback guard(m_layingOut, true);
+    for (int pass = 0; pass < 3; ++pass) {
+        m_relayout = false;
+        int chosen = 0;
+        for (int c = 0; c < kFoundFileColumnCount; ++c)
+            chosen += m_widths[c];
+        // Name and Folder share what the chosen widths leave; Folder, whose
+        // texts are longer, takes the larger part.
+        const int spare = std::max(0, viewport()->width() - chosen);
+        m_extra.fill(0);
+        m_extra[colName] = spare * 2 / 5;
+        m_extra[colFolder] = spare - m_extra[colName];
+        for (int c = 0; c < kFoundFileColumnCount; ++c)
+            header()->resizeSection(c, m_widths[c] + m_extra[c]);
+        if (!m_relayout) break;
+    }
+}
+
+void TKvFileListView::sectionResized(int column, int newSize)
+{
+    if (m_layingOut || column < 0 || column >= kFoundFileColumnCount) return;
+    // The user drags an edge: the column follows the mouse, and the width it
+    // has beyond its share of the spare width becomes its chosen width.
+    m_widths[column] = std::max(0, newSize - m_extra[column]);
+}
+
+bool TKvFileListView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::Resize) layoutColumns();
+    return QTreeView::viewportEvent(event);
+}
+
+void TKvFileListView::showSortIndicator()
+{
+    if (m_model->IsSorted())
+        header()->setSortIndicator(m_model->SortColumn(), m_model->SortAscending()
+                                                              ? Qt::AscendingOrder
+                                                              : Qt::DescendingOrder);
+    else
+        header()->setSortIndicator(-1, Qt::AscendingOrder);
 }
 
 void TKvFileListView::LoadColumnSizes()

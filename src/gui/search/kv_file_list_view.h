@@ -1,7 +1,8 @@
 #pragma once
 
 // The found-file list: a report view over FoundFileModel. It sorts on header
-// clicks, restores and saves its column widths through TFLSaveSettings, and
+// clicks and marks the sorted column, restores and saves its column widths
+// through TFLSaveSettings, gives width beyond them to Name and Folder, and
 // offers the main window's list operations (selected path, totals).
 
 #include "core/search/column_sizes.h"
@@ -29,9 +30,14 @@ public:
     [[nodiscard]] bool AddFile(const QByteArray &fullPath, qint64 &size, qint32 group = -1);
     void Clear();
 
-    [[nodiscard]] QList<int> ColumnWidths() const;
-    // A negative width fits the column to its header.
+    // The widths the user chose (or the stored ones): what is saved. Width
+    // the list has beyond their sum goes to Name and Folder on the screen.
+    [[nodiscard]] QList<int> ColumnWidths() const { return m_widths; }
+    // A negative width fits the column to its header (and, for a date, to
+    // the date it shows).
     void SetColumnWidths(const QList<int> &widths);
+    // The width a column fits in: its caption, or its longest usual text.
+    [[nodiscard]] int FittedWidth(int column) const;
     void LoadColumnSizes();       // when the window's layout is loaded
     void SaveColumnSizes() const; // when the window goes
     // The selected rows in list order.
@@ -43,10 +49,20 @@ signals:
 protected:
     void keyReleaseEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
+    // Shows the chosen widths, the spare width shared by Name and Folder.
+    void layoutColumns();
+    void sectionResized(int column, int newSize);
+    void showSortIndicator();
+
     FoundFileModel *m_model = nullptr;
     bool m_loaded = false;
+    bool m_layingOut = false;
+    bool m_relayout = false;
+    QList<int> m_widths; // chosen, per column
+    QList<int> m_extra;  // spare width given on the screen, per column
 };
 
 // Folder + name of the list's selected row (the first of several); empty when

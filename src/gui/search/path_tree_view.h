@@ -55,10 +55,6 @@ public:
     // Empties the tree: no root node, no paths.
     void Clear();
     quint32 AddPath(const QByteArray &path);
-    [[nodiscard]] static QString FormatNodeText(const QString &text)
-    {
-        return PathTree::FormatNodeText(text);
-    }
     [[nodiscard]] const PathTree &Tree() const { return m_model->Tree(); }
     [[nodiscard]] PathTreeModel *Model() const { return m_model; }
 

@@ -12,6 +12,10 @@ void installStyleIcons()
     static bool installed = false;
     if (installed) return;
     installed = true;
+    // A desktop without an icon theme of its own (a bare window manager) still
+    // gets themed type icons when the freedesktop default theme is installed.
+    if (!QIcon::hasThemeIcon(QStringLiteral("text-x-generic")))
+        QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     FileTypeCache::setFallbackIcons([](FileTypeCache::StandardIcon kind) {
         if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
             return QIcon(); // the style's icons need the widget application

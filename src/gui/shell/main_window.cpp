@@ -1,5 +1,7 @@
 #include "gui/shell/main_window.h"
 
+#include "core/base/formats.h"
+#include "core/base/settings_types.h"
 #include "core/scanners/dead_shortcut_scan.h"
 #include "core/scanners/directory_scan.h"
 #include "core/scanners/duplicate_scan.h"
@@ -177,6 +179,11 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     };
     FileListView = new TKvFileListView;
     FileListView->setObjectName(QStringLiteral("FileListView"));
+    // Its column widths are kept in the store, read when the list is first
+    // shown and written when it goes with the window.
+    FileListView->SaveSettings.AutoSave = true;
+    FileListView->SaveSettings.RegistryKey =
+        QString::fromLatin1(kSettingsRoot) + QStringLiteral("Settings\\");
     ExtPageControl->addTab(FileListView, QStringLiteral("File List"));
     PathTreeViewFileTree = new TPathTreeView;
     PathTreeViewFileTree->setObjectName(QStringLiteral("PathTreeViewFileTree"));
@@ -359,6 +366,8 @@ void TClarivexMainForm::buildStatusBar()
         m_statusPanels[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
     }
     m_statusPanels[0]->setFixedWidth(210);
+    // A long folder is cut at the panel's end, never drawn over its neighbours.
+    m_statusPanels[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(m_statusPanels[0]);
     bar->addWidget(m_statusPanels[1], 1);
     // The progress bar lies over the first panel and stays hidden until used.
@@ -367,6 +376,42 @@ void TClarivexMainForm::buildStatusBar()
     StatusProgressBar->setTextVisible(false);
     StatusProgressBar->setGeometry(0, 2, 210, 16);
     StatusProgressBar->hide();
+    // While a scan runs: a busy bar and how many folders and files it has seen.
+    m_scanProgressLabel = new QLabel(bar);
+    m_scanProgressLabel->setObjectName(QStringLiteral("ScanProgressLabel"));
+    ScanProgressBar = new QProgressBar(bar);
+    ScanProgressBar->setObjectName(QStringLiteral("ScanProgressBar"));
+    ScanProgressBar->setRange(0, 0);
+    ScanProgressBar->setTextVisible(false);
+    ScanProgressBar->setFixedWidth(90);
+    ScanProgressBar->setMaximumHeight(14);
+    bar->addPermanentWidget(m_scanProgressLabel);
+    bar->addPermanentWidget(ScanProgressBar);
+    m_scanProgressLabel->hide();
+    ScanProgressBar->hide();
+}
+
+QString TClarivexMainForm::scanProgressText() const
+{
+    return m_scanProgressLabel->text();
+}
+
+void TClarivexMainForm::showWalkProgress()
+{
+    if (ScanProgressBar->isHidden() || !KvFindFile) return;
+    m_scanProgressLabel->setText(
+        QStringLiteral("Seen: %1 folders, %2 files")
+            .arg(formatGrouped(KvFindFile->FoldersSeen), formatGrouped(KvFindFile->FilesSeen)));
+}
+
+void TClarivexMainForm::showScanEnd(const QString &logName, const QString &endText, bool stopped)
+{
+    if (stopped) {
+        setStatusText(0, QStringLiteral("Scan Stopped."));
+        (void)WriteLogEvent(logName + QStringLiteral(" - Stopped"));
+    } else {
+        setStatusText(0, endText);
+    }
 }
 
 void TClarivexMainForm::ShowPage(const QString &name)
@@ -445,6 +490,11 @@ void TClarivexMainForm::EnterScanningState()
     MenuItemScan->setEnabled(false);
     setCursor(Qt::WaitCursor);
     Animate->setActive(true);
+    m_scanStopped = false;
+    if (KvFindFile) KvFindFile->FoldersSeen = KvFindFile->FilesSeen = 0;
+    m_scanProgressLabel->show();
+    ScanProgressBar->show();
+    showWalkProgress();
 }
 
 void TClarivexMainForm::LeaveScanningState()
@@ -456,6 +506,8 @@ void TClarivexMainForm::LeaveScanningState()
     MenuItemScan->setEnabled(true);
     unsetCursor();
     Animate->setActive(false);
+    ScanProgressBar->hide();
+    m_scanProgressLabel->hide();
 }
 
 bool TClarivexMainForm::scanInProgress() const

@@ -213,6 +213,11 @@ public:
     bool hasTrayIcon() const { return PGTrayIcon95 != nullptr; }
     QMenu *scanMenu() const { return MenuItemScan; }
     QProgressBar *statusProgressBar() const { return StatusProgressBar; }
+    // The busy bar of a running scan and its count of what the walk has seen.
+    QProgressBar *scanProgressBar() const { return ScanProgressBar; }
+    QString scanProgressText() const;
+    // Whether Stop was pressed during the scan running or last run.
+    [[nodiscard]] bool scanStopped() const { return m_scanStopped; }
     void setStatusText(int panel, const QString &text);
     QString statusText(int panel) const;
     void setFoundTotalsText(const QString &files, const QString &bytes);
@@ -288,6 +293,13 @@ private:
     QTabWidget *ExtPageControl = nullptr;
     QLabel *m_statusPanels[2] = {nullptr, nullptr};
     QProgressBar *StatusProgressBar = nullptr;
+    QProgressBar *ScanProgressBar = nullptr;
+    QLabel *m_scanProgressLabel = nullptr;
+    bool m_scanStopped = false;
+    void showWalkProgress();
+    // `endText` ("Scan Complete.", "Done."), or "Scan Stopped." for a scan
+    // that a Stop ended (logged as "NAME - Stopped").
+    void showScanEnd(const QString &logName, const QString &endText, bool stopped);
     QMenu *MenuItemScan = nullptr;
     QSystemTrayIcon *PGTrayIcon95 = nullptr;
     ui::BannerMenu *m_trayMenu = nullptr;

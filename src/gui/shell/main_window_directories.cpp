@@ -112,14 +112,12 @@ bool TClarivexMainForm::finishFolderScan(const QString &logName)
     optionsPage()->sbPlaySoundClick(); // these scans have no option to silence it
     const bool logged =
         WriteLogEvent(QStringLiteral("Found: %1 Bytes").arg(formatGrouped(FoundByteTotal))) &&
-        WriteLogEvent(QStringLiteral("Found: %1 Files").arg(formatGrouped(FoundFileCount))) &&
-        WriteLogEvent(logName + QStringLiteral(" - End"));
-    if (logged) {
-        setStatusText(0, QStringLiteral("Done."));
-        setStatusText(1, QString());
-    }
+        WriteLogEvent(QStringLiteral("Found: %1 Files").arg(formatGrouped(FoundFileCount)));
+    if (logged) showScanEnd(logName, QStringLiteral("Done."), m_scanStopped);
+    const bool ended = logged && WriteLogEvent(logName + QStringLiteral(" - End"));
+    if (ended) setStatusText(1, QString());
     LeaveScanningState();
-    return logged;
+    return ended;
 }
 
 void TClarivexMainForm::btnScanDirectoriesClick()

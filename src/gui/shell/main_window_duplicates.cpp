@@ -141,7 +141,8 @@ void TClarivexMainForm::finishDuplicateScan(const DuplicateCompare &compare)
     PathTreeViewFileTree->Rebuild();
     if (PathTreeViewFileTree->model() && PathTreeViewFileTree->model()->rowCount() > 0)
         PathTreeViewFileTree->setCurrentIndex(PathTreeViewFileTree->model()->index(0, 0));
-    setStatusText(0, QStringLiteral("Scan Complete."));
+    showScanEnd(QStringLiteral("Duplicate Files"), QStringLiteral("Scan Complete."),
+                interrupted || m_scanStopped);
     // A stopped comparison says so; the hint about the tips would hide it.
     setStatusText(1, interrupted ? QStringLiteral("Comparison interrupted")
                                  : QStringLiteral("Please use the Tips Tab to gain more "

@@ -78,6 +78,7 @@ void TClarivexMainForm::btnScanNowClick()
 
 void TClarivexMainForm::btnStopClick()
 {
+    if (scanInProgress()) m_scanStopped = true;
     if (KvFindFile) KvFindFile->Stop();
     stopFolderScans();
     if (ScanKind == skDuplicates && m_duplicateScan) m_duplicateScan->Stop(*KvFindFile);
@@ -141,9 +142,12 @@ void TClarivexMainForm::TempScanStart()
     QList<ScanDrive> drives;
     const QList<platform::Volume> volumes = platform::Volumes::list();
     for (const QByteArray &root : roots) {
-        ScanDrive drive{root, QString()};
+        ScanDrive drive{root, QString(), QString()};
         for (const platform::Volume &volume : volumes) {
-            if (volume.root == root) drive.label = volume.label;
+            if (volume.root == root) {
+                drive.label = volume.label;
+                drive.caption = volume.caption;
+            }
         }
         drives.append(drive);
     }
@@ -161,6 +165,7 @@ void TClarivexMainForm::showPendingProgress()
         UpdateFoundTotals(FoundFileCount, FoundByteTotal);
         m_totalsPending = false;
     }
+    showWalkProgress();
 }
 
 void TClarivexMainForm::finishTempScan()
@@ -188,7 +193,8 @@ void TClarivexMainForm::finishTempScan()
         AutoCleaning = false;
     }
     LeaveScanningState();
-    setStatusText(0, QStringLiteral("Scan Complete."));
+    showScanEnd(QStringLiteral("Temporary Files"), QStringLiteral("Scan Complete."),
+                m_tempScan->Stopped);
     if (!autoClean) setStatusText(1, QString()); // the clean's own line says what it left
 }
 

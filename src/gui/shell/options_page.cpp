@@ -207,11 +207,8 @@ void TOptionsPage::browseFolder(QLineEdit *target)
 
 void TOptionsPage::sbPlaySoundClick()
 {
-    auto &sound = platform::NotificationSound::instance();
-    if (rbDefaultWAV->isChecked())
-        sound.playInformation();
-    else if (rbWAVFile->isChecked())
-        sound.playFile(txtWAVFileName->text());
+    platform::NotificationSound::instance().play(rbDefaultWAV->isChecked(), rbWAVFile->isChecked(),
+                                                 txtWAVFileName->text());
 }
 
 } // namespace clarivex

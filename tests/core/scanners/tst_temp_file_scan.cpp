@@ -70,6 +70,9 @@ private slots:
     void attributeFilters();
     void sizeFilters();
     void drivesInOrder();
+    void searchingText_data();
+    void searchingText();
+    void stopEndsTheScan();
 };
 
 void TestTempFileScan::defaultGroupsFindTheirFiles()
@@ -190,6 +193,66 @@ void TestTempFileScan::drivesInOrder()
                  "Searching Files on Label (" + QFile::decodeName(tree.path("c")) + ") ...",
                  "Searching Files on Label (" + QFile::decodeName(tree.path("missing")) + ") ...",
                  "Searching Files on Label (" + QFile::decodeName(tree.path("d")) + ") ..."}));
+}
+
+void TestTempFileScan::searchingText_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("label") << "Data"
+                           << "Data (/mnt/data)"
+                           << "Searching Files on Data (/mnt/data) ...";
+    QTest::newRow("no label: the caption") << ""
+                                           << "sda1 (/mnt/data)"
+                                           << "Searching Files on sda1 (/mnt/data) ...";
+    QTest::newRow("home folder") << ""
+                                 << "Home (/home/u)"
+                                 << "Searching Files on Home (/home/u) ...";
+    QTest::newRow("neither: the root") << ""
+                                       << ""
+                                       << "Searching Files on /mnt/data ...";
+}
+
+void TestTempFileScan::searchingText()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, caption);
+    QFETCH(QString, shown);
+    const QString root = caption.startsWith("Home") ? "/home/u" : "/mnt/data";
+    QCOMPARE(TempFileScan::searchingText({QFile::encodeName(root), label, caption}), shown);
+}
+
+void TestTempFileScan::stopEndsTheScan()
+{
+    FinderTree tree;
+    tree.file("c/one.tmp");
+    tree.file("c/two.tmp");
+    tree.file("d/three.tmp");
+    TKvFindFile finder;
+    TempFileScan scan;
+    QList<QByteArray> listed;
+    scan.addFile = [&](const QByteArray &, const TFindData &data, qint64 &size) {
+        listed << data.name;
+        finder.Stop(); // pressed while the first file is listed
+        size = 0;
+        return true;
+    };
+    QVERIFY(scan.configure(finder, defaults()));
+    scan.run(finder, {{tree.path("c"), {}, {}}, {tree.path("d"), {}, {}}});
+    QCOMPARE(listed.size(), 1); // the drive after the stopped one is not walked
+    QVERIFY(scan.Stopped);
+    QVERIFY(finder.FoldersSeen >= 1 && finder.FilesSeen >= 1);
+
+    listed.clear();
+    scan.addFile = [&](const QByteArray &, const TFindData &data, qint64 &size) {
+        listed << data.name;
+        size = 0;
+        return true;
+    };
+    scan.run(finder, {{tree.path("c"), {}, {}}, {tree.path("d"), {}, {}}});
+    QCOMPARE(listed.size(), 3);
+    QVERIFY(!scan.Stopped);
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestTempFileScan)

@@ -112,6 +112,10 @@ void TestKvFindFileLinux::symbolicLinks()
     const TFindData &link = run.data.at(run.files.indexOf("links/to_file"));
     QVERIFY(link.isSymlink);
     QCOMPARE(link.size, qint64(std::strlen("../real/file.txt"))); // the link's own size
+    // What the walk saw: four folders; two files and seven links, every
+    // link counted as an entry of its own, none entered.
+    QCOMPARE(finder.FoldersSeen, 4);
+    QCOMPARE(finder.FilesSeen, 9);
 
     // The content test reads the file, never the link's target.
     finder.SetFindString("NEEDLE");

@@ -140,6 +140,7 @@ void TestDuplicateScanWindow::noDriveSelected()
     ScopedNotices notices;
     TClarivexMainForm window;
     window.createWindowSteps({});
+    window.duplicatesPage()->DiskListViewDF->SetChecked(0, false); // the first start's choice
     window.ShowPage(QStringLiteral("Options"));
     emit window.scanRequested(skDuplicates);
     QCOMPARE(notices->requests().size(), 1);
@@ -175,7 +176,8 @@ void TestDuplicateScanWindow::stopDuringCollect()
     QVERIFY(stopped);
     QCOMPARE(listRows(window, m_tree->path("c")), QStringList{});
     QCOMPARE(window.statusText(1), QStringLiteral("Comparison interrupted"));
-    QCOMPARE(window.statusText(0), QStringLiteral("Scan Complete."));
+    QCOMPARE(window.statusText(0), QStringLiteral("Scan Stopped."));
+    QVERIFY(logEvents(window).contains(QStringLiteral("Duplicate Files - Stopped")));
     QVERIFY(!window.scanInProgress());
 }
 

@@ -1,3 +1,4 @@
+#include "core/base/formats.h"
 #include "core/platform/volumes.h"
 #include "core/shell/registry_database.h"
 #include "gui/scanners/temp_files_page.h"
@@ -14,7 +15,9 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 
 using namespace clarivex;
 using clarivex::test::FinderTree;
@@ -170,6 +173,7 @@ void TestTempScanWindow::noDriveAndNoGroupMessages()
     ScopedNotices notices;
     TClarivexMainForm window;
     window.createWindowSteps({});
+    window.tempFilesPage()->DiskListViewTF->SetChecked(0, false); // the first start's choice
     window.btnScanTempFilesClick();
     QCOMPARE(notices->requests().size(), 1);
     QCOMPARE(notices->requests()[0].text,
@@ -196,19 +200,30 @@ void TestTempScanWindow::stopKeepsTheRowsFound()
     TClarivexMainForm window;
     window.createWindowSteps({});
     window.tempFilesPage()->DiskListViewTF->SetChecked(0, true);
+    window.tempFilesPage()->DiskListViewTF->SetChecked(1, true);
     // The first rows shown (by the pump, mid-walk) press Stop.
-    // The status bar already shows where the walk is by then.
+    // The status bar already shows where the walk is by then, and its busy bar.
     bool stopped = false;
+    bool busyBarShown = false;
     QString folderShown;
     connect(window.FileListView->Model(), &QAbstractItemModel::rowsInserted, &window, [&] {
         if (!stopped) {
             stopped = true;
             folderShown = window.statusText(1);
+            const QProgressBar *bar = window.scanProgressBar();
+            busyBarShown = bar->isVisibleTo(&window) && bar->minimum() == 0 && bar->maximum() == 0;
             window.btnStop->click();
         }
     });
     window.btnScanTempFilesClick();
     QVERIFY(stopped);
+    QVERIFY(busyBarShown);
+    QVERIFY(!window.scanProgressBar()->isVisibleTo(&window));
+    // What the walk saw, as the bar's caption last said it.
+    const QRegularExpression seen(QStringLiteral("^Seen: ([0-9,]+) folders, ([0-9,]+) files$"));
+    const QRegularExpressionMatch counts = seen.match(window.scanProgressText());
+    QVERIFY2(counts.hasMatch(), qPrintable(window.scanProgressText()));
+    QVERIFY(counts.captured(1) != QLatin1String("0") && counts.captured(2) != QLatin1String("0"));
     // A folder of the walk, whichever the first pump met: the files of c/
     // itself may come before those of c/many/.
     const QString drive = QFile::decodeName(m_tree->path("c"));
@@ -216,7 +231,21 @@ void TestTempScanWindow::stopKeepsTheRowsFound()
     const int listed = window.FileListView->Model()->rowCount();
     QVERIFY2(listed > 0 && listed < 6004, qPrintable(QString::number(listed)));
     QCOMPARE(window.FoundFileCount, listed);
+    // The stop ends the scan: the second drive is not walked, and the status
+    // and the log say the scan was stopped.
+    QVERIFY(!rows(window).contains("other.tmp"));
+    QCOMPARE(window.statusText(0), QStringLiteral("Scan Stopped."));
+    QVERIFY(window.scanStopped());
+    const QStringList events = logEvents(window);
+    QCOMPARE(events.mid(events.indexOf("Temporary Files - Begin")),
+             (QStringList{"Temporary Files - Begin", "Temporary Files - Stopped",
+                          "Found: " + formatGrouped(window.FoundByteTotal) + " Bytes",
+                          "Found: " + formatGrouped(listed) + " Files", "Temporary Files - End"}));
+
+    // The next scan runs to its end again.
+    window.btnScanTempFilesClick();
     QCOMPARE(window.statusText(0), QStringLiteral("Scan Complete."));
+    QVERIFY(rows(window).contains("other.tmp"));
 }
 
 void TestTempScanWindow::unwritableLogEndsTheScan()

@@ -90,12 +90,14 @@ void TestColumnSizes::onlyWhenAsked()
 void TestColumnSizes::listViewAppliesWidths()
 {
     TKvFileListView list;
-    // The built-in widths, or the caption's width where that is more.
+    // The built-in widths, or the caption's (or a date's) width where that is more.
     const QList<int> builtIn{100, 140, 70, 70, 112, 50};
     for (int c = 0; c < builtIn.size(); ++c)
-        QCOMPARE(list.ColumnWidths()[c], std::max(builtIn[c], list.header()->sectionSizeHint(c)));
-    const int fitted = list.header()->sectionSizeHint(colCreation);
-    QCOMPARE(list.ColumnWidths()[colCreation], fitted);
+        QCOMPARE(list.ColumnWidths()[c], std::max(builtIn[c], list.FittedWidth(c)));
+    QVERIFY(list.FittedWidth(colCreation) >
+            list.fontMetrics().horizontalAdvance(QStringLiteral("07-12-2026 15:04:32")));
+    QCOMPARE(list.ColumnWidths()[colCreation], list.FittedWidth(colCreation));
+    QCOMPARE(list.FittedWidth(colFileVersion), list.header()->sectionSizeHint(colFileVersion));
 
     list.SaveSettings.AutoSave = true;
     list.SaveSettings.RegistryKey = kKey + QStringLiteral("List\\");
@@ -104,7 +106,7 @@ void TestColumnSizes::listViewAppliesWidths()
     list.LoadColumnSizes();
     QCOMPARE(list.ColumnWidths()[0], 55);
     QCOMPARE(list.ColumnWidths()[1], 66);
-    QCOMPARE(list.ColumnWidths()[2], list.header()->sectionSizeHint(2)); // -2: fit the header
+    QCOMPARE(list.ColumnWidths()[2], list.FittedWidth(2)); // -2: fit the header
     list.SaveColumnSizes();
     QList<int> stored;
     QVERIFY(list.SaveSettings.LoadColumns(kFoundFileColumnCount, stored));

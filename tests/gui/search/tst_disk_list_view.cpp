@@ -2,6 +2,7 @@
 #include "gui/search/disk_list_view.h"
 #include "support/test_main.h"
 
+#include <QDir>
 #include <QSignalSpy>
 
 using namespace clarivex;
@@ -35,6 +36,7 @@ private slots:
     void driveMarks();
     void rootOfCaption_data();
     void rootOfCaption();
+    void homeFolderComesFirst();
 };
 
 void TestDiskListView::init()
@@ -129,8 +131,8 @@ void TestDiskListView::driveMarks()
     other.SetCheckBoxes(true);
     other.FillDrives();
     other.SetChecked(3, true);
-    other.ApplyDriveMarks({}); // empty: nothing changes
-    QCOMPARE(other.GetSelectedDrives(), QList<QByteArray>{"/tmp"});
+    other.ApplyDriveMarks({}); // none stored, a first start: the first row alone
+    QCOMPARE(other.GetSelectedDrives(), QList<QByteArray>{"/"});
     other.ApplyDriveMarks(QByteArray("\xff\xfe")); // shorter: the rest unchecked
     QCOMPARE(other.GetSelectedDrives(), QList<QByteArray>{"/"});
     other.ApplyDriveMarks(marks);
@@ -157,6 +159,30 @@ void TestDiskListView::rootOfCaption()
     QFETCH(QString, caption);
     QFETCH(QString, root);
     QCOMPARE(DriveRootOfCaption(caption), root);
+}
+
+void TestDiskListView::homeFolderComesFirst()
+{
+    Volumes::clearFixedList();
+    const QString home = QDir::homePath(); // the test's own folder
+    const QList<Volume> volumes = Volumes::list();
+    QVERIFY(volumes.size() >= 2);
+    QCOMPARE(volumes[0].root, QFile::encodeName(home));
+    QCOMPARE(volumes[0].caption, "Home (" + home + ")");
+    QVERIFY(volumes[0].label.isEmpty());
+    QVERIFY(volumes[0].totalBytes > 0);
+    // The mounted volumes follow, in the order of their roots.
+    for (qsizetype i = 2; i < volumes.size(); ++i)
+        QVERIFY(volumes[i - 1].root < volumes[i].root);
+
+    TDiskListView list;
+    list.SetCheckBoxes(true);
+    list.FillDrives();
+    QCOMPARE(list.topLevelItem(0)->text(0), "Home (" + home + ")");
+    list.ApplyDriveMarks({});
+    QCOMPARE(list.GetSelectedDrives(), QList<QByteArray>{QFile::encodeName(home)});
+    QCOMPARE(SelectedDrivesSummary(list.GetSelectedDrives()), "Selected drive: \r" + home + " ");
+    QCOMPARE(list.DriveMarks().left(2), QByteArray("\xff\xfe"));
 }
 
 CLARIVEX_TEST_MAIN(TestDiskListView)

@@ -90,7 +90,7 @@ void TestFoundFileModel::rowFromAFile()
     QVERIFY(model.AddFile(path, size));
     QCOMPARE(size, 5);
     QCOMPARE(model.RowCount(), 1);
-    QCOMPARE(model.CellText(0, colName), QStringLiteral("report.doc"));
+    QCOMPARE(model.CellText(0, colName), QStringLiteral("Report.DOC")); // as on disk
     QCOMPARE(model.CellText(0, colFolder), QFile::decodeName(folder()));
     QCOMPARE(model.CellText(0, colSize), QStringLiteral("5"));
     QCOMPARE(model.FilePath(0), path); // the real name, not the shown one
@@ -152,7 +152,7 @@ void TestFoundFileModel::nameNotUtf8()
     FoundFileModel model;
     qint64 size = 0;
     QVERIFY(model.AddFile(path, size));
-    QCOMPARE(model.CellText(0, colName), QStringLiteral("caf\\xe9 \\xff.txt"));
+    QCOMPARE(model.CellText(0, colName), QStringLiteral("caf\\xE9 \\xFF.TXT"));
     QCOMPARE(model.FilePath(0), path);
     QCOMPARE(::access(model.FilePath(0).constData(), F_OK), 0);
     QCOMPARE(::unlink(path.constData()), 0); // the temporary folder's clean-up decodes names

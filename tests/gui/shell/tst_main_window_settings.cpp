@@ -1,7 +1,11 @@
+#include "core/base/drive_marks.h"
 #include "core/platform/copy_data.h"
 #include "core/shell/custom_registry.h"
 #include "core/shell/event_log.h"
 #include "core/shell/registry_database.h"
+#include "gui/scanners/duplicate_files_page.h"
+#include "gui/scanners/temp_files_page.h"
+#include "gui/search/disk_list_view.h"
 #include "gui/shell/logs_page.h"
 #include "gui/shell/main_window.h"
 #include "gui/shell/options_page.h"
@@ -112,7 +116,15 @@ void TestMainWindowSettings::firstStartWithAnEmptyStore()
     QCOMPARE(s.tempFiles.FilesToSkip, factoryFoldersToSkip());
     QCOMPARE(s.duplicates.FilesToSkip, factoryFoldersToSkip());
     QCOMPARE(s.duplicates.FilesToScan, (QList<CheckEntry>{{"*.*", false}}));
-    QVERIFY(!s.tempFiles.SelectedDrives.contains(char(0xFF))); // no drive checked
+    // The home folder is the first drive of both lists and the one checked.
+    const QByteArray home = QFile::encodeName(QDir::homePath());
+    for (const TDiskListView *drives :
+         {window.tempFilesPage()->DiskListViewTF, window.duplicatesPage()->DiskListViewDF}) {
+        QCOMPARE(drives->topLevelItem(0)->text(0), "Home (" + QDir::homePath() + ")");
+        QCOMPARE(drives->GetSelectedDrives(), QList<QByteArray>{home});
+    }
+    QCOMPARE(driveChecks(s.tempFiles.SelectedDrives, 2), (QList<bool>{true, false}));
+    QCOMPARE(driveChecks(s.duplicates.SelectedDrives, 2), (QList<bool>{true, false}));
     const QSize screen = QGuiApplication::primaryScreen()->size();
     QCOMPARE(window.geometry().left(), std::max(0, (screen.width() - 600) / 2));
     // The log received its first event.

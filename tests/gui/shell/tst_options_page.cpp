@@ -4,6 +4,7 @@
 
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 using namespace clarivex;
@@ -26,6 +27,7 @@ private slots:
     void cleanModesEnableTheirFolders();
     void loadedModeKeepsItsLowByte();
     void folderPicker();
+    void soundRequests_data();
     void soundRequests();
 };
 
@@ -99,20 +101,49 @@ void TestOptionsPage::folderPicker()
                                    "asked:Select folder:"}));
 }
 
+void TestOptionsPage::soundRequests_data()
+{
+    // The WAV option plays the file when it is there, and otherwise the
+    // theme's sound: the default name "Notify.wav" is not shipped.
+    QTest::addColumn<bool>("wavFile");
+    QTest::addColumn<QString>("name"); // "@" stands for a WAV file that exists
+    QTest::addColumn<QString>("played");
+    QTest::newRow("theme sound") << false << "@"
+                                 << "information";
+    QTest::newRow("existing file") << true << "@"
+                                   << "file:@";
+    QTest::newRow("default name, not there") << true << "Notify.wav"
+                                             << "information";
+    QTest::newRow("missing absolute path") << true << "/sounds/done.wav"
+                                           << "information";
+    QTest::newRow("empty name") << true << ""
+                                << "information";
+    QTest::newRow("a folder is no sound") << true << "/"
+                                          << "information";
+}
+
 void TestOptionsPage::soundRequests()
 {
+    QFETCH(bool, wavFile);
+    QFETCH(QString, name);
+    QFETCH(QString, played);
+    QTemporaryDir dir;
+    const QString wave = dir.filePath("chime.wav");
+    QFile file(wave);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("RIFF") == 4);
+    file.close();
+    name.replace('@', wave);
+    played.replace('@', wave);
+
     QStringList log;
     platform::NotificationSound::setInstance(std::make_unique<Recorder>(&log));
     TOptionsPage page;
-    QVERIFY(!page.txtWAVFileName->isEnabled());
+    page.txtWAVFileName->setText(name);
+    (wavFile ? page.rbWAVFile : page.rbDefaultWAV)->click();
+    QCOMPARE(page.txtWAVFileName->isEnabled(), wavFile);
     page.sbPlaySound->click();
-    page.rbWAVFile->click();
-    QVERIFY(page.txtWAVFileName->isEnabled() && page.sbSearchWAV->isEnabled());
-    page.sbPlaySound->click(); // an empty name is asked for all the same
-    page.txtWAVFileName->setText("/sounds/done.wav");
-    page.sbPlaySoundClick();
     platform::NotificationSound::setInstance(nullptr);
-    QCOMPARE(log, (QStringList{"information", "file:", "file:/sounds/done.wav"}));
+    QCOMPARE(log, QStringList{played});
 }
 
 CLARIVEX_TEST_MAIN(TestOptionsPage)

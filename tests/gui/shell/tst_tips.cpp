@@ -22,12 +22,15 @@ void TestTips::temporaryFileRules_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("starts");
-    QTest::newRow("backup .old, quoted ext")
-        << "report.old"
+    QTest::newRow("backup .OLD, quoted ext")
+        << "REPORT.OLD"
         << "This file appears to be a Backup File, since it's extension, \".OLD\"";
-    QTest::newRow(".tmp wins over ~")
+    QTest::newRow("ext quoted as on disk")
+        << "report.Old"
+        << "This file appears to be a Backup File, since it's extension, \".Old\"";
+    QTest::newRow(".tmp wins over ~, lower case")
         << "~wrl0001.tmp"
-        << "This file appears to be a Temporary File, since it's extension, \".TMP\"";
+        << "This file appears to be a Temporary File, since it's extension, \".tmp\"";
     QTest::newRow("$$$ extension")
         << "a.$$$"
         << "This file appears to be a Temporary File, since it's extension, \".$$$\"";
