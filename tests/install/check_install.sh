@@ -169,12 +169,12 @@ else
     PATH="$work/fake-bin:$PATH" QT_QPA_PLATFORM=xcb "$usr/bin/clarivex" /NOSPLASH >"$work/clarivex.log" 2>&1 &
     clarivex_pid=$!
     pids+=("$clarivex_pid")
-    window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Clarivex 2000' 2>/dev/null |
+    window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Clarivex 2000' 2>/dev/null |
         head -n1)
     if [ -z "$window" ]; then
         fail "the installed clarivex showed no window: $(cat "$work/clarivex.log")"
     else
-        xdotool windowfocus --sync "$window" 2>/dev/null
+        timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
         xdotool key F1
         wait_for 100 test -s "$work/opened" || fail "F1 opened nothing"
         opened=$(cat "$work/opened" 2>/dev/null)
