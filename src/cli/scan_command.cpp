@@ -30,7 +30,8 @@ int runScan(const QList<QByteArray> &args);
 const CliCommand kScan{
     "scan",
     "clarivex-cli scan temp [--drive ROOT]... [--json | --null] [--quiet] "
-    "[--clean [--dry-run]] | duplicates [--drive ROOT]... [--json] [--quiet] | "
+    "[--clean [--dry-run]] | duplicates [--drive ROOT]... [--json] [--quiet] [--clean [--dry-run]] "
+    "| "
     "dirs [--json] [--quiet] [--clean [--dry-run]] | "
     "shortcuts [--json] [--quiet] [--removable] [--cdrom] [--network] [--clean [--dry-run]]",
     runScan,
