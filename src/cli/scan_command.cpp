@@ -3,6 +3,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/found_rows_printer.h"
+#include "cli/scan_arguments.h"
 #include "cli/scan_clean.h"
 #include "cli/scan_duplicates_command.h"
 #include "cli/scan_folders_command.h"
@@ -59,47 +60,25 @@ const CliCommand kScan{
     "(shortcuts). The totals line \"Files: N<TAB>Bytes: N\" follows the rows.\n"};
 const CliCommandRegistrar kRegistrar(kScan);
 
-struct ScanArguments
+struct TempScanArguments : ScanArguments
 {
-    QList<QByteArray> drives;
-    bool json = false;
-    bool clean = false;
-    bool dryRun = false;
     bool null = false; // rows of six NUL-ended fields, names as they are
-    bool quiet = false;
 };
 
-std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
+std::optional<TempScanArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
 {
     if (args.isEmpty() || args.first() != "temp") {
         problem = args.isEmpty() ? "which scan? (temp, duplicates, dirs, shortcuts)"
                                  : "unknown scan '" + args.first() + "'";
         return std::nullopt;
     }
-    ScanArguments parsed;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        if (args[i] == "--json") {
-            parsed.json = true;
-        } else if (args[i] == "--clean") {
-            parsed.clean = true;
-        } else if (args[i] == "--dry-run") {
-            parsed.dryRun = true;
-        } else if (args[i] == "--null") {
-            parsed.null = true;
-        } else if (args[i] == "--quiet") {
-            parsed.quiet = true;
-        } else if (args[i] == "--drive" && i + 1 < args.size() && !args[i + 1].isEmpty()) {
-            parsed.drives << args[++i];
-        } else {
-            problem = args[i] == "--drive" ? "--drive needs a folder"
-                                           : "unknown argument '" + args[i] + "'";
-            return std::nullopt;
-        }
-    }
-    if (parsed.dryRun && !parsed.clean) {
-        problem = "--dry-run goes with --clean";
-        return std::nullopt;
-    }
+    TempScanArguments parsed;
+    const auto null = [&parsed](const QByteArray &arg) {
+        if (arg != "--null") return false;
+        parsed.null = true;
+        return true;
+    };
+    if (!parseScanArguments(args, 1, true, null, parsed, problem)) return std::nullopt;
     if (parsed.json && parsed.null) {
         problem = "--json and --null exclude each other";
         return std::nullopt;
@@ -134,7 +113,7 @@ class RowPrinter
 {
 public:
     RowPrinter(const FoundFileModel &model, const QList<FileGroup> &groups,
-               const ScanArguments &args)
+               const TempScanArguments &args)
         : m_model(model), m_groups(groups), m_json(args.json), m_null(args.null),
           m_quiet(args.quiet)
     {
@@ -208,7 +187,7 @@ private:
     QByteArray m_out;
 };
 
-int scanTemp(const ScanArguments &args)
+int scanTemp(const TempScanArguments &args)
 {
     for (const QByteArray &root : args.drives) {
         if (const int missing = checkFolder("scan temp", root); missing != ExitOk) return missing;

@@ -7,6 +7,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/duplicate_clean.h"
+#include "cli/scan_arguments.h"
 #include "cli/stored_settings.h"
 #include "cli/text_encoding.h"
 #include "core/base/formats.h"
@@ -31,45 +32,15 @@ const CliCommand kUsage{
     "clarivex-cli scan duplicates [--drive ROOT]... [--json] [--quiet] [--clean [--dry-run]]",
     nullptr};
 
-struct DuplicateArguments
+std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
 {
-    QList<QByteArray> drives;
-    bool json = false;
-    bool clean = false;
-    bool dryRun = false;
-    bool quiet = false;
-};
-
-std::optional<DuplicateArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
-{
-    DuplicateArguments parsed;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == "--json") {
-            parsed.json = true;
-        } else if (args[i] == "--clean") {
-            parsed.clean = true;
-        } else if (args[i] == "--dry-run") {
-            parsed.dryRun = true;
-        } else if (args[i] == "--quiet") {
-            parsed.quiet = true;
-        } else if (args[i] == "--drive" && i + 1 < args.size() && !args[i + 1].isEmpty()) {
-            parsed.drives << args[++i];
-        } else {
-            problem = args[i] == "--drive" ? "--drive needs a folder"
-                                           : "unknown argument '" + args[i] + "'";
-            return std::nullopt;
-        }
-    }
-    if (parsed.dryRun && !parsed.clean) {
-        problem = "--dry-run goes with --clean";
-        return std::nullopt;
-    }
+    ScanArguments parsed;
+    if (!parseScanArguments(args, 0, true, nullptr, parsed, problem)) return std::nullopt;
     return parsed;
 }
 
 // The drives given, or the checked rows of the page's drive list.
-QList<DuplicateDrive> chooseDrives(const DuplicateArguments &args,
-                                   const DuplicateFileSettings &settings)
+QList<DuplicateDrive> chooseDrives(const ScanArguments &args, const DuplicateFileSettings &settings)
 {
     const QList<platform::Volume> volumes = platform::Volumes::list();
     const auto removable = [&](const QByteArray &root) {
@@ -159,7 +130,7 @@ private:
     QByteArray m_out;
 };
 
-int scanDuplicates(const DuplicateArguments &args)
+int scanDuplicates(const ScanArguments &args)
 {
     for (const QByteArray &root : args.drives) {
         if (const int missing = checkFolder("scan duplicates", root); missing != ExitOk)

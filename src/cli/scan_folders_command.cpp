@@ -9,6 +9,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/found_rows_printer.h"
+#include "cli/scan_arguments.h"
 #include "cli/scan_clean.h"
 #include "cli/stored_settings.h"
 #include "core/scanners/dead_shortcut_scan.h"
@@ -25,47 +26,30 @@ namespace clarivex::cli {
 
 namespace {
 
-struct FolderScanArguments
+struct FolderScanArguments : ScanArguments
 {
     bool shortcuts = false;
-    bool json = false;
     bool removable = false;
     bool cdRom = false;
     bool network = false;
-    bool clean = false;
-    bool dryRun = false;
-    bool quiet = false;
 };
 
 bool parse(const QList<QByteArray> &args, FolderScanArguments &parsed, QByteArray &problem)
 {
     parsed.shortcuts = args.first() == "shortcuts";
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QByteArray &arg = args[i];
-        if (arg == "--json")
-            parsed.json = true;
-        else if (arg == "--quiet")
-            parsed.quiet = true;
-        else if (arg == "--clean")
-            parsed.clean = true;
-        else if (arg == "--dry-run")
-            parsed.dryRun = true;
-        else if (parsed.shortcuts && arg == "--removable")
+    const auto targetKinds = [&parsed](const QByteArray &arg) {
+        if (!parsed.shortcuts) return false;
+        if (arg == "--removable")
             parsed.removable = true;
-        else if (parsed.shortcuts && arg == "--cdrom")
+        else if (arg == "--cdrom")
             parsed.cdRom = true;
-        else if (parsed.shortcuts && arg == "--network")
+        else if (arg == "--network")
             parsed.network = true;
-        else {
-            problem = "unknown argument '" + arg + "'";
+        else
             return false;
-        }
-    }
-    if (parsed.dryRun && !parsed.clean) {
-        problem = "--dry-run goes with --clean";
-        return false;
-    }
-    return true;
+        return true;
+    };
+    return parseScanArguments(args, 1, false, targetKinds, parsed, problem);
 }
 
 int scanDirectories(const SettingsCatalogue &settings, const FolderScanArguments &args)
