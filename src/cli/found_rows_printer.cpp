@@ -36,16 +36,22 @@ void FoundRowsPrinter::print(int row)
     if (m_out.size() > 256 * 1024) flush();
 }
 
+QByteArray totalsText(bool json, qint64 files, qint64 bytes, std::optional<qint64> sets)
+{
+    if (json) {
+        QJsonObject object{{"files", double(files)}, {"bytes", double(bytes)}};
+        if (sets) object.insert("sets", double(*sets));
+        return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    }
+    QByteArray line =
+        "Files: " + formatGrouped(files).toUtf8() + "\tBytes: " + formatGrouped(bytes).toUtf8();
+    if (sets) line += "\tSets: " + formatGrouped(*sets).toUtf8();
+    return line + '\n';
+}
+
 void FoundRowsPrinter::totals(qint64 files, qint64 bytes)
 {
-    if (quiet) {
-    } else if (m_json) {
-        const QJsonObject object{{"files", double(files)}, {"bytes", double(bytes)}};
-        m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
-    } else {
-        m_out += "Files: " + formatGrouped(files).toUtf8() +
-                 "\tBytes: " + formatGrouped(bytes).toUtf8() + '\n';
-    }
+    if (!quiet) m_out += totalsText(m_json, files, bytes);
     flush();
 }
 

@@ -13,8 +13,14 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace clarivex::cli {
+
+// The totals after a scan's rows: "Files: N<TAB>Bytes: N" (and "<TAB>Sets: N"
+// for duplicates) as a line, or with `json` as one object with the same keys.
+[[nodiscard]] QByteArray totalsText(bool json, qint64 files, qint64 bytes,
+                                    std::optional<qint64> sets = std::nullopt);
 
 class FoundRowsPrinter
 {

@@ -153,21 +153,12 @@ public:
             flush();
             return;
         }
-        if (m_json) {
-            const QJsonObject object{{"files", double(files)}, {"bytes", double(bytes)}};
-            m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+        const QByteArray text = totalsText(m_json, files, bytes);
+        if (m_null) { // standard output holds rows only
             flush();
-            return;
-        }
-        {
-            const QByteArray line = "Files: " + formatGrouped(files).toUtf8() +
-                                    "\tBytes: " + formatGrouped(bytes).toUtf8() + '\n';
-            if (m_null) { // standard output holds rows only
-                flush();
-                std::fputs(line.constData(), stderr);
-            } else {
-                m_out += line;
-            }
+            std::fputs(text.constData(), stderr);
+        } else {
+            m_out += text;
         }
         flush();
     }

@@ -7,6 +7,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/duplicate_clean.h"
+#include "cli/found_rows_printer.h"
 #include "cli/scan_arguments.h"
 #include "cli/stored_settings.h"
 #include "cli/text_encoding.h"
@@ -102,16 +103,7 @@ public:
 
     void totals(qint64 files, qint64 bytes, int sets)
     {
-        if (m_quiet) {
-        } else if (m_json) {
-            const QJsonObject object{
-                {"files", double(files)}, {"bytes", double(bytes)}, {"sets", sets}};
-            m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
-        } else {
-            m_out += "Files: " + formatGrouped(files).toUtf8() +
-                     "\tBytes: " + formatGrouped(bytes).toUtf8() +
-                     "\tSets: " + formatGrouped(sets).toUtf8() + '\n';
-        }
+        if (!m_quiet) m_out += totalsText(m_json, files, bytes, sets);
         flush();
     }
 
