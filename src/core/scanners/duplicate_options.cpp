@@ -20,17 +20,7 @@ DuplicateScanOptions DuplicateScanOptions::fromSettings(const DuplicateFileSetti
     options.skipEmptyFiles = settings.SkipEmptyFiles;
     options.checkFileName = settings.CheckFileName;
     options.checkFileSize = settings.CheckFileSize;
-    options.hidden = settings.Hidden;
-    options.readOnly = settings.ReadOnly;
-    options.system = settings.System;
-    options.useSize = settings.Size;
-    options.sizeIsMax = settings.Max;
-    options.sizeText = sizeText;
-    options.useText = settings.ScanForText;
-    options.text = settings.TextToScanFor;
-    options.useDate = settings.FileDate;
-    if (settings.Between1) options.dateFrom = dateTimeToValue(*settings.Between1);
-    if (settings.Between2) options.dateTo = dateTimeToValue(*settings.Between2);
+    options.takeSettings(settings, sizeText);
     return options;
 }
 
@@ -60,18 +50,7 @@ QList<QByteArray> duplicateSkipFolders(const QList<CheckEntry> &entries)
 
 void configureDuplicateFinder(TKvFindFile &finder, const DuplicateScanOptions &options)
 {
-    int attributes = faArchive;
-    if (options.hidden) attributes |= faHidden;
-    if (options.readOnly) attributes |= faReadOnly;
-    if (options.system) attributes |= faSysFile;
-    finder.SetAttributes(attributes);
-    finder.SetFindString(options.useText ? options.text : QString());
-    const SizeBounds bounds = sizeBounds(options.useSize, options.sizeIsMax, options.sizeText);
-    finder.MinSize = bounds.minSize;
-    finder.MaxSize = bounds.maxSize;
-    finder.SetDateFrom(options.useDate ? options.dateFrom : 0.0);
-    finder.SetDateTo(options.useDate ? options.dateTo : 2147483647.0);
-    finder.RecurseDirs = true;
+    options.applyTo(finder);
     finder.SetFileMask(duplicateMaskText(options.masks));
 }
 

@@ -4,6 +4,7 @@
 // finder's filters made from it.
 
 #include "core/base/settings_types.h"
+#include "core/scanners/scan_filter_options.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,7 +14,7 @@ namespace clarivex {
 
 class TKvFindFile;
 
-struct DuplicateScanOptions
+struct DuplicateScanOptions : ScanFilterOptions
 {
     QList<CheckEntry> masks;         // "File Types to be scanned:"
     QList<CheckEntry> foldersToSkip; // "Folders to be skipped:"
@@ -23,17 +24,6 @@ struct DuplicateScanOptions
     bool skipEmptyFiles = true;
     bool checkFileName = true;
     bool checkFileSize = true;
-    bool hidden = true;
-    bool readOnly = true;
-    bool system = true;
-    bool useSize = false;
-    bool sizeIsMax = false;
-    QString sizeText = QStringLiteral("100"); // KB
-    bool useText = false;
-    QString text;
-    bool useDate = false;
-    double dateFrom = 0.0;
-    double dateTo = 2147483647.0;
 
     static DuplicateScanOptions fromSettings(const DuplicateFileSettings &settings,
                                              const QString &sizeText = QStringLiteral("100"));

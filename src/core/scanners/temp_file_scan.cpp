@@ -16,27 +16,13 @@ TempScanOptions TempScanOptions::fromSettings(const TempFileSettings &settings,
     TempScanOptions options;
     options.groups = settings.FilesGroup;
     options.foldersToSkip = settings.FilesToSkip;
-    options.hidden = settings.Hidden;
-    options.readOnly = settings.ReadOnly;
-    options.system = settings.System;
-    options.useSize = settings.Size;
-    options.sizeIsMax = settings.Max;
-    options.sizeText = sizeText;
-    options.useText = settings.ScanForText;
-    options.text = settings.TextToScanFor;
-    options.useDate = settings.FileDate;
-    if (settings.Between1) options.dateFrom = dateTimeToValue(*settings.Between1);
-    if (settings.Between2) options.dateTo = dateTimeToValue(*settings.Between2);
+    options.takeSettings(settings, sizeText);
     return options;
 }
 
 bool TempFileScan::configure(TKvFindFile &finder, const TempScanOptions &options)
 {
-    int attributes = faArchive;
-    if (options.hidden) attributes |= faHidden;
-    if (options.readOnly) attributes |= faReadOnly;
-    if (options.system) attributes |= faSysFile;
-    finder.SetAttributes(attributes);
+    options.applyTo(finder);
 
     const QString masks = scanMaskText(options.groups);
     if (masks.isEmpty()) return false;
@@ -47,13 +33,6 @@ bool TempFileScan::configure(TKvFindFile &finder, const TempScanOptions &options
         if (entry.checked && !entry.text.isEmpty()) // an empty entry occurs nowhere
             m_skipFolders << lowerName(entry.text.toUtf8());
     }
-    finder.SetFindString(options.useText ? options.text : QString());
-    const SizeBounds bounds = sizeBounds(options.useSize, options.sizeIsMax, options.sizeText);
-    finder.MinSize = bounds.minSize;
-    finder.MaxSize = bounds.maxSize;
-    finder.SetDateFrom(options.useDate ? options.dateFrom : 0.0);
-    finder.SetDateTo(options.useDate ? options.dateTo : 2147483647.0);
-    finder.RecurseDirs = true;
     return true;
 }
 

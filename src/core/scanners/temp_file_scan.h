@@ -11,6 +11,7 @@
 #include "core/base/settings_types.h"
 #include "core/cleaning/system_protection.h"
 #include "core/scanners/file_groups.h"
+#include "core/scanners/scan_filter_options.h"
 
 #include <QByteArray>
 #include <QList>
@@ -23,24 +24,12 @@ namespace clarivex {
 class TKvFindFile;
 
 // What the page's controls say when a scan starts.
-struct TempScanOptions
+struct TempScanOptions : ScanFilterOptions
 {
     QList<FileGroup> groups;
     QList<CheckEntry> foldersToSkip;
-    bool hidden = true;
-    bool readOnly = true;
-    bool system = true;
-    bool useSize = false;
-    bool sizeIsMax = false;
-    QString sizeText = QStringLiteral("100"); // KB
-    bool useText = false;
-    QString text;
-    bool useDate = false;
-    double dateFrom = 0.0; // date/time values of the two pickers
-    double dateTo = 2147483647.0;
 
-    // The stored settings, with the size entry (not stored; "100" at start)
-    // and the pickers' values where none were stored.
+    // The stored settings; see ScanFilterOptions::takeSettings.
     static TempScanOptions fromSettings(const TempFileSettings &settings,
                                         const QString &sizeText = QStringLiteral("100"));
 };
