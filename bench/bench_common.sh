@@ -23,3 +23,22 @@ need_tool() {
     echo "installing $2 for $1" >&2
     apt-get install -y -q "$2" >/dev/null || { apt-get update -q >/dev/null && apt-get install -y -q "$2" >/dev/null; }
 }
+
+# bench_setup SCRIPT ARGS...: reads BIN_DIR TREE_DIR [RUNS] into bin, tree
+# (absolute), runs (default 3) and cli, and makes the tree with
+# clarivex-gen-tree (seed 1, 200,000 files) when it does not exist.
+bench_setup() {
+    local script=$1
+    shift
+    if [[ $# -lt 2 ]]; then
+        echo "usage: $script BIN_DIR TREE_DIR [RUNS]" >&2
+        exit 2
+    fi
+    bin=$(cd "$1" && pwd)
+    tree=${2%/}
+    runs=${3:-3}
+    cli="$bin/clarivex-cli"
+    [[ -x $cli ]] || { echo "no clarivex-cli in $bin" >&2; exit 2; }
+    [[ -d $tree ]] || "$bin/clarivex-gen-tree" --seed 1 --files 200000 "$tree"
+    tree=$(cd "$tree" && pwd)
+}

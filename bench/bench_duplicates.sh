@@ -23,20 +23,9 @@
 set -euo pipefail
 export LC_ALL=C
 
-if [[ $# -lt 2 ]]; then
-    echo "usage: $0 BIN_DIR TREE_DIR [RUNS]" >&2
-    exit 2
-fi
-bin=$(cd "$1" && pwd)
-tree=${2%/}
-runs=${3:-3}
-cli="$bin/clarivex-cli"
-[[ -x $cli ]] || { echo "no clarivex-cli in $bin" >&2; exit 2; }
-if ! command -v jdupes >/dev/null; then
-    if [[ $(id -u) -eq 0 ]]; then apt-get install -y jdupes >/dev/null; else sudo apt-get install -y jdupes >/dev/null; fi
-fi
-[[ -d $tree ]] || "$bin/clarivex-gen-tree" --seed 1 --files 200000 "$tree"
-tree=$(cd "$tree" && pwd)
+source "$(dirname "$0")/bench_common.sh"
+bench_setup "$0" "$@"
+need_tool jdupes jdupes
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_STATE_HOME=$work/home/.local/state
@@ -45,8 +34,6 @@ options() { # NAME DATE_TIME
     "$cli" reg set "$key" CheckFileName --flag "$1" >/dev/null
     "$cli" reg set "$key" CheckFileTimeStamp --flag "$2" >/dev/null
 }
-
-source "$(dirname "$0")/bench_common.sh"
 
 options false false
 ours=$(best_time "$work/ours" "$cli" scan duplicates --drive "$tree")

@@ -22,18 +22,8 @@
 set -euo pipefail
 export LC_ALL=C
 
-if [[ $# -lt 2 ]]; then
-    echo "usage: $0 BIN_DIR TREE_DIR [RUNS]" >&2
-    exit 2
-fi
-bin=$(cd "$1" && pwd)
-tree=${2%/}
-runs=${3:-3}
-cli="$bin/clarivex-cli"
-[[ -x $cli ]] || { echo "no clarivex-cli in $bin" >&2; exit 2; }
-if [[ ! -d $tree ]]; then
-    "$bin/clarivex-gen-tree" --seed 1 --files 200000 "$tree"
-fi
+source "$(dirname "$0")/bench_common.sh"
+bench_setup "$0" "$@"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -50,8 +40,6 @@ all_masks=""
 for group in "${groups[@]}"; do all_masks+="${group#*|}"; done
 groups+=("All six groups, one walk|$all_masks")
 needle="clarivex needle"
-
-source "$(dirname "$0")/bench_common.sh"
 
 # The matcher's rules, apart from the program: prints the paths of stdin
 # (one a line) whose last part no mask of the text matches.

@@ -14,17 +14,8 @@
 set -euo pipefail
 export LC_ALL=C
 
-if [[ $# -lt 2 ]]; then
-    echo "usage: $0 BIN_DIR TREE_DIR [RUNS]" >&2
-    exit 2
-fi
-bin=$(cd "$1" && pwd)
-tree=${2%/}
-runs=${3:-3}
-cli="$bin/clarivex-cli"
-[[ -x $cli ]] || { echo "no clarivex-cli in $bin" >&2; exit 2; }
-[[ -d $tree ]] || "$bin/clarivex-gen-tree" --seed 1 --files 200000 "$tree"
-tree=$(cd "$tree" && pwd)
+source "$(dirname "$0")/bench_common.sh"
+bench_setup "$0" "$@"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_STATE_HOME=$work/home/.local/state
@@ -37,8 +28,6 @@ for mask in "${parts[@]}"; do
     ((${#expr[@]})) && expr+=(-o)
     expr+=(-iname "$mask")
 done
-
-source "$(dirname "$0")/bench_common.sh"
 
 ours=$(best_time "$work/ours" "$cli" scan temp --drive "$tree")
 theirs=$(best_time "$work/theirs" find "$tree" "(" -type f -o "(" -type l "!" -xtype d ")" ")" \

@@ -20,25 +20,11 @@
 set -euo pipefail
 export LC_ALL=C
 
-if [[ $# -lt 2 ]]; then
-    echo "usage: $0 BIN_DIR TREE_DIR [RUNS]" >&2
-    exit 2
-fi
-bin=$(cd "$1" && pwd)
-tree=${2%/}
-runs=${3:-3}
-cli="$bin/clarivex-cli"
-[[ -x $cli ]] || { echo "no clarivex-cli in $bin" >&2; exit 2; }
-if ! command -v rg >/dev/null; then
-    echo "installing ripgrep ..." >&2
-    apt-get install -y -qq ripgrep >/dev/null || { apt-get update -qq && apt-get install -y -qq ripgrep >/dev/null; }
-fi
-if [[ ! -d $tree ]]; then
-    "$bin/clarivex-gen-tree" --seed 1 --files 200000 "$tree"
-fi
+source "$(dirname "$0")/bench_common.sh"
+bench_setup "$0" "$@"
+need_tool rg ripgrep
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/bench_common.sh"
 
 # sorted NUL-separated list of the files a command found
 sorted() { sort -z "$1" >"$1.sorted"; }
