@@ -146,9 +146,19 @@ QString cleanLogText(const CleanTally &tally, const QString &how)
 
 QString readableSize(qint64 bytes)
 {
-    // Whole kilobytes, tenths above: "133 KB", "1.5 MB".
-    return QLocale().formattedDataSize(bytes, bytes < 1024 * 1024 ? 0 : 1,
-                                       QLocale::DataSizeTraditionalFormat);
+    // Units of 1024 bytes, named as people write them: whole kilobytes,
+    // tenths above ("133 KB", "1.5 MB").
+    if (bytes < 1024)
+        return bytes == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(bytes);
+    static const char *const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    double value = double(bytes) / 1024;
+    int unit = 0;
+    while (value >= 1024 && unit + 1 < int(std::size(kUnits))) {
+        value /= 1024;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2").arg(QLocale().toString(value, 'f', unit == 0 ? 0 : 1),
+                                       QLatin1String(kUnits[unit]));
 }
 
 QString exactAndReadableBytes(qint64 bytes)
