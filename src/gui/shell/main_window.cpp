@@ -529,7 +529,9 @@ void TClarivexMainForm::setScanCommandsEnabled(bool enabled)
 
 void TClarivexMainForm::setStatusText(int panel, const QString &text)
 {
-    if (panel == 0 || panel == 1) m_statusPanels[panel]->setText(text);
+    if (panel != 0 && panel != 1) return;
+    m_statusPanels[panel]->setText(text);
+    m_statusPanels[panel]->setToolTip(QString()); // a clean's summary may have set one
 }
 
 QString TClarivexMainForm::statusText(int panel) const

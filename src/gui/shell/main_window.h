@@ -62,6 +62,7 @@ namespace cleaning {
 class TZip;
 struct CleanChoice;
 struct CleanSelection;
+struct CleanTally;
 struct CleanPrompts;
 struct CleanReport;
 struct CleanRow;
@@ -279,6 +280,8 @@ private:
     void showCleanReport(const QList<int> &rows, const QList<cleaning::CleanRow> &cleanRows,
                          const cleaning::CleanReport &report,
                          const cleaning::CleanSelection &selection, const QString &trigger);
+    // What a clean did on the status bar ("Moved 3 files (40 bytes) to the Trash").
+    void showCleanSummary(const cleaning::CleanTally &tally, const cleaning::CleanReport &report);
     void wireDirectoryScans();
     // The steps both folder scans share before and after their walk.
     // False when the log could not be written: the scan ends there.

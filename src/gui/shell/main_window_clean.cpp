@@ -27,6 +27,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -190,8 +191,7 @@ void TClarivexMainForm::CleanFiles(const cleaning::CleanChoice &choice)
             cleaning::CleanTally tally;
             tally.keep(QString::fromLatin1(cleaning::kKeptMaster), selection.keptMasters.size());
             tally.keep(QString::fromLatin1(cleaning::kKeptLastCopy), selection.keptLastCopy.size());
-            setStatusText(0, cleaning::cleanDoneText(tally));
-            setStatusText(1, cleaning::cleanKeptText(tally));
+            showCleanSummary(tally, {});
         }
         return;
     }
@@ -253,12 +253,26 @@ void TClarivexMainForm::showCleanReport(const QList<int> &rows,
     cleaning::CleanTally tally = cleaning::tallyClean(mode, report, sizes, vanishedRows);
     tally.keep(QString::fromLatin1(cleaning::kKeptMaster), selection.keptMasters.size());
     tally.keep(QString::fromLatin1(cleaning::kKeptLastCopy), selection.keptLastCopy.size());
+    showCleanSummary(tally, report);
+    WriteLogEvent(cleaning::cleanLogText(tally, trigger));
+}
+
+void TClarivexMainForm::showCleanSummary(const cleaning::CleanTally &tally,
+                                         const cleaning::CleanReport &report)
+{
     const QString done = cleaning::cleanDoneText(tally);
     const QString kept = cleaning::cleanKeptText(tally);
-    // The zip clean's own lines (time, archive) stay; the others say what was done.
-    setStatusText(0, report.status0.isEmpty() ? done : report.status0);
-    setStatusText(1, report.status1.isEmpty() ? kept : report.status1);
-    WriteLogEvent(cleaning::cleanLogText(tally, trigger));
+    const QString summary = kept.isEmpty() ? done : done + QStringLiteral("; ") + kept;
+    // The clean's own lines (the zip's time and archive, files in use) stay
+    // where they are; what was done takes the place that is free.
+    if (!report.status0.isEmpty())
+        setStatusText(0, report.status0);
+    else if (!report.status1.isEmpty())
+        setStatusText(0, m_statusPanels[0]->fontMetrics().elidedText(done, Qt::ElideRight,
+                                                                     m_statusPanels[0]->width()));
+    setStatusText(1, report.status1.isEmpty() ? summary : report.status1);
+    for (QLabel *panel : m_statusPanels)
+        panel->setToolTip(summary);
 }
 
 } // namespace clarivex
