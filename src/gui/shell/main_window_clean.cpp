@@ -181,6 +181,22 @@ void TClarivexMainForm::CleanFiles(const cleaning::CleanChoice &choice)
     FoundFileModel &model = *FileListView->Model();
     model.FlushPending();
     if (model.RowCount() == 0 || m_cleaning) return;
+    // No scan and no second clean starts while this one runs its events,
+    // the question about a master included: the rows stay the ones chosen.
+    m_cleaning = true;
+    const bool scanCommands = !scanInProgress();
+    const bool cleanButtons[2] = {btnCleanAll->isEnabled(), btnCleanSelected->isEnabled()};
+    setScanCommandsEnabled(false);
+    btnCleanAll->setEnabled(false);
+    btnCleanSelected->setEnabled(false);
+    const auto restore = qScopeGuard([&] {
+        StatusProgressBar->hide();
+        btnCleanAll->setEnabled(cleanButtons[0]);
+        btnCleanSelected->setEnabled(cleanButtons[1]);
+        setScanCommandsEnabled(scanCommands);
+        m_cleaning = false;
+    });
+
     const bool selectedOnly = choice.scope == cleaning::CleanScope::Selected;
     const cleaning::CleanSelection selection = rowsToClean(choice);
     const QList<int> &rows = selection.rows;
@@ -197,21 +213,6 @@ void TClarivexMainForm::CleanFiles(const cleaning::CleanChoice &choice)
     }
 
     const QList<cleaning::CleanRow> cleanRows = cleaning::cleanRowsOf(model, rows);
-
-    // No scan and no second clean starts while this one runs its events.
-    m_cleaning = true;
-    const bool scanCommands = !scanInProgress();
-    const bool cleanButtons[2] = {btnCleanAll->isEnabled(), btnCleanSelected->isEnabled()};
-    setScanCommandsEnabled(false);
-    btnCleanAll->setEnabled(false);
-    btnCleanSelected->setEnabled(false);
-    const auto restore = qScopeGuard([&] {
-        StatusProgressBar->hide();
-        btnCleanAll->setEnabled(cleanButtons[0]);
-        btnCleanSelected->setEnabled(cleanButtons[1]);
-        setScanCommandsEnabled(scanCommands);
-        m_cleaning = false;
-    });
 
     ui::CleanProgress progress(this, cleanRows.size());
     cleaning::CleanOperation clean(systemProtection(), cleanPrompts(progress));

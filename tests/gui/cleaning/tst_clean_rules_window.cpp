@@ -26,6 +26,8 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
+#include <utility>
+
 using namespace clarivex;
 using clarivex::test::FinderTree;
 using clarivex::test::ScopedNotices;
@@ -294,11 +296,18 @@ void TestCleanRulesWindow::cleanSelectedAsksBeforeAMaster()
     ScopedNotices notices;
     m_window = windowWithSets();
     notices->queueConfirm(answer);
+    // A scheduled event while the question is open must not change the list
+    // under the rows chosen.
+    bool once = false;
+    notices->setOnRequest([&](const clarivex::test::ScriptedNotices::Request &) {
+        if (!std::exchange(once, true)) m_window->WMCopyData("/TIME_TO_RUN_SCHEDULED_EVENT");
+    });
     if (selected.size() == 5)
         m_window->FileListView->selectAll(); // Ctrl+A
     else
         select(selected);
     m_window->btnCleanSelected->click();
+    QCOMPARE(m_window->scheduledRunCount(), 0);
     QCOMPARE(listed(), left);
     QCOMPARE(notices->requests().size(), questions);
     if (questions > 0) {
