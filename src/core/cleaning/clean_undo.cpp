@@ -116,10 +116,13 @@ UndoLine splitLink(const HistoryFile &file, bool dryRun)
 {
     UndoLine line{file.path, UndoFate::Failed, {}, file.place};
     OpenEntry entry;
-    const EntryResult opened = openEntry(file.path, file.placeIdentity, entry);
-    if (!opened.ok()) {
+    // Only the device and inode of the copy kept are recorded.
+    const EntryResult opened = openEntry(file.path, std::nullopt, entry);
+    if (!opened.ok() || !file.placeIdentity || entry.st.st_dev != file.placeIdentity->device ||
+        entry.st.st_ino != file.placeIdentity->inode) {
         line.fate = UndoFate::Gone;
-        line.reason = opened.reason;
+        line.reason =
+            opened.ok() ? QStringLiteral("no longer a link of the copy kept") : opened.reason;
         return line;
     }
     if (dryRun || entry.st.st_nlink < 2) {
