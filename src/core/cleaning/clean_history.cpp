@@ -21,6 +21,7 @@ namespace clarivex::cleaning {
 namespace {
 
 constexpr int kBusyTimeoutMs = 10000;
+constexpr qint64 kWholeCheckBytes = 8 << 20;
 
 const char *const kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS cleans(
@@ -174,11 +175,18 @@ void CleanHistory::open()
         if (rc == SQLITE_OK) {
             sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
             sqlite3_extended_result_codes(m_db, 1);
-            RegistryStatement check(m_db, "PRAGMA quick_check");
+            // The whole-file check reads every page: a large history is
+            // checked by its header and schema here, and by every later
+            // read and write (a damaged page there is moved aside too).
+            struct stat size;
+            const bool small =
+                ::stat(name.constData(), &size) != 0 || size.st_size <= kWholeCheckBytes;
+            RegistryStatement check(m_db, small ? "PRAGMA quick_check"
+                                                : "SELECT 'ok' FROM sqlite_master LIMIT 1");
             if (check.next())
                 rc = check.text(0) == QLatin1String("ok") ? SQLITE_OK : SQLITE_CORRUPT;
             else
-                rc = check.code();
+                rc = check.code() == SQLITE_DONE ? SQLITE_OK : check.code();
         }
         if (rc == SQLITE_OK) {
             rc = sqlite3_exec(m_db,
@@ -187,6 +195,8 @@ void CleanHistory::open()
                               nullptr, nullptr, nullptr);
         }
         if (rc == SQLITE_OK) rc = sqlite3_exec(m_db, kSchema, nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK && m_forceAside) rc = SQLITE_CORRUPT;
+        m_forceAside = false;
         if (rc == SQLITE_OK) return;
         m_error = QStringLiteral("%1: %2").arg(m_path, sqliteText(m_db, rc));
         sqlite3_close_v2(m_db);
@@ -216,6 +226,22 @@ qint64 CleanHistory::beginClean(HistoryMode mode, CleanTrigger trigger,
                                 const QByteArray &destination, const QDateTime &when)
 {
     if (!m_db) return 0;
+    qint64 id = insertClean(mode, trigger, destination, when);
+    if (id == 0 && isDamage(RegistryStatement::lastStepFailure()) && m_movedAside.isEmpty()) {
+        // A damaged page the open did not read: keep the file aside, start anew.
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        m_forceAside = true;
+        open();
+        if (m_db) id = insertClean(mode, trigger, destination, when);
+    }
+    return id;
+}
+
+qint64 CleanHistory::insertClean(HistoryMode mode, CleanTrigger trigger,
+                                 const QByteArray &destination, const QDateTime &when)
+{
+    RegistryStatement::resetStepFailure();
     RegistryStatement insert(
         m_db, "INSERT INTO cleans(started, mode, trigger, destination) VALUES(?, ?, ?, ?)");
     insert.bind(1, when.toMSecsSinceEpoch())

@@ -136,11 +136,14 @@ public:
 private:
     void open();
     bool exec(const char *sql);
+    [[nodiscard]] qint64 insertClean(HistoryMode mode, CleanTrigger trigger,
+                                     const QByteArray &destination, const QDateTime &when);
 
     QString m_path;
     QString m_error;
     QString m_movedAside;
     sqlite3 *m_db = nullptr;
+    bool m_forceAside = false; // the next open moves the file aside (damage found in use)
 };
 
 // What a clean writes into the history. A front end makes one, gives it to

@@ -1,6 +1,31 @@
 #include "core/cleaning/clean_history.h"
 
+#include <QDir>
+#include <QFile>
+
 namespace clarivex::cleaning {
+
+namespace {
+
+// Undo works from the recorded paths long after the clean, from another
+// folder: a relative path (a command line run from some folder) is made
+// absolute.
+QByteArray absolute(const QByteArray &path)
+{
+    if (path.isEmpty() || path.startsWith('/')) return path;
+    return QFile::encodeName(QDir::currentPath()) + '/' + path;
+}
+
+HistoryFile withAbsolutePaths(HistoryFile file)
+{
+    file.path = absolute(file.path);
+    file.place = absolute(file.place);
+    if (file.where != Whereabouts::Archived)
+        file.detail = absolute(file.detail); // not an entry name
+    return file;
+}
+
+} // namespace
 
 CleanRecorder::CleanRecorder(CleanHistory &history, CleanTrigger trigger)
     : m_history(history), m_trigger(trigger)
@@ -15,7 +40,7 @@ CleanRecorder::~CleanRecorder()
 void CleanRecorder::start(HistoryMode mode, const QByteArray &destination)
 {
     m_mode = mode;
-    m_destination = destination;
+    m_destination = absolute(destination);
     m_started = true;
 }
 
@@ -40,8 +65,9 @@ void CleanRecorder::beforeFiles(const QList<HistoryFile> &files, qsizetype first
     if (m_ids.size() < files.size()) m_ids.resize(files.size(), 0);
     first = qMax(first, m_plannedUpTo);
     const qsizetype end = qMin(files.size(), first + count);
-    const QList<HistoryFile> begun =
-        first < end ? files.mid(first, end - first) : QList<HistoryFile>();
+    QList<HistoryFile> begun;
+    for (qsizetype i = first; i < end; ++i)
+        begun << withAbsolutePaths(files[i]);
     QList<qint64> ids;
     if (!m_history.writeBatch(m_clean, m_pending, begun, &ids)) {
         m_error = QStringLiteral("the clean history %1 could not be written").arg(m_history.path());
@@ -62,7 +88,7 @@ void CleanRecorder::after(qsizetype index, HistoryFile outcome)
 {
     if (index < 0 || index >= m_ids.size() || m_ids[index] == 0) return;
     outcome.id = m_ids[index];
-    m_pending << outcome;
+    m_pending << withAbsolutePaths(std::move(outcome));
 }
 
 void CleanRecorder::finish()

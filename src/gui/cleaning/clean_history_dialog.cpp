@@ -92,6 +92,8 @@ CleanHistoryDialog::CleanHistoryDialog(QWidget *parent, UndoRunner undo)
 
 void CleanHistoryDialog::reload()
 {
+    const QVariant chosen =
+        m_list->currentItem() ? m_list->currentItem()->data(ColTime, Qt::UserRole) : QVariant();
     m_list->clear();
     cleaning::CleanHistory history;
     for (const cleaning::HistoryClean &clean : history.cleans()) {
@@ -107,6 +109,10 @@ void CleanHistoryDialog::reload()
             item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
     }
     if (m_list->topLevelItemCount() > 0) m_list->setCurrentItem(m_list->topLevelItem(0));
+    for (int i = 0; chosen.isValid() && i < m_list->topLevelItemCount(); ++i) {
+        if (m_list->topLevelItem(i)->data(ColTime, Qt::UserRole) == chosen)
+            m_list->setCurrentItem(m_list->topLevelItem(i)); // the entry just undone stays chosen
+    }
     m_undo->setEnabled(m_list->currentItem() &&
                        m_list->currentItem()->text(ColRestorable) != QLatin1String("0"));
     if (m_list->topLevelItemCount() == 0)

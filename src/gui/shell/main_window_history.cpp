@@ -71,7 +71,10 @@ void TClarivexMainForm::buildHistoryActions(QMenu *file)
     history->setObjectName(QStringLiteral("MenuItemCleanHistory"));
     m_cleanNotifier = new ui::CleanNotifier(this);
     m_cleanNotifier->fallback = [this](const QString &title, const QString &text) {
-        if (PGTrayIcon95) PGTrayIcon95->showMessage(title, text);
+        if (PGTrayIcon95 && PGTrayIcon95->isVisible())
+            PGTrayIcon95->showMessage(title, text);
+        else
+            setStatusText(0, text); // no tray either: the status bar says it
     };
     connect(m_cleanNotifier, &ui::CleanNotifier::undoRequested, this, [this](qint64 clean) {
         const QString result = undoClean(clean);

@@ -49,6 +49,7 @@ private slots:
     void oldEntriesArePruned_data();
     void oldEntriesArePruned();
     void linkBecomesAFileOfItsOwn();
+    void relativePathIsRecordedAbsolute();
 
 private:
     QByteArray m_root;
@@ -201,6 +202,34 @@ void TestCleanHistory::linkBecomesAFileOfItsOwn()
     QCOMPARE(a.st_nlink, nlink_t(1));
     QCOMPARE(readBytes(linked), QByteArray("same contents"));
     QCOMPARE(restorableCount(history, *history.clean(id)), 0);
+}
+
+// A clean given a path relative to the folder it runs in (a command line run
+// from there) is undone later from anywhere.
+void TestCleanHistory::relativePathIsRecordedAbsolute()
+{
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(QFile::decodeName(m_root)));
+    writeFile("here.tmp", "relative");
+    SystemProtection protection;
+    CleanOperation clean(protection, {});
+    CleanHistory history;
+    CleanRecorder recorder(history, CleanTrigger::Cli);
+    clean.recorder = &recorder;
+    CleanSettings settings;
+    settings.DeleteType = quint8(CleanMode::MoveToFolder);
+    settings.MoveFolderPath = "backups";
+    settings.AutoCleaning = true;
+    QCOMPARE(clean.run({{"here.tmp", readIdentity("here.tmp")}}, settings).count(RowFate::Cleaned),
+             1);
+    recorder.finish();
+    QVERIFY(QDir::setCurrent(before));
+    const HistoryClean entry = history.cleans().first();
+    QCOMPARE(entry.destination, m_root + "/backups/");
+    QCOMPARE(history.files(entry.id).first().path, m_root + "/here.tmp");
+    QCOMPARE(history.files(entry.id).first().place, m_root + "/backups/here.tmp");
+    QVERIFY(undoClean(history, entry).allBack());
+    QCOMPARE(readBytes(m_root + "/here.tmp"), QByteArray("relative"));
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestCleanHistory)
