@@ -10,6 +10,8 @@
 #   Trash clean (DeleteType 0) against `rm` of the same files (found by
 #               `find`): ours writes a .trashinfo and renames each file into
 #               the Trash. Target: ratio <= 2.0.
+#   The same Trash clean with no clean history to write (its folder cannot be
+#               made): what the history's records cost. Target: <= 10 %.
 # The ratios of wall time are the targets; the ratios of processor time are
 # printed beside them, since on a busy disk an unlink (which frees blocks)
 # waits far longer than a rename.
@@ -72,7 +74,9 @@ timed() {
 # best "WALL CPU"...: the run with the smallest wall time
 best() { printf '%s\n' "$@" | sort -n | head -n 1; }
 
-ours_zip=() theirs_zip=() ours_trash=() theirs_rm=()
+ours_zip=() theirs_zip=() ours_trash=() theirs_rm=() ours_unrecorded=()
+# A file where the history's folder would be: the clean runs without one.
+mkdir -p "$work/no-history" && touch "$work/no-history/clarivex"
 for ((run = 0; run < runs; run++)); do
     "$cli" reg set "$key\\Options" DeleteType --number 3 >/dev/null
     fresh
@@ -89,6 +93,11 @@ for ((run = 0; run < runs; run++)); do
     left=$(find "$work/tree" -type f | wc -l)
     ((left == 0)) || { echo "RESULT: the Trash clean left $left files"; exit 1; }
     fresh
+    ours_unrecorded+=("$(timed env XDG_STATE_HOME="$work/no-history" \
+        "$cli" scan temp --drive "$work/tree" --clean)")
+    left=$(find "$work/tree" -type f | wc -l)
+    ((left == 0)) || { echo "RESULT: the unrecorded Trash clean left $left files"; exit 1; }
+    fresh
     theirs_rm+=("$(timed sh -c 'find "$1" -type f -print0 | xargs -0 rm -f' sh "$work/tree")")
 done
 
@@ -96,6 +105,7 @@ read -r zip_ours zip_ours_cpu <<<"$(best "${ours_zip[@]}")"
 read -r zip_theirs zip_theirs_cpu <<<"$(best "${theirs_zip[@]}")"
 read -r trash_ours trash_ours_cpu <<<"$(best "${ours_trash[@]}")"
 read -r rm_theirs rm_theirs_cpu <<<"$(best "${theirs_rm[@]}")"
+read -r bare_ours bare_ours_cpu <<<"$(best "${ours_unrecorded[@]}")"
 ratio() { echo "$1 / $2" | bc -l; }
 echo "files: $files, bytes: $bytes, archived: $archived, cores: $(nproc)," \
     "load: $(cut -d' ' -f1-3 /proc/loadavg), best of $runs (wall seconds; cpu = user + system)"
@@ -107,3 +117,9 @@ printf '%-12s %9s %9s %7.2f %9s %9s %7.2f %8s\n' "zip clean" "$zip_ours" "$zip_t
 printf '%-12s %9s %9s %7.2f %9s %9s %7.2f %8s\n' "Trash clean" "$trash_ours" "$rm_theirs" \
     "$(ratio "$trash_ours" "$rm_theirs")" "$trash_ours_cpu" "$rm_theirs_cpu" \
     "$(ratio "$trash_ours_cpu" "$rm_theirs_cpu")" "<= 2.0"
+records=$("$cli" history --json | grep -o '"files":[0-9]*' | awk -F: '{ s += $2 } END { print s }')
+printf '%-12s %9s %9s %7.2f %9s %9s %7.2f %8s\n' "history" "$trash_ours" "$bare_ours" \
+    "$(ratio "$trash_ours" "$bare_ours")" "$trash_ours_cpu" "$bare_ours_cpu" \
+    "$(ratio "$trash_ours_cpu" "$bare_ours_cpu")" "<= 1.10"
+echo "(history: the Trash clean with its records against the same clean without;" \
+    "$records file records written in all)"

@@ -2,6 +2,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/text_encoding.h"
+#include "core/cleaning/clean_history.h"
 #include "core/cleaning/clean_operation.h"
 #include "core/cleaning/clean_selection.h"
 #include "core/cleaning/found_rows.h"
@@ -131,6 +132,13 @@ int cleanFoundRows(const FoundFileModel &model, const QList<int> &rowsToClean, q
     cleaning::SystemProtection protection;
     protection.enabled = options.ProtectSystemFiles;
     cleaning::CleanOperation clean(protection, {}); // nobody to ask: nothing is asked
+    std::optional<cleaning::CleanHistory> history;
+    std::optional<cleaning::CleanRecorder> recorder;
+    if (!request.dryRun) {
+        history.emplace();
+        recorder.emplace(*history, cleaning::CleanTrigger::Cli);
+        clean.recorder = &*recorder;
+    }
     cleaning::CleanSettings settings;
     settings.DeleteType = options.DeleteType <= 3 ? options.DeleteType : 0;
     settings.MoveFolderPath = QFile::encodeName(options.MoveFolderPath);
@@ -157,6 +165,11 @@ int cleanFoundRows(const FoundFileModel &model, const QList<int> &rowsToClean, q
         }
     }
     printer.summary(request.dryRun, cleaned, rows.size() + keptBefore);
+    if (recorder && !recorder->error().isEmpty()) (void)failure(recorder->error());
+    if (history) {
+        const QString notice = cleaning::CleanHistory::takeDamageNotice();
+        if (!notice.isEmpty()) (void)failure(notice);
+    }
     return cleaned == rows.size() && keptBefore == 0 ? ExitOk : ExitFailed;
 }
 

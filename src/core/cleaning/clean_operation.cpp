@@ -1,6 +1,8 @@
 #include "core/cleaning/clean_operation.h"
 
+#include "core/cleaning/clean_history.h"
 #include "core/cleaning/clean_texts.h"
+#include "core/cleaning/entry_names.h"
 #include "core/cleaning/in_use.h"
 #include "core/cleaning/zip_backup.h"
 #include "core/shell/settings_catalogue.h"
@@ -58,6 +60,66 @@ RowOutcome outcomeOf(const ZipItem &item, const QByteArray &archive)
         break;
     }
     return {RowFate::Failed, item.result.reason, {}};
+}
+
+HistoryFile historyFile(const QByteArray &path, const std::optional<FileIdentity> &identity)
+{
+    HistoryFile file;
+    file.path = path;
+    if (identity) file.identity = *identity;
+    return file;
+}
+
+// The ".trashinfo" beside a file in a Trash's "files/" folder.
+QByteArray trashInfoOf(const QByteArray &trashed)
+{
+    const PathParts parts = splitPath(trashed);
+    return joinPath(splitPath(parts.folder).folder, "info") + '/' + parts.name + ".trashinfo";
+}
+
+HistoryFile historyOutcome(CleanMode mode, const HistoryFile &before, const FileOpOutcome &outcome)
+{
+    HistoryFile file = before;
+    if (outcome.state != FileOpState::Done) {
+        file.state = RecordState::Left;
+        file.reason =
+            outcome.result.reason.isEmpty() ? QStringLiteral("not done") : outcome.result.reason;
+        return file;
+    }
+    file.state = RecordState::Done;
+    const QByteArray &destination = outcome.result.destination;
+    if (mode == CleanMode::Delete || destination.isEmpty()) {
+        file.where = Whereabouts::Deleted; // also a file no Trash could take, deleted when asked
+    } else if (mode == CleanMode::Trash) {
+        file.where = Whereabouts::Trash;
+        file.place = destination;
+        file.detail = trashInfoOf(destination);
+        file.placeIdentity = before.identity; // renamed within its volume: the same inode
+    } else {
+        file.where = Whereabouts::Moved;
+        file.place = destination;
+        file.placeIdentity = readIdentity(destination); // a copy to another volume is new
+    }
+    return file;
+}
+
+HistoryFile historyOutcome(const HistoryFile &before, const ZipItem &item,
+                           const QByteArray &archive)
+{
+    HistoryFile file = before;
+    if (item.state != ZipItemState::Removed) {
+        file.state = RecordState::Left;
+        file.reason = item.state == ZipItemState::Archived
+                          ? QStringLiteral("archived, but kept: ") + item.result.reason
+                          : item.result.reason;
+        if (file.reason.isEmpty()) file.reason = QStringLiteral("not archived");
+        return file;
+    }
+    file.state = RecordState::Done;
+    file.where = Whereabouts::Archived;
+    file.place = archive;
+    file.detail = item.entryName;
+    return file;
 }
 
 // The status line that names what was not cleaned; empty when all was.
@@ -200,9 +262,23 @@ void CleanOperation::runFileOperation(const QList<CleanRow> &rows, const QList<q
     }
     FileOpCallbacks callbacks{m_prompts.confirm, m_prompts.deleteForGood, m_prompts.progress};
     if (settings.AutoCleaning) callbacks.deleteForGood = nullptr; // nobody to ask: keep the file
+    QList<HistoryFile> records;
+    if (recorder) {
+        for (qsizetype k = 0; k < paths.size(); ++k)
+            records << historyFile(paths[k], identities[k]);
+        recorder->start(mode == CleanMode::Trash    ? HistoryMode::Trash
+                        : mode == CleanMode::Delete ? HistoryMode::Delete
+                                                    : HistoryMode::Move,
+                        mode == CleanMode::MoveToFolder ? op.TargetPaths().value(0) : QByteArray());
+        callbacks.beforeItem = [this, &records](qsizetype k) { recorder->beforeFile(records, k); };
+        callbacks.afterItem = [this, &records, mode](qsizetype k, const FileOpOutcome &outcome) {
+            recorder->after(k, historyOutcome(mode, records[k], outcome));
+        };
+    }
     op.setCallbacks(callbacks);
     if (trash) op.setTrashPlaces(*trash);
     (void)op.Execute();
+    if (recorder) recorder->finish();
     for (qsizetype k = 0; k < chosen.size(); ++k)
         report.rows[chosen[k]] = outcomeOf(op.Outcomes()[k]);
 }
@@ -235,9 +311,24 @@ void CleanOperation::runZip(const QList<CleanRow> &rows, const QList<qsizetype> 
     if (!settings.AutoCleaning) zip.RemoveCallbacks.deleteForGood = m_prompts.deleteForGood;
     zip.Trash = trash;
     if (m_prompts.prepareZip) m_prompts.prepareZip(zip);
+    QList<HistoryFile> records;
+    if (recorder) {
+        // The archive takes the files away only at its end: every record is
+        // written before it starts.
+        for (qsizetype i : chosen)
+            records << historyFile(rows[i].path,
+                                   rows[i].seen ? rows[i].seen : readIdentity(rows[i].path));
+        recorder->start(HistoryMode::Zip, report.archive);
+        for (qsizetype k = 0; k < records.size(); k += CleanRecorder::kBatch)
+            recorder->beforeFiles(records, k, CleanRecorder::kBatch);
+    }
     const int archived = zip.Compress();
-    for (qsizetype k = 0; k < chosen.size(); ++k)
+    for (qsizetype k = 0; k < chosen.size(); ++k) {
         report.rows[chosen[k]] = outcomeOf(zip.Items()[k], report.archive);
+        if (recorder)
+            recorder->after(k, historyOutcome(records[k], zip.Items()[k], report.archive));
+    }
+    if (recorder) recorder->finish();
     const QString archive = QFile::decodeName(report.archive);
     if (archived < 1) {
         report.status0 = QString::fromLatin1(texts::kZipFailed);

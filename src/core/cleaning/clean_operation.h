@@ -12,6 +12,9 @@
 // kind, size and time: a file replaced by a link or another file is refused,
 // a link found as a link is removed as the link); not in use (it opens, and no
 // process holds it open; the processes are read once per clean).
+//
+// With a recorder, every file that passed is written to the clean history
+// before it is touched and its outcome after (see clean_history.h).
 
 #include "core/cleaning/file_identity.h"
 #include "core/cleaning/file_operation.h"
@@ -30,6 +33,7 @@
 namespace clarivex::cleaning {
 
 class TZip;
+class CleanRecorder;
 
 enum class CleanMode : quint8 { Trash = 0, Delete = 1, MoveToFolder = 2, ZipToFolder = 3 };
 
@@ -98,6 +102,8 @@ public:
 
     std::optional<TrashPlaces> trash; // tests point it at folders of their own
     QByteArray procRoot = "/proc";
+    // Where the clean writes its history entry; null: none is written.
+    CleanRecorder *recorder = nullptr;
 
     [[nodiscard]] CleanReport run(const QList<CleanRow> &rows, const CleanSettings &settings);
     // The checks alone (protected, changed, in use), with nothing done and

@@ -111,7 +111,9 @@ bool TFileOperation::Execute()
             aborted = true;
             break;
         }
+        if (m_callbacks.beforeItem) m_callbacks.beforeItem(i);
         m_outcomes[i] = runItem(i);
+        if (m_callbacks.afterItem) m_callbacks.afterItem(i, m_outcomes[i]);
         allDone = allDone && m_outcomes[i].state == FileOpState::Done;
         if (m_outcomes[i].result.error == ECANCELED) {
             aborted = true;

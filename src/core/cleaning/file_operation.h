@@ -57,6 +57,15 @@ struct FileOpProgress
     QString title;      // ProgressTitle
 };
 
+enum class FileOpState { Done, Failed, Kept, NotReached };
+
+struct FileOpOutcome
+{
+    QByteArray source;
+    FileOpState state = FileOpState::NotReached;
+    EntryResult result; // reason, and the new place of a moved, copied or trashed file
+};
+
 struct FileOpCallbacks
 {
     // The question before the operation; false is No (unset: yes).
@@ -66,15 +75,10 @@ struct FileOpCallbacks
     std::function<bool(const QByteArray &path, const QString &reason)> deleteForGood;
     // Progress; false cancels the rest (unset: never cancels).
     std::function<bool(const FileOpProgress &progress)> progress;
-};
-
-enum class FileOpState { Done, Failed, Kept, NotReached };
-
-struct FileOpOutcome
-{
-    QByteArray source;
-    FileOpState state = FileOpState::NotReached;
-    EntryResult result; // reason, and the new place of a moved, copied or trashed file
+    // Right before item `index` is touched, and right after with its outcome
+    // (the clean history's records; unset: nothing).
+    std::function<void(qsizetype index)> beforeItem;
+    std::function<void(qsizetype index, const FileOpOutcome &outcome)> afterItem;
 };
 
 class TFileOperation : public QObject

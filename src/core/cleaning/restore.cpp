@@ -6,6 +6,8 @@
 #include "core/cleaning/pending_file.h"
 #include "core/cleaning/zip_entry_meta.h"
 
+#include <QSet>
+
 #include <cerrno>
 #include <cstring>
 
@@ -80,24 +82,26 @@ UniqueFd openFolders(const QByteArray &base, const Entry &entry, bool followLink
     return fd;
 }
 
-QByteArray candidate(const QByteArray &name, int n)
+QByteArray candidate(const QByteArray &name, int n, bool neverRename = false)
 {
+    if (neverRename) return n == 1 ? name : QByteArray();
     return n == 1 ? name : restoredName(name, n - 1);
 }
 
 // The name a dry run would take: the first candidate that is free.
-QByteArray freeName(int folderFd, const QByteArray &name)
+QByteArray freeName(int folderFd, const QByteArray &name, bool neverRename)
 {
     struct stat st;
     for (int n = 1; n <= kMaxNameTries; ++n) {
-        const QByteArray next = candidate(name, n);
+        const QByteArray next = candidate(name, n, neverRename);
+        if (next.isEmpty()) return {};
         if (folderFd < 0 || ::fstatat(folderFd, next.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             return next;
     }
     return {};
 }
 
-int writeFile(zip_t *archive, const Entry &entry, int folderFd, QByteArray &taken)
+int writeFile(zip_t *archive, const Entry &entry, int folderFd, QByteArray &taken, bool neverRename)
 {
     zip_stat_t st;
     if (zip_stat_index(archive, entry.index, 0, &st) != 0) return EIO;
@@ -126,11 +130,12 @@ int writeFile(zip_t *archive, const Entry &entry, int folderFd, QByteArray &take
     if (error == 0) error = copyAttributes(attributes, out.fd());
     if (error == 0) error = syncAndCheckSize(out.fd(), qint64(st.size));
     if (error == 0)
-        error = out.publishUnique([&](int n) { return candidate(entry.fileName, n); }, taken);
+        error = out.publishUnique([&](int n) { return candidate(entry.fileName, n, neverRename); },
+                                  taken);
     return error;
 }
 
-int writeLink(zip_t *archive, const Entry &entry, int folderFd, QByteArray &taken)
+int writeLink(zip_t *archive, const Entry &entry, int folderFd, QByteArray &taken, bool neverRename)
 {
     zip_file_t *in = zip_fopen_index(archive, entry.index, 0);
     if (!in) return EIO;
@@ -140,7 +145,8 @@ int writeLink(zip_t *archive, const Entry &entry, int folderFd, QByteArray &take
     if (got < 0) return EIO;
     text.truncate(qsizetype(got));
     for (int n = 1; n <= kMaxNameTries; ++n) {
-        taken = candidate(entry.fileName, n);
+        taken = candidate(entry.fileName, n, neverRename);
+        if (taken.isEmpty()) return EEXIST;
         if (::symlinkat(text.constData(), folderFd, taken.constData()) == 0) {
             const struct timespec times[2] = {timespecOf(entry.meta.modified),
                                               timespecOf(entry.meta.modified)};
@@ -159,17 +165,20 @@ RestoredFile restoreEntry(zip_t *archive, const Entry &entry, const RestoreOptio
     for (const QByteArray &part : entry.folders)
         folder = joinPath(folder, part);
     RestoredFile file{entry.name, joinPath(folder, entry.fileName), {}, RestoreFate::Failed, {}};
-    const UniqueFd fd = openFolders(base, entry, options.toFolder.isEmpty(), options.dryRun);
+    const bool followLinks = options.toFolder.isEmpty() && !options.neverRename;
+    const UniqueFd fd = openFolders(base, entry, followLinks, options.dryRun);
     QByteArray taken;
     int error = 0;
     if (options.dryRun) {
         if (!fd.valid() && errno != ENOENT) error = errno;
-        taken = freeName(fd.get(), entry.fileName);
+        taken = freeName(fd.get(), entry.fileName, options.neverRename);
+        if (taken.isEmpty()) error = EEXIST;
     } else if (!fd.valid()) {
         error = errno;
     } else {
-        error = S_ISLNK(entry.meta.mode) ? writeLink(archive, entry, fd.get(), taken)
-                                         : writeFile(archive, entry, fd.get(), taken);
+        error = S_ISLNK(entry.meta.mode)
+                    ? writeLink(archive, entry, fd.get(), taken, options.neverRename)
+                    : writeFile(archive, entry, fd.get(), taken, options.neverRename);
     }
     if (error != 0) {
         file.reason = systemText(error);
@@ -204,6 +213,7 @@ RestoreReport restoreArchive(const QByteArray &archivePath, const RestoreOptions
         return report;
     }
     if (!options.dryRun && !options.toFolder.isEmpty()) makeFolders(options.toFolder);
+    const QSet<QByteArray> only(options.onlyEntries.begin(), options.onlyEntries.end());
     QList<Entry> files;
     QList<Entry> links; // last: no link made here can redirect a file of this archive
     const zip_int64_t count = zip_get_num_entries(archive, 0);
@@ -212,6 +222,7 @@ RestoreReport restoreArchive(const QByteArray &archivePath, const RestoreOptions
         entry.index = zip_uint64_t(i);
         entry.name = zip_get_name(archive, entry.index, ZIP_FL_ENC_RAW);
         if (entry.name.endsWith('/')) continue; // a folder entry: folders come with their files
+        if (!only.isEmpty() && !only.contains(entry.name)) continue;
         entry.meta = readEntryMeta(archive, entry.index);
         if (!splitEntryName(entry.name, entry)) {
             report.files.append({entry.name,

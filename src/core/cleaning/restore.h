@@ -19,6 +19,10 @@ struct RestoreOptions
 {
     QByteArray toFolder; // empty: the original places
     bool dryRun = false; // say what would be done, touch nothing
+    // An undo: only these entries (empty: all), a taken name fails instead of
+    // getting a "(restored)" name, and no folder on the way is a link.
+    QList<QByteArray> onlyEntries;
+    bool neverRename = false;
 };
 
 enum class RestoreFate { Restored, RestoredAs, Failed };

@@ -59,6 +59,7 @@ class CopyDataServer;
 }
 
 namespace cleaning {
+class CleanRecorder;
 class TZip;
 struct CleanChoice;
 struct CleanSelection;
@@ -70,6 +71,7 @@ struct CleanSettings;
 } // namespace cleaning
 
 namespace ui {
+class CleanNotifier;
 class CleanProgress;
 class BannerMenu;
 class TFileListActions;
@@ -134,6 +136,14 @@ public:
     // True while a scheduled run performs its scans: the directory and
     // dead-shortcut scans then add to the list instead of clearing it.
     bool ScheduledRunActive = false;
+
+    // The clean history: "Undo Last Clean" (File and tray menus), the
+    // "Clean History" dialog, and the undo of one clean (logged). `progress`
+    // gets (done, total). The text says what came back.
+    void UndoLastClean();
+    void ShowCleanHistory();
+    QString undoClean(qint64 clean, const std::function<bool(qsizetype, qsizetype)> &progress = {});
+    ui::CleanNotifier *cleanNotifier() const { return m_cleanNotifier; }
 
     // The scan commands.
     void btnScanNowClick();
@@ -355,6 +365,10 @@ private:
     cleaning::SystemProtection m_protection;
     bool m_cleaning = false;
     ui::TFileListActions *m_listActions = nullptr;
+    ui::CleanNotifier *m_cleanNotifier = nullptr;
+    // After an automatic or scheduled clean that took files: the notification.
+    void notifyClean(const cleaning::CleanRecorder &recorder, qint64 files, qint64 bytes);
+    void buildHistoryActions(QMenu *file);
 };
 
 } // namespace clarivex

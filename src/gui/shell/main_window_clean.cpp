@@ -12,6 +12,7 @@
 #include "gui/shell/main_window.h"
 
 #include "core/base/event_pump.h"
+#include "core/cleaning/clean_history.h"
 #include "core/cleaning/clean_operation.h"
 #include "core/cleaning/clean_selection.h"
 #include "core/cleaning/clean_summary.h"
@@ -216,8 +217,29 @@ void TClarivexMainForm::CleanFiles(const cleaning::CleanChoice &choice)
 
     ui::CleanProgress progress(this, cleanRows.size());
     cleaning::CleanOperation clean(systemProtection(), cleanPrompts(progress));
+    cleaning::CleanHistory history;
+    cleaning::CleanRecorder recorder(history, !AutoCleaning ? cleaning::CleanTrigger::User
+                                              : ScheduledRunActive
+                                                  ? cleaning::CleanTrigger::Scheduled
+                                                  : cleaning::CleanTrigger::Automatic);
+    clean.recorder = &recorder;
     const cleaning::CleanReport report = clean.run(cleanRows, cleanSettings(selectedOnly));
+    recorder.finish();
+    if (!recorder.error().isEmpty())
+        WriteLogEvent(QStringLiteral("Clean History: ") + recorder.error());
+    const QString damaged = cleaning::CleanHistory::takeDamageNotice();
+    if (!damaged.isEmpty()) WriteLogEvent(damaged);
     showCleanReport(rows, cleanRows, report, selection, cleanTrigger(choice));
+    if (AutoCleaning) {
+        qint64 files = 0;
+        qint64 bytes = 0;
+        for (qsizetype i = 0; i < cleanRows.size(); ++i) {
+            if (report.rows[i].fate != cleaning::RowFate::Cleaned) continue;
+            ++files;
+            if (cleanRows[i].seen) bytes += cleanRows[i].seen->size;
+        }
+        notifyClean(recorder, files, bytes);
+    }
 }
 
 void TClarivexMainForm::showCleanReport(const QList<int> &rows,

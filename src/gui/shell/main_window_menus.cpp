@@ -56,6 +56,8 @@ void TClarivexMainForm::buildMainMenu()
     });
     saveList->setObjectName(QStringLiteral("MenuItemSaveListAs"));
     file->addSeparator();
+    buildHistoryActions(file);
+    file->addSeparator();
     file->addAction(QStringLiteral("&Close"), this, &QWidget::close);
 
     const auto pageAction = [this](QMenu *menu, const char *caption, const char *pageName) {

@@ -33,6 +33,9 @@ void TClarivexMainForm::buildTray()
         scanFor->addAction(QString::fromLatin1(caption), this,
                            [this, kind = kind] { emit scanRequested(kind); });
     }
+    m_trayMenu
+        ->addAction(QStringLiteral("&Undo Last Clean"), this, &TClarivexMainForm::UndoLastClean)
+        ->setObjectName(QStringLiteral("TrayUndoLastClean"));
     m_trayMenu->addSection(QStringLiteral("About"));
     m_trayMenu->addAction(QStringLiteral("About Clarivex 2000..."), this,
                           &TClarivexMainForm::ShowAbout);
