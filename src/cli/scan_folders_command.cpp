@@ -57,6 +57,7 @@ int scanDirectories(const SettingsCatalogue &settings, const FolderScanArguments
     const QList<QByteArray> folders =
         directoryScanFolders(DirectoryScanOptions::fromSettings(settings.directories));
     TKvFindFile finder;
+    finder.KeptAway = KeptAwayFolders::fromOptions(settings.options);
     DirectoryScan scan;
     FoundFileModel model;
     scan.addFile = [&](const QByteArray &folder, const TFindData &data, qint64 &size) {
@@ -81,6 +82,7 @@ int scanShortcuts(const SettingsCatalogue &settings, const FolderScanArguments &
     options.cdRom = args.cdRom;
     options.network = args.network;
     TKvFindFile finder;
+    finder.KeptAway = KeptAwayFolders::fromOptions(settings.options);
     DeadShortcutScan scan;
     FoundFileModel model;
     QHash<QByteArray, QString> targets;
