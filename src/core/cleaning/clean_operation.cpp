@@ -1,5 +1,6 @@
 #include "core/cleaning/clean_operation.h"
 
+#include "core/cleaning/clean_precheck.h"
 #include "core/cleaning/clean_texts.h"
 #include "core/cleaning/in_use.h"
 #include "core/cleaning/zip_backup.h"
@@ -135,6 +136,20 @@ CleanReport CleanOperation::check(const QList<CleanRow> &rows) const
     CleanReport report;
     report.rows.resize(rows.size());
     (void)checkRows(rows, report);
+    return report;
+}
+
+CleanReport CleanOperation::check(const QList<CleanRow> &rows, const CleanSettings &settings) const
+{
+    CleanReport report;
+    report.rows.resize(rows.size());
+    std::optional<TrashPlaces> places;
+    if (CleanMode(settings.DeleteType) == CleanMode::Trash)
+        places = trash ? *trash : TrashPlaces::forCurrentUser();
+    for (const qsizetype i : checkRows(rows, report)) {
+        const QString refusal = cleanRefusal(rows[i].path, places);
+        if (!refusal.isEmpty()) report.rows[i] = {RowFate::Failed, refusal, {}};
+    }
     return report;
 }
 
