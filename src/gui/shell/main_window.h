@@ -266,6 +266,8 @@ private:
     [[nodiscard]] cleaning::CleanSettings cleanSettings(bool selectedOnly) const;
     [[nodiscard]] cleaning::CleanPrompts cleanPrompts(ui::CleanProgress &progress);
     void connectZipEvents(cleaning::TZip &zip, ui::CleanProgress &progress);
+    void reportZipFilesNotFound(const QList<cleaning::CleanRow> &cleanRows,
+                                const cleaning::CleanReport &report);
     void showCleanReport(const QList<int> &rows, const QList<cleaning::CleanRow> &cleanRows,
                          const cleaning::CleanReport &report);
     void wireDirectoryScans();

@@ -183,8 +183,29 @@ void TClarivexMainForm::CleanFiles(bool selectedOnly)
 
     ui::CleanProgress progress(this, cleanRows.size());
     cleaning::CleanOperation clean(systemProtection(), cleanPrompts(progress));
-    const cleaning::CleanReport report = clean.run(cleanRows, cleanSettings(selectedOnly));
+    const cleaning::CleanSettings settings = cleanSettings(selectedOnly);
+    const cleaning::CleanReport report = clean.run(cleanRows, settings);
+    if (cleaning::CleanMode(settings.DeleteType) == cleaning::CleanMode::ZipToFolder)
+        reportZipFilesNotFound(cleanRows, report);
     showCleanReport(rows, cleanRows, report);
+}
+
+// A file gone before the zip clean reached it never gets to the archive, so
+// the archive raises no error for it: the window tells it as the archive's
+// "File not found" error all the same, one message per file, as for the
+// files the archive itself misses.
+void TClarivexMainForm::reportZipFilesNotFound(const QList<cleaning::CleanRow> &cleanRows,
+                                               const cleaning::CleanReport &report)
+{
+    for (qsizetype i = 0; i < cleanRows.size(); ++i) {
+        if (report.rows[i].fate != cleaning::RowFate::Failed) continue;
+        struct stat st;
+        if (::lstat(cleanRows[i].path.constData(), &st) == 0 || errno != ENOENT) continue;
+        ui::notices().information(this, kCaption,
+                                  cleaning::zipErrorText(QFile::decodeName(cleanRows[i].path),
+                                                         report.rows[i].reason,
+                                                         cleaning::zmFileNotFound));
+    }
 }
 
 void TClarivexMainForm::showCleanReport(const QList<int> &rows,
