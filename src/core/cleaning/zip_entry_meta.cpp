@@ -104,7 +104,7 @@ EntryMeta readEntryMeta(zip_t *archive, zip_uint64_t index)
     zip_uint16_t length = 0;
     const zip_uint8_t *ux =
         zip_file_extra_field_get_by_id(archive, index, kOwnerField, 0, &length, ZIP_FL_CENTRAL);
-    if (!ux) // Info-ZIP writes it to the local header only
+    if (!ux || length < 3) // Info-ZIP's zip leaves it empty in the central directory
         ux = zip_file_extra_field_get_by_id(archive, index, kOwnerField, 0, &length, ZIP_FL_LOCAL);
     if (ux && length >= 1 && ux[0] == 1) {
         const zip_uint8_t *at = ux + 1;
