@@ -22,11 +22,15 @@ using namespace clarivex::test;
 
 namespace {
 
-void storeMode(int mode)
+void storeMode(int mode, const QByteArray &backups = {})
 {
     {
         TRegIniFile ini{QString::fromLatin1(kSettingsRoot)};
         ini.WriteNumber("Settings\\Options", "DeleteType", mode);
+        if (!backups.isEmpty()) {
+            ini.WriteText("Settings\\Options", "MoveFolderPath", QFile::decodeName(backups));
+            ini.WriteText("Settings\\Options", "ZipFileName", QFile::decodeName(backups));
+        }
     }
     RegistryDatabase::closeInstance();
 }
@@ -57,6 +61,8 @@ class TestDryRun : public QObject
 private slots:
     void dryRunRefusesWhatTheCleanRefuses_data();
     void dryRunRefusesWhatTheCleanRefuses();
+    void backupFolderOnAReadOnlyVolume_data();
+    void backupFolderOnAReadOnlyVolume();
 };
 
 void TestDryRun::dryRunRefusesWhatTheCleanRefuses_data()
@@ -122,6 +128,36 @@ void TestDryRun::dryRunRefusesWhatTheCleanRefuses()
     QCOMPARE(summaryOf(real.out), summaryOf(dry.out));
     QCOMPARE(real.exitCode, dry.exitCode);
     QVERIFY(exists(refused) && !exists(tree.path("c/ok.tmp")));
+}
+
+void TestDryRun::backupFolderOnAReadOnlyVolume_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("move") << 2;
+    QTest::newRow("zip") << 3;
+}
+
+// A move or zip into a folder that cannot be made: nothing would be cleaned.
+void TestDryRun::backupFolderOnAReadOnlyVolume()
+{
+    QFETCH(int, mode);
+    RegistryDatabase::closeInstance();
+    FinderTree tree;
+    tree.file("c/a.tmp", "a");
+    if (!mountSmallVolume(tree.path("ro"), 256)) QSKIP("no volume of its own here");
+    const auto unmount = qScopeGuard([&] { unmountVolume(tree.path("ro")); });
+    QCOMPARE(
+        ::mount(nullptr, tree.path("ro").constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    storeMode(mode, tree.path("ro/backups"));
+    const QList<QByteArray> args{"scan", "temp", "--drive", tree.path("c"), "--clean"};
+    const CliResult dry = runCli(args + QList<QByteArray>{"--dry-run"});
+    QCOMPARE(dry.out, "failed: " + tree.path("c/a.tmp") + " (" + std::strerror(EROFS) +
+                          ")\nWould clean: 0 of 1 files\n");
+    QCOMPARE(dry.exitCode, 1);
+    const CliResult real = runCli(args);
+    QCOMPARE(summaryOf(real.out), summaryOf(dry.out));
+    QCOMPARE(real.exitCode, dry.exitCode);
+    QVERIFY(exists(tree.path("c/a.tmp")));
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestDryRun)

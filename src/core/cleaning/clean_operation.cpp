@@ -143,11 +143,16 @@ CleanReport CleanOperation::check(const QList<CleanRow> &rows, const CleanSettin
 {
     CleanReport report;
     report.rows.resize(rows.size());
+    const CleanMode mode = CleanMode(settings.DeleteType);
     std::optional<TrashPlaces> places;
-    if (CleanMode(settings.DeleteType) == CleanMode::Trash)
-        places = trash ? *trash : TrashPlaces::forCurrentUser();
+    if (mode == CleanMode::Trash) places = trash ? *trash : TrashPlaces::forCurrentUser();
+    QString folderRefusal;
+    if (mode == CleanMode::MoveToFolder || mode == CleanMode::ZipToFolder)
+        folderRefusal = backupFolderRefusal(backupFolder(
+            mode == CleanMode::MoveToFolder ? settings.MoveFolderPath : settings.ZipFileName));
     for (const qsizetype i : checkRows(rows, report)) {
-        const QString refusal = cleanRefusal(rows[i].path, places);
+        const QString refusal =
+            !folderRefusal.isEmpty() ? folderRefusal : cleanRefusal(rows[i].path, places);
         if (!refusal.isEmpty()) report.rows[i] = {RowFate::Failed, refusal, {}};
     }
     return report;

@@ -69,6 +69,22 @@ bool trashAvailable(int folderFd, const QByteArray &folder, const TrashPlaces &p
 
 } // namespace
 
+QString backupFolderRefusal(const QByteArray &folder)
+{
+    QByteArray existing = folder;
+    struct stat st;
+    while (::stat(existing.constData(), &st) != 0) {
+        if (errno != ENOENT || existing == "/" || existing.isEmpty()) return systemText(errno);
+        existing = splitPath(existing).folder;
+    }
+    if (!S_ISDIR(st.st_mode)) return systemText(ENOTDIR);
+    struct statvfs volume;
+    if (::statvfs(existing.constData(), &volume) == 0 && (volume.f_flag & ST_RDONLY))
+        return systemText(EROFS);
+    if (::access(existing.constData(), W_OK | X_OK) != 0) return systemText(errno);
+    return {};
+}
+
 QString cleanRefusal(const QByteArray &path, const std::optional<TrashPlaces> &trash)
 {
     const PathParts parts = splitPath(path);

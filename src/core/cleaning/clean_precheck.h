@@ -19,4 +19,9 @@ namespace clarivex::cleaning {
 // way. `trash`: the Trash places in Trash mode, unset in the other modes.
 [[nodiscard]] QString cleanRefusal(const QByteArray &path, const std::optional<TrashPlaces> &trash);
 
+// Why a move or zip clean could not write to `folder` (the backup folder),
+// made if missing: the nearest folder of its path that exists must be
+// writable on a writable volume. Empty when nothing stands in the way.
+[[nodiscard]] QString backupFolderRefusal(const QByteArray &folder);
+
 } // namespace clarivex::cleaning
