@@ -3,6 +3,7 @@
 #include "core/base/settings_types.h"
 #include "core/platform/display.h"
 #include "core/platform/single_instance.h"
+#include "core/platform/termination_signals.h"
 #include "core/shell/command_line.h"
 #include "core/shell/settings_catalogue.h"
 #include "core/utilities/version_option.h"
@@ -46,6 +47,14 @@ int main(int argc, char **argv)
         splash->showNow(); // visible before the long creation of the window
     }
     TClarivexMainForm window;
+    // A log-out's SIGTERM, Ctrl+C or a closed terminal: closed as File >
+    // Close does (settings saved, clean on close), then the program ends,
+    // removing its socket and lock.
+    platform::TerminationSignals terminate;
+    QObject::connect(&terminate, &platform::TerminationSignals::received, &window, [&window] {
+        window.close();
+        QApplication::quit();
+    });
     app.errorHandler = [&window](const QString &message) { window.ShowErrorDialog(message); };
     window.listenForMessages();
     window.createWindowSteps(parameters);

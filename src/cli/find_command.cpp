@@ -2,6 +2,7 @@
 // full path, in the order the finder reported it.
 
 #include "cli/cli_command.h"
+#include "cli/stored_settings.h"
 #include "cli/unreadable_report.h"
 #include "core/base/formats.h"
 #include "core/search/kv_find_file.h"
@@ -184,6 +185,12 @@ int runFind(const QList<QByteArray> &args)
     if (options.folder.isEmpty()) return usageError(kFind, "FOLDER missing");
     if (const int missing = checkFolder(kFind.name, options.folder); missing != ExitOk)
         return missing;
+
+    // The Trash and the backup folders are kept away as in every scan.
+    SettingsCatalogue settings;
+    int exitCode = ExitOk;
+    if (!loadStoredSettings(settings, exitCode)) return exitCode;
+    finder.KeptAway = KeptAwayFolders::fromOptions(settings.options);
 
     qint64 found = 0;
     PathWriter writer(options.null ? '\0' : '\n');

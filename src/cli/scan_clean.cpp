@@ -147,7 +147,7 @@ int cleanFoundRows(const FoundFileModel &model, const QList<int> &rowsToClean, q
     settings.AutoCleaning = true;
     const CleanMode mode = CleanMode(settings.DeleteType);
     const cleaning::CleanReport report =
-        request.dryRun ? clean.check(rows) : clean.run(rows, settings);
+        request.dryRun ? clean.check(rows, settings) : clean.run(rows, settings);
 
     OutcomePrinter printer(request.json, request.quiet);
     const QByteArray planned = request.dryRun ? plannedDestination(mode, options) : QByteArray();

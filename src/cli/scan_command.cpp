@@ -193,6 +193,7 @@ int scanTemp(const TempScanArguments &args)
             QStringLiteral("No Drives selected. Please select at least one drive to be scanned."));
     const TempScanOptions options = TempScanOptions::fromSettings(settings.tempFiles);
     TKvFindFile finder;
+    finder.KeptAway = KeptAwayFolders::fromOptions(settings.options);
     TempFileScan scan;
     scan.protection.enabled = settings.options.ProtectSystemFiles;
     if (!scan.configure(finder, options))

@@ -139,6 +139,7 @@ int scanDuplicates(const ScanArguments &args)
         return model.AddFile(path, size, set, master);
     };
     TKvFindFile finder;
+    finder.KeptAway = KeptAwayFolders::fromOptions(settings.options);
     DuplicateScan scan;
     scan.collector.protection.enabled = settings.options.ProtectSystemFiles;
     scan.run(finder, drives, DuplicateScanOptions::fromSettings(settings.duplicates), compare);

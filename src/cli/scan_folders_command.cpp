@@ -57,6 +57,7 @@ int scanDirectories(const SettingsCatalogue &settings, const FolderScanArguments
     const QList<QByteArray> folders =
         directoryScanFolders(DirectoryScanOptions::fromSettings(settings.directories));
     TKvFindFile finder;
+    finder.KeptAway = KeptAwayFolders::fromOptions(settings.options);
     DirectoryScan scan;
     FoundFileModel model;
     model.SetOrigin(ScanOrigin::Directories, model.BeginRun(RunTrigger::Cli));
@@ -82,6 +83,7 @@ int scanShortcuts(const SettingsCatalogue &settings, const FolderScanArguments &
     options.cdRom = args.cdRom;
     options.network = args.network;
     TKvFindFile finder;
+    finder.KeptAway = KeptAwayFolders::fromOptions(settings.options);
     DeadShortcutScan scan;
     FoundFileModel model;
     model.SetOrigin(ScanOrigin::DeadShortcuts, model.BeginRun(RunTrigger::Cli));

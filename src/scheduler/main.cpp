@@ -2,6 +2,7 @@
 
 #include "core/platform/copy_data.h"
 #include "core/platform/display.h"
+#include "core/platform/termination_signals.h"
 #include "core/schedule/schedule_unit.h"
 #include "core/utilities/version_option.h"
 #include "scheduler/scheduler_notices.h"
@@ -48,6 +49,10 @@ int main(int argc, char **argv)
     QObject::connect(
         &window, &TSchedulerWindow::quitRequested, &app, [] { QApplication::quit(); },
         Qt::QueuedConnection);
+    // SIGTERM, SIGINT, SIGHUP: ended as its menu's command ends it.
+    platform::TerminationSignals terminate;
+    QObject::connect(&terminate, &platform::TerminationSignals::received, &window,
+                     [&window] { window.Command(cmShutdown); });
     window.startAlarm();
     scheduleTrace(QStringLiteral("ready"));
     return app.exec();

@@ -1,6 +1,7 @@
 #include "core/cleaning/clean_operation.h"
 
 #include "core/cleaning/clean_history.h"
+#include "core/cleaning/clean_precheck.h"
 #include "core/cleaning/clean_texts.h"
 #include "core/cleaning/entry_names.h"
 #include "core/cleaning/in_use.h"
@@ -197,6 +198,25 @@ CleanReport CleanOperation::check(const QList<CleanRow> &rows) const
     CleanReport report;
     report.rows.resize(rows.size());
     (void)checkRows(rows, report);
+    return report;
+}
+
+CleanReport CleanOperation::check(const QList<CleanRow> &rows, const CleanSettings &settings) const
+{
+    CleanReport report;
+    report.rows.resize(rows.size());
+    const CleanMode mode = CleanMode(settings.DeleteType);
+    std::optional<TrashPlaces> places;
+    if (mode == CleanMode::Trash) places = trash ? *trash : TrashPlaces::forCurrentUser();
+    QString folderRefusal;
+    if (mode == CleanMode::MoveToFolder || mode == CleanMode::ZipToFolder)
+        folderRefusal = backupFolderRefusal(backupFolder(
+            mode == CleanMode::MoveToFolder ? settings.MoveFolderPath : settings.ZipFileName));
+    for (const qsizetype i : checkRows(rows, report)) {
+        const QString refusal =
+            !folderRefusal.isEmpty() ? folderRefusal : cleanRefusal(rows[i].path, places);
+        if (!refusal.isEmpty()) report.rows[i] = {RowFate::Failed, refusal, {}};
+    }
     return report;
 }
 

@@ -109,6 +109,10 @@ public:
     // The checks alone (protected, changed, in use), with nothing done and
     // nothing asked: a row that would be cleaned stays NotDone. For a dry run.
     [[nodiscard]] CleanReport check(const QList<CleanRow> &rows) const;
+    // The same, and what the real run in the settings' mode would meet
+    // besides (clean_precheck.h): a row it would refuse is Failed here.
+    [[nodiscard]] CleanReport check(const QList<CleanRow> &rows,
+                                    const CleanSettings &settings) const;
 
 private:
     [[nodiscard]] QList<qsizetype> checkRows(const QList<CleanRow> &rows,

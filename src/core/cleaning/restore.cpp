@@ -6,6 +6,7 @@
 #include "core/cleaning/pending_file.h"
 #include "core/cleaning/zip_entry_meta.h"
 
+#include <QFile>
 #include <QSet>
 
 #include <cerrno>
@@ -67,19 +68,46 @@ bool splitEntryName(const QByteArray &name, Entry &entry)
 }
 
 // Opens (making what is missing unless `dryRun`) the folders of the entry
-// below `base`. Invalid with errno set when one cannot be had; in a dry run a
-// missing folder is invalid with ENOENT and means every name below is free.
-UniqueFd openFolders(const QByteArray &base, const Entry &entry, bool followLinks, bool dryRun)
+// below `base`, each relative to the one above it and never through a
+// symbolic link: a link planted on the way leads nowhere, whoever runs the
+// restore. Invalid with errno set when one cannot be had, `link` naming the
+// link met; in a dry run a missing folder is invalid with ENOENT and means
+// every name below is free.
+UniqueFd openFolders(const QByteArray &base, const Entry &entry, bool dryRun, QByteArray &link)
 {
     UniqueFd fd = openFolder(base);
-    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW);
+    QByteArray path = base;
+    constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     for (const QByteArray &part : entry.folders) {
         if (!fd.valid()) break;
+        path = joinPath(path, part);
         if (!dryRun && ::mkdirat(fd.get(), part.constData(), 0755) != 0 && errno != EEXIST)
             return {};
-        fd = UniqueFd(::openat(fd.get(), part.constData(), flags));
+        UniqueFd below(::openat(fd.get(), part.constData(), flags));
+        if (!below.valid()) {
+            const int error = errno;
+            struct stat st;
+            if ((error == ELOOP || error == ENOTDIR) &&
+                ::fstatat(fd.get(), part.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISLNK(st.st_mode))
+                link = path;
+            errno = error;
+        }
+        fd = std::move(below);
     }
     return fd;
+}
+
+// Whose the restored file is: the recorded owner when root restores (a
+// user's file stays the user's), else the one restoring.
+void ownerOf(const EntryMeta &meta, uid_t &uid, gid_t &gid)
+{
+    uid = ::geteuid();
+    gid = ::getegid();
+    if (uid == 0 && meta.hasOwner) {
+        uid = meta.uid;
+        gid = meta.gid;
+    }
 }
 
 QByteArray candidate(const QByteArray &name, int n, bool neverRename = false)
@@ -88,15 +116,21 @@ QByteArray candidate(const QByteArray &name, int n, bool neverRename = false)
     return n == 1 ? name : restoredName(name, n - 1);
 }
 
-// The name a dry run would take: the first candidate that is free.
-QByteArray freeName(int folderFd, const QByteArray &name, bool neverRename)
+// The name a dry run would take: the first candidate that is free, and not
+// taken by an earlier entry of this dry run (`claimed`, full paths).
+QByteArray freeName(int folderFd, const QByteArray &folder, const QByteArray &name,
+                    QSet<QByteArray> &claimed, bool neverRename)
 {
     struct stat st;
     for (int n = 1; n <= kMaxNameTries; ++n) {
         const QByteArray next = candidate(name, n, neverRename);
         if (next.isEmpty()) return {};
-        if (folderFd < 0 || ::fstatat(folderFd, next.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if ((folderFd < 0 ||
+             ::fstatat(folderFd, next.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) &&
+            !claimed.contains(joinPath(folder, next))) {
+            claimed.insert(joinPath(folder, next));
             return next;
+        }
     }
     return {};
 }
@@ -122,11 +156,12 @@ int writeFile(zip_t *archive, const Entry &entry, int folderFd, QByteArray &take
     if (error == 0 && got < 0) error = EIO; // unreadable or a CRC that does not match
     zip_fclose(in);
     struct stat attributes = {};
-    attributes.st_mode = entry.meta.mode ? entry.meta.mode : 0644;
+    // Set-user-ID and set-group-ID never come back: restored by root, a
+    // user's program would run as root.
+    attributes.st_mode = (entry.meta.mode ? entry.meta.mode : 0644) & ~mode_t(S_ISUID | S_ISGID);
     attributes.st_mtim = timespecOf(entry.meta.modified);
     attributes.st_atim = attributes.st_mtim;
-    attributes.st_uid = ::getuid();
-    attributes.st_gid = ::getgid();
+    ownerOf(entry.meta, attributes.st_uid, attributes.st_gid);
     if (error == 0) error = copyAttributes(attributes, out.fd());
     if (error == 0) error = syncAndCheckSize(out.fd(), qint64(st.size));
     if (error == 0)
@@ -151,6 +186,11 @@ int writeLink(zip_t *archive, const Entry &entry, int folderFd, QByteArray &take
             const struct timespec times[2] = {timespecOf(entry.meta.modified),
                                               timespecOf(entry.meta.modified)};
             ::utimensat(folderFd, taken.constData(), times, AT_SYMLINK_NOFOLLOW);
+            uid_t uid = 0;
+            gid_t gid = 0;
+            ownerOf(entry.meta, uid, gid);
+            if (uid != ::geteuid())
+                ::fchownat(folderFd, taken.constData(), uid, gid, AT_SYMLINK_NOFOLLOW);
             return 0;
         }
         if (errno != EEXIST) return errno;
@@ -158,20 +198,21 @@ int writeLink(zip_t *archive, const Entry &entry, int folderFd, QByteArray &take
     return EEXIST;
 }
 
-RestoredFile restoreEntry(zip_t *archive, const Entry &entry, const RestoreOptions &options)
+RestoredFile restoreEntry(zip_t *archive, const Entry &entry, const RestoreOptions &options,
+                          QSet<QByteArray> &claimed)
 {
     const QByteArray base = options.toFolder.isEmpty() ? QByteArray("/") : options.toFolder;
     QByteArray folder = base;
     for (const QByteArray &part : entry.folders)
         folder = joinPath(folder, part);
     RestoredFile file{entry.name, joinPath(folder, entry.fileName), {}, RestoreFate::Failed, {}};
-    const bool followLinks = options.toFolder.isEmpty() && !options.neverRename;
-    const UniqueFd fd = openFolders(base, entry, followLinks, options.dryRun);
+    QByteArray link;
+    const UniqueFd fd = openFolders(base, entry, options.dryRun, link);
     QByteArray taken;
     int error = 0;
     if (options.dryRun) {
         if (!fd.valid() && errno != ENOENT) error = errno;
-        taken = freeName(fd.get(), entry.fileName, options.neverRename);
+        taken = freeName(fd.get(), folder, entry.fileName, claimed, options.neverRename);
         if (taken.isEmpty()) error = EEXIST;
     } else if (!fd.valid()) {
         error = errno;
@@ -179,6 +220,10 @@ RestoredFile restoreEntry(zip_t *archive, const Entry &entry, const RestoreOptio
         error = S_ISLNK(entry.meta.mode)
                     ? writeLink(archive, entry, fd.get(), taken, options.neverRename)
                     : writeFile(archive, entry, fd.get(), taken, options.neverRename);
+    }
+    if (!link.isEmpty()) {
+        file.reason = QStringLiteral("a symbolic link on the way: ") + QFile::decodeName(link);
+        return file;
     }
     if (error != 0) {
         file.reason = systemText(error);
@@ -232,10 +277,17 @@ RestoreReport restoreArchive(const QByteArray &archivePath, const RestoreOptions
                                  QStringLiteral("unsafe name in the archive")});
             continue;
         }
+        // An entry renamed in the archive beside an earlier one of its name
+        // ("a (2).tmp") goes back to the name its file had, never overwriting.
+        Entry origin;
+        if (!entry.meta.origin.isEmpty() && splitEntryName(entry.meta.origin, origin) &&
+            origin.folders == entry.folders)
+            entry.fileName = origin.fileName;
         (S_ISLNK(entry.meta.mode) ? links : files).append(entry);
     }
+    QSet<QByteArray> claimed;
     for (const Entry &entry : files + links)
-        report.files.append(restoreEntry(archive, entry, options));
+        report.files.append(restoreEntry(archive, entry, options, claimed));
     zip_discard(archive);
     return report;
 }

@@ -6,8 +6,17 @@
 // is written under a hidden name first and given its name only when whole,
 // with its mode and modification time. Entry names that would leave the
 // target (".." parts) are refused; symbolic links are restored last, so that
-// none of them can lead a later file elsewhere, and below a chosen folder no
-// link is ever followed.
+// none of them can lead a later file elsewhere.
+//
+// Run by root for another user's files, a restore must not act for that user
+// beyond what the user could do: every folder on the way is opened from the
+// one above it without following a link (a link there is reported and the
+// file restored nowhere else), set-user-ID and set-group-ID bits are never
+// restored, and the file gets back the owner and group the archive recorded.
+// Anyone else restores files as their own.
+//
+// An entry the archive had to rename ("a (2).tmp" beside an earlier "a.tmp")
+// goes back under the name its file had, or a "(restored)" name beside it.
 
 #include <QByteArray>
 #include <QList>

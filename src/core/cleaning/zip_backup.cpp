@@ -232,7 +232,8 @@ bool TZip::addEntry(zip_t *archive, qsizetype item, std::vector<Pending> &pendin
     entry.item = item;
     entry.identity = FileIdentity::fromStat(*st);
     zip_source_t *source = makeSource(archive, entry);
-    const QByteArray name = freeEntryName(m_names, entryNameFor(FileSpec[item], StoredDirNames));
+    const QByteArray natural = entryNameFor(FileSpec[item], StoredDirNames);
+    const QByteArray name = freeEntryName(m_names, natural);
     const zip_flags_t encoding =
         QUtf8StringView(name).isValidUtf8() ? ZIP_FL_ENC_UTF_8 : ZIP_FL_ENC_CP437;
     const zip_int64_t index =
@@ -248,7 +249,8 @@ bool TZip::addEntry(zip_t *archive, qsizetype item, std::vector<Pending> &pendin
     if (zip_set_file_compression(archive, zip_uint64_t(index),
                                  store ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
                                  store ? 0 : zip_uint32_t(deflateLevel(DeflateType))) != 0 ||
-        !writeEntryMeta(archive, zip_uint64_t(index), {st->st_mode, entry.identity.modified})) {
+        !writeEntryMeta(archive, zip_uint64_t(index),
+                        EntryMeta::of(*st, entry.identity.modified, natural, name))) {
         zip_delete(archive, zip_uint64_t(index));
         fail(item, EntryResult::refused(EIO, QString::fromLocal8Bit(zip_strerror(archive))),
              zmErrorUpdating);

@@ -78,6 +78,18 @@ bool resolveSymlink(const QByteArray &path, TShortcutInfo &info, QString &error)
     return true;
 }
 
+QString localFileOfUrl(const QString &text)
+{
+    const QUrl url(text);
+    if (!url.isLocalFile()) return {};
+    // "file://localhost/PATH" names the same file as "file:///PATH"; another
+    // host stays a network path ("//host/PATH"), checked as such.
+    if (url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
+        return url.toLocalFile();
+    return QFile::decodeName(
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+}
+
 QString launcherProgram(const QString &exec, const QString &searchPath, QString &arguments)
 {
     QStringList parts;
@@ -108,8 +120,7 @@ bool resolveDesktop(const QByteArray &path, TShortcutInfo &info, QString &error,
         if (!tryExec.isEmpty()) info.tryExec = findProgram(tryExec, searchPath);
     } else if (type == QLatin1String("Link")) {
         info.kind = ShortcutKind::DesktopLink;
-        const QUrl url(entry.value(QStringLiteral("URL")));
-        if (url.isLocalFile()) info.target = url.toLocalFile();
+        info.target = localFileOfUrl(entry.value(QStringLiteral("URL")));
     }
     return true; // another type (Directory) names no file: empty target
 }

@@ -216,11 +216,15 @@ QString firefoxDefaultProfile(const QString &firefoxFolder)
 
 QString firefoxCacheOfProfile(const QString &profile)
 {
-    const QString parent = prefsJsString(profile + QStringLiteral("/prefs.js"),
-                                         QStringLiteral("browser.cache.disk.parent_directory"));
-    if (!parent.isEmpty()) return existingFolder(parent);
-    return existingFolder(cacheHome() + QStringLiteral("/mozilla/firefox/") +
-                          QFileInfo(profile).fileName());
+    // The preference names the folder Firefox keeps its disk cache *in*: the
+    // cache is its "cache2", and the folder may hold anything else besides
+    // (a RAM disk with the user's documents). The same below the cache home,
+    // where the profile's folder also holds its start-up cache and the like.
+    QString parent = prefsJsString(profile + QStringLiteral("/prefs.js"),
+                                   QStringLiteral("browser.cache.disk.parent_directory"));
+    if (parent.isEmpty())
+        parent = cacheHome() + QStringLiteral("/mozilla/firefox/") + QFileInfo(profile).fileName();
+    return existingFolder(parent + QStringLiteral("/cache2"));
 }
 
 QString prefsJsString(const QString &prefsFile, const QString &key)

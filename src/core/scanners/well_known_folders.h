@@ -13,8 +13,9 @@
 //   RECENT      $XDG_DATA_HOME/RecentDocuments
 //   FAVORITES   the bookmark backups of Firefox's default profile
 //   IE cache    the first existing Chromium-family cache below $XDG_CACHE_HOME
-//   Netscape    the Netscape 4.x rule, else the disk cache of Firefox's
-//               default profile (profiles.ini, prefs.js)
+//   Netscape    the Netscape 4.x rule, else the disk cache ("cache2") of
+//               Firefox's default profile (profiles.ini, prefs.js), never
+//               the folder that holds it
 
 #include <QString>
 
@@ -40,9 +41,9 @@ namespace wellknown {
 // The default profile folder of Firefox below `firefoxFolder`
 // (~/.mozilla/firefox), from its profiles.ini; empty when there is none.
 [[nodiscard]] QString firefoxDefaultProfile(const QString &firefoxFolder);
-// The existing disk-cache folder of a Firefox profile:
-// "browser.cache.disk.parent_directory" of its prefs.js, else
-// $XDG_CACHE_HOME/mozilla/firefox/<profile>; empty when neither exists.
+// The existing disk-cache folder of a Firefox profile: "cache2" in the
+// "browser.cache.disk.parent_directory" of its prefs.js, else in
+// $XDG_CACHE_HOME/mozilla/firefox/<profile>; empty when it does not exist.
 [[nodiscard]] QString firefoxCacheOfProfile(const QString &profile);
 // The text of a string preference in a prefs.js, with its escapes undone;
 // nothing found gives an empty text.

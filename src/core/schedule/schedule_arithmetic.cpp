@@ -54,9 +54,10 @@ NextRun every(const ScheduleValues &v, const QDateTime &now)
     if (v.TrackBarPosition < 0 || v.TrackBarPosition > 30)
         return refused(QStringLiteral("the interval (position %1) is outside 0 to 60 minutes")
                            .arg(v.TrackBarPosition));
-    const QDateTime base = startOfMinute(now);
-    QDateTime due = base.addSecs(qint64(2) * v.TrackBarPosition * 60);
-    if (due <= now) due = base.addSecs(60); // an interval of 0: the next whole minute
+    // An interval of 0 repeats nothing: no run follows until the schedule
+    // changes (a run every minute, cleaning automatically, is no one's wish).
+    if (v.TrackBarPosition == 0) return refused(QString::fromLatin1(kNoRepeat));
+    const QDateTime due = startOfMinute(now).addSecs(qint64(2) * v.TrackBarPosition * 60);
     return at(due, formatLongTime(due.time()));
 }
 

@@ -5,8 +5,8 @@
 // hour, a time of every day, of one weekday, or of one day of every month.
 // The next run is the first of those moments after now:
 //
-//   Every    the start of the current minute + 2 x position minutes (with
-//            position 0, the start of the next minute)
+//   Every    the start of the current minute + 2 x position minutes; with
+//            position 0 no run at all (kNoRepeat)
 //   Hourly   minute M of this hour, else of the next one (23 h -> 0 h tomorrow)
 //   Daily    the time today, else tomorrow
 //   Weekly   the time on the chosen weekday of this week, else next week
@@ -23,6 +23,9 @@
 #include <QTime>
 
 namespace clarivex {
+
+// Why kind Every at position 0 plans no run.
+inline constexpr char kNoRepeat[] = "0 minutes means no repeat";
 
 enum class ScheduleKind { Every = 0, Hourly = 1, Daily = 2, Weekly = 3, Monthly = 4 };
 

@@ -90,7 +90,10 @@ struct TKvFindFile::Walk
     // level of the current path one after the other.
     std::string subdirs;
     std::unordered_set<DevIno, DevInoHash> visited;
-    FolderStack folders; // the open folders from the start folder down
+    std::unordered_set<DevIno, DevInoHash> keptAway; // KeptAway's folders as found now
+    int mountRootOf = -1;   // the folder whose top-of-volume state is known ...
+    bool mountRoot = false; // ... and that state
+    FolderStack folders;    // the open folders from the start folder down
     MountFence fence;
     explicit Walk(bool stay) : fence(stay) {}
     TFindData data;
@@ -165,9 +168,28 @@ bool TKvFindFile::Execute(const QByteArray &Path)
         walk.statFilters = walk.minSize > 0 || !walk.maxOpen || !walk.fromOpen || !walk.toOpen ||
                            m_excludedAttributes != 0;
         walk.dir = dir;
+        for (const QByteArray &folder : KeptAway.folders()) {
+            struct stat kept;
+            if (::stat(folder.constData(), &kept) == 0 && S_ISDIR(kept.st_mode))
+                walk.keptAway.insert({kept.st_dev, kept.st_ino});
+        }
         if (walk.folders.openRoot(dir)) {
             walk.visited.insert({walk.folders.topDevice(), walk.folders.topInode()});
-            if (walk.fence.enterRoot(walk.folders.topMount())) result = ScanDirectory(walk, true);
+            const qsizetype slash = dir.lastIndexOf('/');
+            const QByteArray name = dir.mid(slash + 1);
+            const QByteArray parent = slash > 0 ? dir.left(slash) : QByteArray("/");
+            bool kept = walk.keptAway.count({walk.folders.topDevice(), walk.folders.topInode()});
+            if (!kept && KeptAwayFolders::isVolumeTrashName(name.constData())) {
+                const int parentFd = ::open(parent.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+                if (parentFd >= 0) {
+                    kept = keptAway(walk, parentFd, name.constData());
+                    ::close(parentFd);
+                }
+            }
+            if (kept)
+                result = true; // nothing of it is this walk's
+            else if (walk.fence.enterRoot(walk.folders.topMount()))
+                result = ScanDirectory(walk, true);
         } else {
             folderError(walk, errno);
             result = ScanDirectory(walk, false);
@@ -236,14 +258,31 @@ void TKvFindFile::scanSubdirectory(Walk &walk, qsizetype nameOffset, bool &ok)
     const quint64 parentMount = walk.folders.parentMount();
     // A pseudo file system, or another drive's volume: not this walk's to enter.
     if (walk.fence.mayEnter(parentMount, walk.folders.topMount()) &&
+        !walk.keptAway.count({walk.folders.topDevice(), walk.folders.topInode()}) &&
         walk.visited.insert({walk.folders.topDevice(), walk.folders.topInode()}).second)
         ok = ScanDirectory(walk, true);
     // else reached a second time (a bind mount, a loop)
     (void)walk.folders.pop(); // the parent's other subfolders fail to open if it is lost
 }
 
+// Whether the subfolder `name` of the folder `fd` is a volume's trash: so
+// named, at the top of a mounted volume.
+bool TKvFindFile::keptAway(Walk &walk, int fd, const char *name)
+{
+    if (!KeptAwayFolders::isVolumeTrashName(name)) return false;
+    if (walk.mountRootOf != fd) {
+        struct statx st;
+        walk.mountRootOf = fd;
+        walk.mountRoot = ::statx(fd, "", AT_EMPTY_PATH, 0, &st) == 0 &&
+                         (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+                         (st.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+    }
+    return walk.mountRoot;
+}
+
 bool TKvFindFile::readEntries(Walk &walk, int fd)
 {
+    walk.mountRootOf = -1;
     bool Cancel = false;
     walk.noAtime = true;
     for (;;) {
@@ -266,7 +305,8 @@ bool TKvFindFile::readEntries(Walk &walk, int fd)
             }
             if (entry.type != DT_DIR) ++FilesSeen;
             if (entry.type == DT_DIR) {
-                if (RecurseDirs) walk.subdirs.append(entry.name, size_t(entry.nameSize) + 1);
+                if (RecurseDirs && !keptAway(walk, fd, entry.name))
+                    walk.subdirs.append(entry.name, size_t(entry.nameSize) + 1);
             } else if ((entry.type == DT_REG || entry.type == DT_LNK) &&
                        PassesFilters(walk, fd, entry, Cancel) && OnAddFile) {
                 TFindData &data = walk.data;

@@ -28,6 +28,9 @@
 // reported as itself, and its target's content is never read. Paths are bytes
 // and reach the handlers unchanged, folders with a trailing "/".
 //
+// No walk enters the Trash, a volume's trash or the backup folders
+// (kept_away_folders.h): the start folder itself included.
+//
 // Every folder is opened relative to its parent (folder_stack.h), so paths of
 // any length are walked with a bounded number of descriptors; OnAddFile gets
 // the open folder in TFindData::folderFd, so the handler need not resolve the
@@ -35,6 +38,7 @@
 
 #include "core/base/find_data.h"
 #include "core/search/content_reader.h"
+#include "core/search/kept_away_folders.h"
 #include "core/search/kv_mask.h"
 #include "core/search/kv_search.h"
 
@@ -104,6 +108,8 @@ public:
     // a drive of its own. Pseudo file systems (proc, sysfs, ...) are never
     // entered either way.
     bool StayOnFileSystem = false;
+    // The folders never entered; set from the stored options by every scan.
+    KeptAwayFolders KeptAway;
 
     TAddEvent OnAddFile;
     TFileEvent OnChDir;
@@ -148,6 +154,7 @@ private:
     // Reads a folder's entries: reports its files, collects its subfolders.
     [[nodiscard]] bool readEntries(Walk &walk, int fd);
     void scanSubdirectory(Walk &walk, qsizetype nameOffset, bool &ok);
+    [[nodiscard]] static bool keptAway(Walk &walk, int fd, const char *name);
     void folderError(Walk &walk, int error);
     [[nodiscard]] bool PassesFilters(Walk &walk, int fd, Entry &entry, bool &Cancel);
     [[nodiscard]] bool scanFile(Walk &walk, int fd, Entry &entry, bool &Cancel);

@@ -38,7 +38,9 @@ bool isSha256(const QString &text)
 
 QString autoUpgradeUserAgent()
 {
-    return QStringLiteral("AutoUpgrade (Clarivex 2000 3.5)");
+    // The maker's web address in the brackets: whoever reads the server's
+    // log knows whom to ask about these requests.
+    return QStringLiteral("AutoUpgrade (http://www.marlowtek.com/)");
 }
 
 TAutoUpgrade::TAutoUpgrade(QObject *owner) : QObject(soleOwner(owner))

@@ -220,7 +220,7 @@ QWidget *TSchedulePage::buildEveryFrame(QWidget *parent)
     QFont bold = lblScanInterval->font();
     bold.setBold(true);
     lblScanInterval->setFont(bold);
-    lblNextSearch = named<QLabel>("lblNextSearch", "", frame);
+    lblNextSearch = named<QLabel>("lblNextSearch", "Next scan at: 18:00", frame);
     lblNextSearch->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lblNextSearch->setWordWrap(true);
     auto *head = new QHBoxLayout;

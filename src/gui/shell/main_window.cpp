@@ -44,6 +44,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
+#include <QLineEdit>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -498,6 +499,10 @@ void TClarivexMainForm::EnterScanningState()
     setCursor(Qt::WaitCursor);
     Animate->setActive(true);
     m_scanStopped = false;
+    // Every scan keeps away from the Trash and the folders the options name
+    // as they stand now, saved or not: the clean would take the same.
+    KvFindFile->KeptAway = KeptAwayFolders::fromFolders(m_optionsPage->txtMoveFolderPath->text(),
+                                                        m_optionsPage->txtZipFileName->text());
     if (KvFindFile) KvFindFile->FoldersSeen = KvFindFile->FilesSeen = 0;
     m_scanProgressLabel->show();
     ScanProgressBar->show();

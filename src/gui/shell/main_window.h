@@ -287,6 +287,8 @@ private:
     [[nodiscard]] QString cleanTrigger(const cleaning::CleanChoice &choice) const;
     [[nodiscard]] cleaning::CleanPrompts cleanPrompts(ui::CleanProgress &progress);
     void connectZipEvents(cleaning::TZip &zip, ui::CleanProgress &progress);
+    void reportZipFilesNotFound(const QList<cleaning::CleanRow> &cleanRows,
+                                const cleaning::CleanReport &report);
     void showCleanReport(const QList<int> &rows, const QList<cleaning::CleanRow> &cleanRows,
                          const cleaning::CleanReport &report,
                          const cleaning::CleanSelection &selection, const QString &trigger);

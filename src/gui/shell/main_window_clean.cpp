@@ -223,12 +223,15 @@ void TClarivexMainForm::CleanFiles(const cleaning::CleanChoice &choice)
                                                   ? cleaning::CleanTrigger::Scheduled
                                                   : cleaning::CleanTrigger::Automatic);
     clean.recorder = &recorder;
-    const cleaning::CleanReport report = clean.run(cleanRows, cleanSettings(selectedOnly));
+    const cleaning::CleanSettings settings = cleanSettings(selectedOnly);
+    const cleaning::CleanReport report = clean.run(cleanRows, settings);
     recorder.finish();
     if (!recorder.error().isEmpty())
         WriteLogEvent(QStringLiteral("Clean History: ") + recorder.error());
     const QString damaged = cleaning::CleanHistory::takeDamageNotice();
     if (!damaged.isEmpty()) WriteLogEvent(damaged);
+    if (cleaning::CleanMode(settings.DeleteType) == cleaning::CleanMode::ZipToFolder)
+        reportZipFilesNotFound(cleanRows, report);
     showCleanReport(rows, cleanRows, report, selection, cleanTrigger(choice));
     if (AutoCleaning) {
         qint64 files = 0;
@@ -239,6 +242,24 @@ void TClarivexMainForm::CleanFiles(const cleaning::CleanChoice &choice)
             if (cleanRows[i].seen) bytes += cleanRows[i].seen->size;
         }
         notifyClean(recorder, files, bytes);
+    }
+}
+
+// A file gone before the zip clean reached it never gets to the archive, so
+// the archive raises no error for it: the window tells it as the archive's
+// "File not found" error all the same, one message per file, as for the
+// files the archive itself misses.
+void TClarivexMainForm::reportZipFilesNotFound(const QList<cleaning::CleanRow> &cleanRows,
+                                               const cleaning::CleanReport &report)
+{
+    for (qsizetype i = 0; i < cleanRows.size(); ++i) {
+        if (report.rows[i].fate != cleaning::RowFate::Failed) continue;
+        struct stat st;
+        if (::lstat(cleanRows[i].path.constData(), &st) == 0 || errno != ENOENT) continue;
+        ui::notices().information(this, kCaption,
+                                  cleaning::zipErrorText(QFile::decodeName(cleanRows[i].path),
+                                                         report.rows[i].reason,
+                                                         cleaning::zmFileNotFound));
     }
 }
 

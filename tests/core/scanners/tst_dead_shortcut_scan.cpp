@@ -144,6 +144,15 @@ void TestDeadShortcutScan::decision_data()
                                         << "https://example.org/a.pdf" << 0 << false;
     QTest::newRow("Link to a missing file") << "link"
                                             << "file://$T/gone%20now.pdf" << 0 << true;
+    // "localhost" names this machine: the same file as with no host at all.
+    QTest::newRow("Link with localhost, file there")
+        << "link"
+        << "file://localhost$T/here%20now.txt" << 0 << false;
+    QTest::newRow("Link with LOCALHOST, file there") << "link"
+                                                     << "file://LOCALHOST$T/here.txt" << 0 << false;
+    QTest::newRow("Link with localhost, file missing")
+        << "link"
+        << "file://localhost$T/gone%20now.pdf" << 0 << true;
     QTest::newRow("symlink, relative and broken") << "symlink"
                                                   << "../gone.txt" << 0 << true;
     QTest::newRow("symlink, to a file") << "symlink"
@@ -160,6 +169,7 @@ void TestDeadShortcutScan::decision()
     QFETCH(bool, listed);
     FinderTree tree;
     tree.file("here.txt", "x");
+    tree.file("here now.txt", "x");
     tree.folder("afolder.dir");
     tree.folder("usb");
     tree.folder("cd");

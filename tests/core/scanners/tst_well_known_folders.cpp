@@ -223,14 +223,24 @@ void TestWellKnownFolders::firefoxCacheFolder()
               "[Install1]\nDefault=xy.default-release\n");
     QDir().mkpath(profile);
     QCOMPARE(GetNetscapeCacheFolder(), QString()); // the cache does not exist yet
+    // The profile's folder below the cache home holds more than the disk
+    // cache: only its "cache2" is the cache.
+    QDir().mkpath(home() + "/.cache/mozilla/firefox/xy.default-release/startupCache");
+    QCOMPARE(GetNetscapeCacheFolder(), QString());
     QDir().mkpath(home() + "/.cache/mozilla/firefox/xy.default-release/cache2");
-    QCOMPARE(GetNetscapeCacheFolder(), home() + "/.cache/mozilla/firefox/xy.default-release");
-    QDir().mkpath(home() + "/fast/ff cache");
+    QCOMPARE(GetNetscapeCacheFolder(),
+             home() + "/.cache/mozilla/firefox/xy.default-release/cache2");
+    // The preference names the folder the cache is kept in, never the cache:
+    // the user's own files beside it are no junk.
+    QDir().mkpath(home() + "/fast/ff cache/my-notes");
+    writeFile(home() + "/fast/ff cache/thesis.odt", "mine");
     writeFile(profile + "/prefs.js", "// Mozilla User Preferences\n"
                                      "user_pref(\"browser.cache.disk.capacity\", 1024);\n"
                                      "user_pref(\"browser.cache.disk.parent_directory\", \"" +
                                          QFile::encodeName(home()) + "/fast/ff cache\");\n");
-    QCOMPARE(GetNetscapeCacheFolder(), home() + "/fast/ff cache");
+    QCOMPARE(GetNetscapeCacheFolder(), QString()); // no cache kept there yet
+    QDir().mkpath(home() + "/fast/ff cache/cache2/entries");
+    QCOMPARE(GetNetscapeCacheFolder(), home() + "/fast/ff cache/cache2");
 }
 
 void TestWellKnownFolders::prefsJsString_data()
@@ -315,9 +325,9 @@ void TestWellKnownFolders::netscapeWinsOverFirefox()
     storeText(RegistryHive::CurrentUser, "\\Software\\Netscape\\Netscape Navigator\\Main",
               "Install Directory", install + "Communicator/");
     writeFile(home() + "/.mozilla/firefox/profiles.ini", "[Profile0]\nPath=p\nDefault=1\n");
-    QDir().mkpath(home() + "/.cache/mozilla/firefox/p");
+    QDir().mkpath(home() + "/.cache/mozilla/firefox/p/cache2");
     // A Netscape profile without prefs.js does not count: Firefox answers.
-    QCOMPARE(GetNetscapeCacheFolder(), home() + "/.cache/mozilla/firefox/p");
+    QCOMPARE(GetNetscapeCacheFolder(), home() + "/.cache/mozilla/firefox/p/cache2");
     writeFile(install + "Users/me/prefs.js", "\n");
     QCOMPARE(GetNetscapeCacheFolder(), install + "Users/me/Cache");
 }

@@ -90,8 +90,8 @@ void TestScheduleArithmetic::nextRunAndItsCheck_data()
         "11:01:00", "2000-03-17 11:00:59", false);
     row("every across midnight moves the date", every(15), "2000-03-17 23:50:10",
         "2000-03-18 00:20:00", "00:20:00", "2000-03-18 00:20:05", true);
-    row("every 0 min is the next minute", every(0), "2000-03-17 10:00:30", "2000-03-17 10:01:00",
-        "10:01:00", "2000-03-17 10:01:00", true);
+    row("every 0 min repeats nothing", every(0), "2000-03-17 10:00:30", nullptr, "no repeat",
+        "2000-03-17 10:01:00", false);
     row("every position out of range", every(31), "2000-03-17 10:00:00", nullptr, "interval",
         nullptr, false);
     // Hourly.

@@ -25,7 +25,11 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -114,6 +118,8 @@ private slots:
     void automaticCleanAsksNothing_data();
     void automaticCleanAsksNothing();
     void systemIsNeverCleaned();
+    void zipOfVanishedFileSaysFileNotFound();
+    void scanKeepsAwayFromTrashAndBackups();
 
 private:
     // A window with the files of kFiles (under "scan/") found by a real scan.
@@ -510,6 +516,46 @@ void TestCleanFiles::systemIsNeverCleaned()
     m_window->btnScanTempFilesClick();
     QVERIFY(listed().contains("usr/lib/libx.chk"));
     QVERIFY(listed().contains("etc/xml/catalog.old"));
+}
+
+// A file gone before the zip clean: the archive's "File not found" error,
+// and the other files archived.
+void TestCleanFiles::zipOfVanishedFileSaysFileNotFound()
+{
+    ScopedNotices notices;
+    m_window = scannedWindow(3);
+    QVERIFY(QFile::remove(m_tree->path("scan/b.tmp")));
+    m_window->btnCleanAll->click();
+    QCOMPARE(notices->requests().size(), 1);
+    QCOMPARE(notices->requests()[0].text, QFile::decodeName(m_tree->path("scan/b.tmp")) +
+                                              "   Error#  : 25172   : File not found   " +
+                                              QString::fromLocal8Bit(std::strerror(ENOENT)));
+    QCOMPARE(listed(), QStringList{});
+    QCOMPARE(zipEntries(m_tree->path("zips/") +
+                        QDate::currentDate().toString("dd-MM-yyyy").toLatin1() + ".zip")
+                 .size(),
+             kFiles.size() - 1);
+}
+
+// What a clean put away is never found again: not in the Trash, not in the
+// move folder, not in the archive folder, whatever the scan starts from.
+void TestCleanFiles::scanKeepsAwayFromTrashAndBackups()
+{
+    ScopedNotices notices;
+    m_window = scannedWindow(2);
+    // The backup folders and the Trash below the scanned folder.
+    m_window->optionsPage()->txtMoveFolderPath->setText(
+        QFile::decodeName(m_tree->path("scan/moved")));
+    m_window->optionsPage()->txtZipFileName->setText(QFile::decodeName(m_tree->path("scan/zips")));
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", m_tree->path("scan/data"));
+    const auto restoreData = qScopeGuard([dataHome] { qputenv("XDG_DATA_HOME", dataHome); });
+    m_tree->file("scan/moved/old.tmp", "moved before");
+    m_tree->file("scan/zips/other.tmp", "beside the archives");
+    m_tree->file("scan/data/Trash/files/x.tmp", "trashed before");
+    m_window->btnScanTempFilesClick();
+    m_window->FileListView->Model()->FlushPending();
+    QCOMPARE(listed(), sorted(kFiles));
 }
 
 CLARIVEX_TEST_MAIN(TestCleanFiles)

@@ -191,6 +191,10 @@ void TestScheduledRun::thePageShowsTheNextScanInWords_data()
         << QDateTime(QDate(2000, 12, 31), QTime(12, 0)) << "rbMonthly"
         << "5"
         << "Next scan at: 00:00:00 on Friday, 5 January 2001";
+    // The slider's left end repeats nothing, and the page says so.
+    QTest::newRow("every, at 0") << QDateTime(QDate(2000, 3, 17), QTime(10, 0, 30)) << "rbEvery"
+                                 << "0"
+                                 << "No scan is planned: 0 minutes means no repeat";
     QTest::newRow("monthly, no number")
         << QDateTime(QDate(2000, 3, 17), QTime(12, 0)) << "rbMonthly"
         << "x"
