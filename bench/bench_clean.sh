@@ -1,25 +1,23 @@
 #!/usr/bin/env bash
 # Times the clean through its real code (`clarivex-cli scan temp --drive TREE
 # --clean`: the scan, then the clean of every file found, without questions)
-# against the peer tools on the same files, warm cache:
+# against the peer tools on the same files, in one run, warm cache:
 #
 #   zip clean   (DeleteType 3) against Info-ZIP `zip -r -m` at its default
 #               level: both move the files into one archive. Ours also checks
 #               every entry read back against its source before the source
-#               goes to the Trash. Target: ratio <= 1.0.
+#               goes to the Trash. Targets: wall ratio <= 0.5 on every core,
+#               on both trees below, and <= 1.0 on one core (taskset -c 0,
+#               the peer on the same core).
 #   Trash clean (DeleteType 0) against `rm` of the same files (found by
 #               `find`): ours writes a .trashinfo and renames each file into
-#               the Trash. Target: ratio <= 2.0.
-#   The same Trash clean with no clean history to write (its folder cannot be
-#               made): what the history's records cost. Target: <= 10 %.
-# The ratios of wall time are the targets; the ratios of processor time are
-# printed beside them, since on a busy disk an unlink (which frees blocks)
-# waits far longer than a rename.
+#               the Trash. Targets: wall ratio <= 1.5, processor ratio <= 3.0.
 #
 #   bench/bench_clean.sh BIN_DIR [WORK_DIR] [RUNS]
 #
-# The files are those of clarivex-gen-tree (seed 2, 20,000 files) without its
-# large files, links and FIFOs: about 100 MB of regular files. Every run starts
+# Trees: "mixed" is clarivex-gen-tree (seed 2, 20,000 files) without its large
+# files, links and FIFOs, about 100 MB of regular files; "text" is 20,000
+# small compressible text files (1 to 8 kB) in 100 folders. Every run starts
 # from a fresh copy (not timed); the best of RUNS (default 3) counts. The scan
 # lists every file ("*" as its only group) and the settings, Trash and archives
 # live in WORK_DIR (default: a temporary folder), which is removed at the end.
@@ -48,22 +46,35 @@ source "$(dirname "$0")/bench_common.sh"
 need_tool zip zip
 need_tool bc bc
 need_tool unzip unzip
+need_tool taskset util-linux
+need_tool python3 python3
 
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_STATE_HOME=$work/home/.local/state \
     XDG_DATA_HOME=$work/home/.local/share XDG_CACHE_HOME=$work/home/.cache
 mkdir -p "$HOME"
 
-"$bin/clarivex-gen-tree" --seed 2 --files 20000 "$work/master" >/dev/null
-find "$work/master" ! -type f ! -type d -delete
-find "$work/master" -type f -name 'large_*' -delete
-files=$(find "$work/master" -type f | wc -l)
-bytes=$(find "$work/master" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
+"$bin/clarivex-gen-tree" --seed 2 --files 20000 "$work/mixed" >/dev/null
+find "$work/mixed" ! -type f ! -type d -delete
+find "$work/mixed" -type f -name 'large_*' -delete
+python3 - "$work/text" <<'PY'
+import os, random, sys
+random.seed(3)
+words = [b"clean ", b"temporary ", b"file ", b"archive ", b"entry ", b"line\n", b"cache ", b"log "]
+for i in range(20000):
+    folder = os.path.join(sys.argv[1], "d%03d" % (i % 100))
+    os.makedirs(folder, exist_ok=True)
+    size = random.randint(1024, 8192)
+    text = b"".join(random.choice(words) for _ in range(size // 5))[:size]
+    with open(os.path.join(folder, "f%05d.txt" % i), "wb") as f:
+        f.write(text)
+PY
 
 key='HKCU\Software\Marlowtek\Clarivex 2000\Settings'
 "$cli" reg set "$key\\Temporary Files\\Files Group" All --text '1*;' >/dev/null
 "$cli" reg set "$key\\Options" ZipFileName --text "$work/zips" >/dev/null
 
-fresh() { rm -rf "$work/tree" "$work/zips" "$work/peer.zip" "$XDG_DATA_HOME/Trash"; cp -a "$work/master" "$work/tree"; sync; }
+master=
+fresh() { rm -rf "$work/tree" "$work/zips" "$work/peer.zip" "$XDG_DATA_HOME/Trash"; cp -a "$master" "$work/tree"; sync; }
 
 # timed COMMAND...: "wall cpu" seconds of one run (cpu = user + system).
 timed() {
@@ -73,53 +84,74 @@ timed() {
 }
 # best "WALL CPU"...: the run with the smallest wall time
 best() { printf '%s\n' "$@" | sort -n | head -n 1; }
-
-ours_zip=() theirs_zip=() ours_trash=() theirs_rm=() ours_unrecorded=()
-# A file where the history's folder would be: the clean runs without one.
-mkdir -p "$work/no-history" && touch "$work/no-history/clarivex"
-for ((run = 0; run < runs; run++)); do
-    "$cli" reg set "$key\\Options" DeleteType --number 3 >/dev/null
-    fresh
-    ours_zip+=("$(timed "$cli" scan temp --drive "$work/tree" --clean)")
-    left=$(find "$work/tree" -type f | wc -l)
-    ((left == 0)) || { echo "RESULT: the zip clean left $left files"; exit 1; }
-    archived=$(unzip -l "$work"/zips/*.zip | tail -n 1 | awk '{ print $2 }')
-    fresh
-    theirs_zip+=("$(timed sh -c 'cd "$1" && zip -r -m -q "$2" tree' sh "$work" "$work/peer.zip")")
-
-    "$cli" reg set "$key\\Options" DeleteType --number 0 >/dev/null
-    fresh
-    ours_trash+=("$(timed "$cli" scan temp --drive "$work/tree" --clean)")
-    left=$(find "$work/tree" -type f | wc -l)
-    ((left == 0)) || { echo "RESULT: the Trash clean left $left files"; exit 1; }
-    fresh
-    ours_unrecorded+=("$(timed env XDG_STATE_HOME="$work/no-history" \
-        "$cli" scan temp --drive "$work/tree" --clean)")
-    left=$(find "$work/tree" -type f | wc -l)
-    ((left == 0)) || { echo "RESULT: the unrecorded Trash clean left $left files"; exit 1; }
-    fresh
-    theirs_rm+=("$(timed sh -c 'find "$1" -type f -print0 | xargs -0 rm -f' sh "$work/tree")")
-done
-
-read -r zip_ours zip_ours_cpu <<<"$(best "${ours_zip[@]}")"
-read -r zip_theirs zip_theirs_cpu <<<"$(best "${theirs_zip[@]}")"
-read -r trash_ours trash_ours_cpu <<<"$(best "${ours_trash[@]}")"
-read -r rm_theirs rm_theirs_cpu <<<"$(best "${theirs_rm[@]}")"
-read -r bare_ours bare_ours_cpu <<<"$(best "${ours_unrecorded[@]}")"
 ratio() { echo "$1 / $2" | bc -l; }
-echo "files: $files, bytes: $bytes, archived: $archived, cores: $(nproc)," \
-    "load: $(cut -d' ' -f1-3 /proc/loadavg), best of $runs (wall seconds; cpu = user + system)"
-printf '%-12s %9s %9s %7s %9s %9s %7s %8s\n' "" "clarivex" "peer" "ratio" "cpu ours" "cpu peer" \
-    "ratio" "target"
-printf '%-12s %9s %9s %7.2f %9s %9s %7.2f %8s\n' "zip clean" "$zip_ours" "$zip_theirs" \
-    "$(ratio "$zip_ours" "$zip_theirs")" "$zip_ours_cpu" "$zip_theirs_cpu" \
-    "$(ratio "$zip_ours_cpu" "$zip_theirs_cpu")" "<= 1.0"
-printf '%-12s %9s %9s %7.2f %9s %9s %7.2f %8s\n' "Trash clean" "$trash_ours" "$rm_theirs" \
-    "$(ratio "$trash_ours" "$rm_theirs")" "$trash_ours_cpu" "$rm_theirs_cpu" \
-    "$(ratio "$trash_ours_cpu" "$rm_theirs_cpu")" "<= 2.0"
-records=$("$cli" history --json | grep -o '"files":[0-9]*' | awk -F: '{ s += $2 } END { print s }')
-printf '%-12s %9s %9s %7.2f %9s %9s %7.2f %8s\n' "history" "$trash_ours" "$bare_ours" \
-    "$(ratio "$trash_ours" "$bare_ours")" "$trash_ours_cpu" "$bare_ours_cpu" \
-    "$(ratio "$trash_ours_cpu" "$bare_ours_cpu")" "<= 1.10"
-echo "(history: the Trash clean with its records against the same clean without;" \
-    "$records file records written in all)"
+verdict() { (($(echo "$1 <= $2" | bc -l))) && echo met || echo MISSED; }
+
+# row LABEL OURS PEER TARGET [CPU_OURS CPU_PEER CPU_TARGET]
+row() {
+    local r c=""
+    r=$(ratio "$2" "$3")
+    printf '%-26s %8s %8s %6.2f %6s %-6s' "$1" "$2" "$3" "$r" "<=$4" "$(verdict "$r" "$4")"
+    if [[ -n ${5:-} ]]; then
+        c=$(ratio "$5" "$6")
+        printf ' | cpu %7s %7s %6.2f' "$5" "$6" "$c"
+        [[ -n ${7:-} ]] && printf ' %6s %-6s' "<=$7" "$(verdict "$c" "$7")"
+    fi
+    echo
+}
+
+zip_run() { # PREFIX...: our zip clean then the peer's, best of $runs; "ours peer ours_cpu peer_cpu"
+    local ours=() theirs=() left
+    "$cli" reg set "$key\\Options" DeleteType --number 3 >/dev/null
+    for ((run = 0; run < runs; run++)); do
+        fresh
+        ours+=("$(timed "$@" "$cli" scan temp --drive "$work/tree" --clean)")
+        left=$(find "$work/tree" -type f | wc -l)
+        ((left == 0)) || { echo "RESULT: the zip clean left $left files" >&2; exit 1; }
+        unzip -tqq "$work"/zips/*.zip >/dev/null || { echo "RESULT: unzip -t failed" >&2; exit 1; }
+        fresh
+        theirs+=("$(timed "$@" sh -c 'cd "$1" && zip -r -m -q "$2" tree' sh "$work" "$work/peer.zip")")
+    done
+    read -r a ac <<<"$(best "${ours[@]}")"
+    read -r b bc_ <<<"$(best "${theirs[@]}")"
+    echo "$a $b $ac $bc_"
+}
+
+trash_run() {
+    local ours=() theirs=() left
+    "$cli" reg set "$key\\Options" DeleteType --number 0 >/dev/null
+    for ((run = 0; run < runs; run++)); do
+        fresh
+        ours+=("$(timed "$cli" scan temp --drive "$work/tree" --clean)")
+        left=$(find "$work/tree" -type f | wc -l)
+        ((left == 0)) || { echo "RESULT: the Trash clean left $left files" >&2; exit 1; }
+        fresh
+        theirs+=("$(timed sh -c 'find "$1" -type f -print0 | xargs -0 rm -f' sh "$work/tree")")
+    done
+    read -r a ac <<<"$(best "${ours[@]}")"
+    read -r b bc_ <<<"$(best "${theirs[@]}")"
+    echo "$a $b $ac $bc_"
+}
+
+echo "cores: $(nproc), load: $(cut -d' ' -f1-3 /proc/loadavg), best of $runs" \
+    "(wall seconds; cpu = user + system)"
+for name in mixed text; do
+    master=$work/$name
+    files=$(find "$master" -type f | wc -l)
+    bytes=$(find "$master" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
+    echo "tree $name: $files files, $bytes bytes"
+done
+printf '%-26s %8s %8s %6s %6s %-6s | %s\n' "" "clarivex" "peer" "ratio" "target" "" \
+    "processor time: clarivex, peer, ratio"
+for name in mixed text; do
+    master=$work/$name
+    read -r a b ac bc_ <<<"$(zip_run)"
+    row "zip clean, $name" "$a" "$b" 0.5 "$ac" "$bc_"
+    read -r a b ac bc_ <<<"$(zip_run taskset -c 0)"
+    row "zip clean, $name, 1 core" "$a" "$b" 1.0 "$ac" "$bc_"
+done
+for name in mixed text; do
+    master=$work/$name
+    read -r a b ac bc_ <<<"$(trash_run)"
+    row "Trash clean vs rm, $name" "$a" "$b" 1.5 "$ac" "$bc_" 3.0
+done

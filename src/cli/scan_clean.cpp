@@ -75,8 +75,12 @@ public:
                                {"path", decodeWithReplacement(path)}};
             if (!isValidUtf8(path))
                 object.insert("path_base64", QString::fromLatin1(path.toBase64()));
-            if (!destination.isEmpty())
+            if (!destination.isEmpty()) {
                 object.insert("destination", decodeWithReplacement(destination));
+                if (!isValidUtf8(destination))
+                    object.insert("destination_base64",
+                                  QString::fromLatin1(destination.toBase64()));
+            }
             if (!reason.isEmpty()) object.insert("reason", reason);
             m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
         } else {

@@ -58,6 +58,7 @@ private slots:
     void inUseFilesAreListedAndKept_data();
     void inUseFilesAreListedAndKept();
     void dryRunWithoutClean();
+    void jsonDestinationKeepsItsBytes();
 
 private:
     std::unique_ptr<FinderTree> m_tree;
@@ -173,6 +174,30 @@ void TestScanClean::dryRunWithoutClean()
         runCli(QList<QByteArray>{"scan", "temp", "--drive", m_tree->path("c"), "--dry-run"});
     QCOMPARE(result.exitCode, 2);
     QVERIFY(exists(m_tree->path("c/a.tmp")));
+}
+
+void TestScanClean::jsonDestinationKeepsItsBytes()
+{
+    // A name that is not UTF-8 goes to the Trash under that name.
+    m_tree->file("c/caf\xe9.tmp", "latin-1");
+    storeMode(0, {});
+    const CliResult result = runCli(
+        QList<QByteArray>{"scan", "temp", "--drive", m_tree->path("c"), "--clean", "--json"});
+    QCOMPARE(result.exitCode, 0);
+    const QByteArray path = m_tree->path("c/caf\xe9.tmp");
+    const QByteArray trashed =
+        QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) +
+        "/Trash/files/caf\xe9.tmp";
+    bool seen = false;
+    for (const QByteArray &line : result.out.trimmed().split('\n')) {
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        if (QByteArray::fromBase64(object["path_base64"].toString().toLatin1()) != path) continue;
+        seen = true;
+        QCOMPARE(QByteArray::fromBase64(object["destination_base64"].toString().toLatin1()),
+                 trashed);
+    }
+    QVERIFY2(seen, result.out.constData());
+    QVERIFY(exists(trashed));
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestScanClean)

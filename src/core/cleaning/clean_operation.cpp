@@ -60,7 +60,8 @@ RowOutcome outcomeOf(const ZipItem &item, const QByteArray &archive)
     case ZipItemState::Failed:
         break;
     }
-    return {RowFate::Failed, item.result.reason, {}};
+    return {
+        item.result.error == ESTALE ? RowFate::Changed : RowFate::Failed, item.result.reason, {}};
 }
 
 HistoryFile historyFile(const QByteArray &path, const std::optional<FileIdentity> &identity)
@@ -169,7 +170,8 @@ CleanReport CleanOperation::run(const QList<CleanRow> &rows, const CleanSettings
     CleanReport report;
     report.rows.resize(rows.size());
     if (rows.isEmpty()) return report;
-    const QList<qsizetype> chosen = checkRows(rows, report);
+    const QList<qsizetype> chosen =
+        checkRows(rows, report, CleanMode(settings.DeleteType) == CleanMode::ZipToFolder);
     QList<QByteArray> inUse;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (report.rows[i].fate == RowFate::InUse) inUse << rows[i].path;
@@ -220,7 +222,8 @@ CleanReport CleanOperation::check(const QList<CleanRow> &rows, const CleanSettin
     return report;
 }
 
-QList<qsizetype> CleanOperation::checkRows(const QList<CleanRow> &rows, CleanReport &report) const
+QList<qsizetype> CleanOperation::checkRows(const QList<CleanRow> &rows, CleanReport &report,
+                                           bool needsRead) const
 {
     const OpenFiles open = OpenFiles::snapshot(procRoot);
     QList<qsizetype> chosen;
@@ -239,9 +242,9 @@ QList<qsizetype> CleanOperation::checkRows(const QList<CleanRow> &rows, CleanRep
             outcome = {now ? RowFate::Changed : RowFate::Failed, changed, {}};
             continue;
         }
-        const QString busy = inUseReason(row.path, open);
-        if (!busy.isEmpty()) {
-            outcome = {RowFate::InUse, busy, {}};
+        const UseCheck use = checkUse(row.path, open, needsRead);
+        if (!use.reason.isEmpty()) {
+            outcome = {use.inUse ? RowFate::InUse : RowFate::Failed, use.reason, {}};
             continue;
         }
         chosen << i;
@@ -253,7 +256,7 @@ bool CleanOperation::ensureFolder(const QByteArray &folder) const
 {
     struct stat st;
     if (::stat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
-    if (::mkdir(folder.constData(), 0777) == 0) return true;
+    if (::mkdir(folder.constData(), 0700) == 0) return true; // backups are private
     if (m_prompts.notice) m_prompts.notice(QString::fromLatin1(texts::kFailedToCreateDirectory));
     return false;
 }

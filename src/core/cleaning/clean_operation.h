@@ -10,8 +10,9 @@
 // Before anything is done to a row its file must pass, in order: not a
 // protected system file; still the entry the scan saw (same device and inode,
 // kind, size and time: a file replaced by a link or another file is refused,
-// a link found as a link is removed as the link); not in use (it opens, and no
-// process holds it open; the processes are read once per clean).
+// a link found as a link is removed as the link); not in use (no process holds
+// it open, the processes read once per clean; for a zip, which reads the file,
+// it also opens, and a file that may not be read is refused as unreadable).
 //
 // With a recorder, every file that passed is written to the clean history
 // before it is touched and its outcome after (see clean_history.h).
@@ -115,8 +116,8 @@ public:
                                     const CleanSettings &settings) const;
 
 private:
-    [[nodiscard]] QList<qsizetype> checkRows(const QList<CleanRow> &rows,
-                                             CleanReport &report) const;
+    [[nodiscard]] QList<qsizetype> checkRows(const QList<CleanRow> &rows, CleanReport &report,
+                                             bool needsRead = true) const;
     void runFileOperation(const QList<CleanRow> &rows, const QList<qsizetype> &chosen,
                           const CleanSettings &settings, CleanReport &report);
     void runZip(const QList<CleanRow> &rows, const QList<qsizetype> &chosen,

@@ -104,6 +104,7 @@ bool TFileOperation::Execute()
         m_aborted = true;
         return false;
     }
+    m_trashBatch.reset(); // the trash folders as they are now
     bool aborted = false;
     bool allDone = true;
     for (qsizetype i = 0; i < m_sources.size(); ++i) {
@@ -159,7 +160,8 @@ FileOpOutcome TFileOperation::deleteItem(const QByteArray &path,
 {
     const bool folders = !(m_flags & fofFilesOnly);
     if (!(m_flags & fofAllowUndo)) return outcomeOf(path, removeEntry(path, folders, expected));
-    const TrashResult trashed = moveToTrash(path, m_trash, expected);
+    if (!m_trashBatch) m_trashBatch = std::make_unique<TrashBatch>(m_trash);
+    const TrashResult trashed = m_trashBatch->move(path, expected);
     if (!trashed.noTrash) return outcomeOf(path, trashed.result);
     // Never a silent permanent deletion: only an explicit yes deletes it.
     if (m_callbacks.deleteForGood && m_callbacks.deleteForGood(path, trashed.result.reason))

@@ -25,6 +25,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace clarivex::cleaning {
@@ -153,6 +154,7 @@ private:
     QString m_progressTitle;
     FileOpCallbacks m_callbacks;
     TrashPlaces m_trash = TrashPlaces::forCurrentUser();
+    std::unique_ptr<TrashBatch> m_trashBatch;
     QList<FileOpOutcome> m_outcomes;
 };
 

@@ -127,7 +127,8 @@ EntryResult transferEntry(const Transfer &transfer)
     places.baseName = transfer.targetName.isEmpty() ? places.source.name : transfer.targetName;
     if (!transfer.keepSource) {
         EntryResult moved = renameIn(places);
-        if (moved.error != EXDEV) return moved;
+        // Another volume, or a file system with no rename that never replaces: a copy.
+        if (moved.error != EXDEV && moved.error != ENOTSUP) return moved;
     }
     return copyThenRemove(places);
 }

@@ -61,16 +61,30 @@ OpenFiles OpenFiles::snapshot(const QByteArray &procRoot)
     return files;
 }
 
-QString inUseReason(const QByteArray &path, const OpenFiles &open)
+UseCheck checkUse(const QByteArray &path, const OpenFiles &open, bool needsRead)
 {
     struct stat st;
-    if (::lstat(path.constData(), &st) != 0) return QString::fromLocal8Bit(std::strerror(errno));
+    if (::lstat(path.constData(), &st) != 0)
+        return {true, QString::fromLocal8Bit(std::strerror(errno))};
     if (S_ISLNK(st.st_mode)) return {};
-    const UniqueFd fd(
-        ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!fd.valid()) return QString::fromLocal8Bit(std::strerror(errno));
-    if (open.isOpen(st.st_dev, st.st_ino)) return QStringLiteral("open in another program");
+    if (needsRead) {
+        const UniqueFd fd(
+            ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (!fd.valid()) {
+            const int error = errno;
+            const QString text = QString::fromLocal8Bit(std::strerror(error));
+            if (error == EACCES || error == EPERM)
+                return {false, QStringLiteral("cannot be read: ") + text};
+            return {true, text};
+        }
+    }
+    if (open.isOpen(st.st_dev, st.st_ino)) return {true, QStringLiteral("open in another program")};
     return {};
+}
+
+QString inUseReason(const QByteArray &path, const OpenFiles &open)
+{
+    return checkUse(path, open, true).reason;
 }
 
 } // namespace clarivex::cleaning

@@ -30,9 +30,19 @@ private:
     QSet<std::pair<quint64, quint64>> m_open;
 };
 
-// Empty when the entry may be cleaned, else why it is in use. A symbolic link
-// is never in use (it is removed as the link); a file is opened without
-// following a link, non-blocking, and closed at once.
+struct UseCheck
+{
+    bool inUse = false; // some process holds it open, or it cannot be opened
+    QString reason;     // empty when the entry may be cleaned
+};
+
+// Whether the entry may be cleaned. A symbolic link is never in use (it is
+// removed as the link). When the clean reads the file (`needsRead`: a zip),
+// it is opened without following a link, non-blocking, and closed at once; a
+// file it may not read is then refused as unreadable, not as in use. A clean
+// that only renames or unlinks needs no read access and opens nothing.
+[[nodiscard]] UseCheck checkUse(const QByteArray &path, const OpenFiles &open, bool needsRead);
+// checkUse()'s reason for a clean that reads the file.
 [[nodiscard]] QString inUseReason(const QByteArray &path, const OpenFiles &open);
 
 } // namespace clarivex::cleaning

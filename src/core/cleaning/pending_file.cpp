@@ -1,6 +1,7 @@
 #include "core/cleaning/pending_file.h"
 
 #include "core/cleaning/entry_names.h"
+#include "core/cleaning/file_copy.h"
 
 #include <QRandomGenerator>
 
@@ -49,8 +50,32 @@ int PendingFile::publish(const QByteArray &name)
         if (::linkat(AT_FDCWD, self.constData(), m_folderFd, name.constData(), AT_SYMLINK_FOLLOW))
             return errno;
     } else if (const int error = renameNoReplace(m_folderFd, m_tempName, m_folderFd, name)) {
+        if (error != ENOTSUP) return error;
+        return publishByCopy(name);
+    }
+    m_published = true;
+    return 0;
+}
+
+int PendingFile::publishByCopy(const QByteArray &name)
+{
+    // The file system can neither rename without replacing nor link: the
+    // final name is made with O_EXCL (never replacing a file) and filled
+    // from the temporary file, which then goes.
+    struct stat st;
+    if (::fstat(m_fd.get(), &st) != 0) return errno;
+    UniqueFd out(::openat(m_folderFd, name.constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!out.valid()) return errno;
+    int error = copyContents(m_fd.get(), out.get());
+    if (error == 0) error = copyAttributes(st, out.get());
+    if (error == 0) error = syncAndCheckSize(out.get(), st.st_size);
+    if (error != 0) {
+        ::unlinkat(m_folderFd, name.constData(), 0);
         return error;
     }
+    ::unlinkat(m_folderFd, m_tempName.constData(), 0);
+    m_fd = std::move(out);
     m_published = true;
     return 0;
 }
@@ -78,7 +103,10 @@ int renameNoReplace(int fromFd, const QByteArray &from, int toFd, const QByteArr
     if (errno != EINVAL && errno != ENOSYS) return errno;
     // No RENAME_NOREPLACE here: a hard link fails on a taken name, and the
     // source name goes only once the new one exists.
-    if (::linkat(fromFd, from.constData(), toFd, to.constData(), 0) != 0) return errno;
+    if (::linkat(fromFd, from.constData(), toFd, to.constData(), 0) != 0) {
+        const int error = errno;
+        return error == ENOSYS || error == EOPNOTSUPP || error == EPERM ? ENOTSUP : error;
+    }
     if (::unlinkat(fromFd, from.constData(), 0) != 0) return errno;
     return 0;
 }

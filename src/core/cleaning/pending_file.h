@@ -4,8 +4,10 @@
 // complete. It is an unnamed O_TMPFILE where the file system allows one, else
 // a hidden ".clarivex-XXXXXX" name that is removed again unless published.
 // Publishing links it under its final name and never replaces a file that is
-// already there, so a crash or a kill at any moment leaves either nothing or a
-// hidden temporary file, never a partial file under a final name.
+// already there (on a file system that can neither rename without replacing
+// nor link, the final name is made with O_EXCL and filled from the hidden file), so a crash or a
+// kill at any moment leaves either nothing or a hidden temporary file, never a partial file under a
+// final name.
 
 #include "core/cleaning/unique_fd.h"
 
@@ -34,6 +36,8 @@ public:
                                     QByteArray &taken);
 
 private:
+    [[nodiscard]] int publishByCopy(const QByteArray &name);
+
     int m_folderFd;
     UniqueFd m_fd;
     QByteArray m_tempName; // empty for an O_TMPFILE
@@ -42,7 +46,8 @@ private:
 
 // Moves an existing entry to a free name in another folder of the same file
 // system without replacing anything: renameat2 RENAME_NOREPLACE, or, where the
-// file system lacks it, link and unlink. 0, EEXIST, EXDEV or errno.
+// file system lacks it, link and unlink. 0, EEXIST, EXDEV, ENOTSUP when the
+// file system can do neither (some FUSE file systems), or errno.
 [[nodiscard]] int renameNoReplace(int fromFd, const QByteArray &from, int toFd,
                                   const QByteArray &to);
 

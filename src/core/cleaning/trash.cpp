@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
+#include <map>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,6 +20,21 @@
 namespace clarivex::cleaning {
 
 namespace {
+
+const QString kDiskFull = QStringLiteral("the disk is full: no room for its Trash entry");
+
+// Why the last trash folder could not be made (0: no such error seen).
+thread_local int lastFolderError = 0;
+
+void noteFolderError(int error)
+{
+    lastFolderError = error;
+}
+
+bool diskFull(int error)
+{
+    return error == ENOSPC || error == EDQUOT;
+}
 
 struct TrashFolder
 {
@@ -31,7 +48,10 @@ struct TrashFolder
 // real folder owned by `user`; invalid otherwise.
 UniqueFd openOwnedFolder(int parentFd, const QByteArray &name, uid_t user, bool followLink = false)
 {
-    if (::mkdirat(parentFd, name.constData(), 0700) != 0 && errno != EEXIST) return {};
+    if (::mkdirat(parentFd, name.constData(), 0700) != 0 && errno != EEXIST) {
+        noteFolderError(errno);
+        return {};
+    }
     const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
     UniqueFd fd(::openat(parentFd, name.constData(), flags));
     struct stat st;
@@ -54,7 +74,8 @@ std::optional<TrashFolder> openTrashIn(int parentFd, const QByteArray &name, uid
 std::optional<TrashFolder> homeTrash(const TrashPlaces &places)
 {
     const PathParts parts = splitPath(places.homeTrash);
-    QDir().mkpath(QFile::decodeName(parts.folder)); // $XDG_DATA_HOME of a new account
+    if (!QDir().mkpath(QFile::decodeName(parts.folder))) // $XDG_DATA_HOME of a new account
+        noteFolderError(errno);
     const UniqueFd parent = openFolder(parts.folder);
     if (!parent.valid()) return std::nullopt;
     std::optional<TrashFolder> trash = openTrashIn(parent.get(), parts.name, places.user, true);
@@ -92,12 +113,21 @@ QByteArray infoPath(const QByteArray &path, const QByteArray &base)
     return path.startsWith(prefix) ? path.mid(prefix.size()) : path;
 }
 
-// Name lengths are limited: a trash name leaves room for ".trashinfo".
+// Name lengths are limited: a trash name leaves room for ".trashinfo" and a
+// " (n)". A longer name is cut in its stem, at a character boundary, and
+// keeps its extension.
 QByteArray trashName(const QByteArray &name, int n)
 {
     constexpr qsizetype kRoom = NAME_MAX - 10 - 16;
-    const QByteArray shortened = name.size() > kRoom ? name.left(kRoom) : name;
-    return collisionName(shortened, n);
+    constexpr qsizetype kLongestExtension = 32;
+    if (name.size() <= kRoom) return collisionName(name, n);
+    const qsizetype dot = name.lastIndexOf('.');
+    const QByteArray extension =
+        dot > 0 && name.size() - dot <= kLongestExtension ? name.mid(dot) : QByteArray();
+    qsizetype cut = kRoom - extension.size();
+    while (cut > 0 && (uchar(name[cut]) & 0xc0) == 0x80) // inside a UTF-8 character
+        --cut;
+    return collisionName(name.left(cut) + extension, n);
 }
 
 EntryResult writeInfo(int infoFd, const QByteArray &infoName, const QByteArray &text)
@@ -113,22 +143,29 @@ EntryResult writeInfo(int infoFd, const QByteArray &infoName, const QByteArray &
     return EntryResult::done();
 }
 
-TrashResult moveInto(const OpenEntry &entry, const QByteArray &path, const TrashFolder &trash,
-                     const QDateTime &now)
+TrashResult moveInto(int folderFd, const QByteArray &fileName, const QByteArray &path,
+                     const TrashFolder &trash, const QByteArray &text)
 {
-    const QByteArray text = trashInfoText(infoPath(path, trash.pathBase), now);
     for (int n = 1; n <= kMaxNameTries; ++n) {
-        const QByteArray name = trashName(entry.name, n);
+        const QByteArray name = trashName(fileName, n);
         const QByteArray infoName = name + ".trashinfo";
         const EntryResult info = writeInfo(trash.info.get(), infoName, text);
         if (info.error == EEXIST) continue;
+        if (diskFull(info.error)) return {EntryResult::refused(info.error, kDiskFull), {}, false};
         if (!info.ok()) return {info, {}, false};
-        const int error = renameNoReplace(entry.folder.get(), entry.name, trash.files.get(), name);
+        const int error = renameNoReplace(folderFd, fileName, trash.files.get(), name);
         if (error == 0)
             return {EntryResult::done(joinPath(trash.path, "files/" + name)),
                     joinPath(trash.path, "info/" + infoName), false};
         ::unlinkat(trash.info.get(), infoName.constData(), 0);
         if (error == EXDEV) return {EntryResult::failed(error), {}, true};
+        if (error == ENOTSUP)
+            return {
+                EntryResult::refused(error, QStringLiteral("its Trash's file system can neither "
+                                                           "rename without replacing nor make "
+                                                           "hard links")),
+                {},
+                true};
         if (error != EEXIST) return {EntryResult::failed(error), {}, false};
     }
     return {EntryResult::failed(EEXIST), {}, false};
@@ -136,10 +173,15 @@ TrashResult moveInto(const OpenEntry &entry, const QByteArray &path, const Trash
 
 } // namespace
 
+QByteArray trashInfoDate(const QDateTime &deleted)
+{
+    return deleted.toLocalTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1();
+}
+
 QByteArray trashInfoText(const QByteArray &path, const QDateTime &deleted)
 {
-    return "[Trash Info]\nPath=" + path.toPercentEncoding("/") + "\nDeletionDate=" +
-           deleted.toLocalTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() + '\n';
+    return "[Trash Info]\nPath=" + path.toPercentEncoding("/") +
+           "\nDeletionDate=" + trashInfoDate(deleted) + '\n';
 }
 
 QByteArray mountTopOf(const QByteArray &folder)
@@ -174,25 +216,100 @@ TrashPlaces TrashPlaces::forCurrentUser()
     return places;
 }
 
-TrashResult moveToTrash(const QByteArray &path, const TrashPlaces &places,
-                        const std::optional<FileIdentity> &expected, const QDateTime &now)
+struct TrashBatch::Impl
 {
-    OpenEntry entry;
-    EntryResult opened = openEntry(path, expected, entry);
-    if (!opened.ok()) return {opened, {}, false};
+    TrashPlaces places;
+    std::map<dev_t, bool> home;                          // per device: the home trash's?
+    std::map<dev_t, std::optional<TrashFolder>> volumes; // each volume's trash, once found
+    std::optional<TrashFolder> homeFolder;
+    QByteArray folderPath; // the source folder opened last, and its descriptor
+    UniqueFd folder;
+    time_t second = -1; // the deletion date formatted last
+    QByteArray date;
+
+    const std::optional<TrashFolder> *trashFor(dev_t device, const QByteArray &folder, int &error)
+    {
+        auto known = home.find(device);
+        if (known == home.end()) known = home.emplace(device, places.onHomeVolume(device)).first;
+        lastFolderError = 0;
+        if (known->second) {
+            if (!homeFolder) homeFolder = homeTrash(places);
+            error = lastFolderError;
+            return &homeFolder;
+        }
+        auto found = volumes.find(device);
+        if (found == volumes.end() || !found->second) {
+            std::optional<TrashFolder> trash = volumeTrash(places, places.topDirectory(folder));
+            found = volumes.insert_or_assign(device, std::move(trash)).first;
+        }
+        error = lastFolderError;
+        return &found->second;
+    }
+
+    QByteArray dateText(const QDateTime &now)
+    {
+        if (now.isValid()) return trashInfoDate(now);
+        const time_t t = ::time(nullptr);
+        if (t != second) {
+            second = t;
+            date = trashInfoDate(QDateTime::fromSecsSinceEpoch(t));
+        }
+        return date;
+    }
+};
+
+TrashBatch::TrashBatch(TrashPlaces places) : d(std::make_unique<Impl>())
+{
+    d->places = std::move(places);
+}
+
+TrashBatch::~TrashBatch() = default;
+
+TrashResult TrashBatch::move(const QByteArray &path, const std::optional<FileIdentity> &expected,
+                             const QDateTime &now)
+{
+    const PathParts parts = splitPath(path);
+    if (parts.name.isEmpty() || parts.name == "." || parts.name == "..")
+        return {EntryResult::refused(EINVAL, QStringLiteral("not a file name")), {}, false};
+    if (!d->folder.valid() || d->folderPath != parts.folder) {
+        d->folder = openFolder(parts.folder);
+        d->folderPath = parts.folder;
+        if (!d->folder.valid()) {
+            d->folderPath.clear();
+            return {EntryResult::failed(errno), {}, false};
+        }
+    }
+    struct stat st;
+    if (::fstatat(d->folder.get(), parts.name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return {EntryResult::failed(errno), {}, false};
+    if (expected) {
+        const QString mismatch = identityMismatch(*expected, FileIdentity::fromStat(st));
+        if (!mismatch.isEmpty()) return {EntryResult::refused(ESTALE, mismatch), {}, false};
+    }
     const QByteArray full =
         path.startsWith('/')
-            ? joinPath(entry.folderPath, entry.name)
+            ? joinPath(parts.folder, parts.name)
             : QFile::encodeName(QDir::current().absoluteFilePath(QFile::decodeName(path)));
-    std::optional<TrashFolder> trash =
-        places.onHomeVolume(entry.st.st_dev)
-            ? homeTrash(places)
-            : volumeTrash(places, places.topDirectory(entry.folderPath));
-    if (!trash)
+    int error = 0;
+    const std::optional<TrashFolder> *trash = d->trashFor(st.st_dev, parts.folder, error);
+    if (!*trash && diskFull(error)) {
+        d->homeFolder.reset(); // tried again for the next file: space may come back
+        return {EntryResult::refused(error, kDiskFull), {}, false};
+    }
+    if (!*trash)
         return {EntryResult::refused(ENOTSUP, QStringLiteral("no usable Trash on its volume")),
                 {},
                 true};
-    return moveInto(entry, full, *trash, now);
+    const QByteArray text =
+        "[Trash Info]\nPath=" + infoPath(full, (*trash)->pathBase).toPercentEncoding("/") +
+        "\nDeletionDate=" + d->dateText(now) + '\n';
+    return moveInto(d->folder.get(), parts.name, full, **trash, text);
+}
+
+TrashResult moveToTrash(const QByteArray &path, const TrashPlaces &places,
+                        const std::optional<FileIdentity> &expected, const QDateTime &now)
+{
+    return TrashBatch(places).move(path, expected, now);
 }
 
 } // namespace clarivex::cleaning

@@ -16,6 +16,7 @@
 #include <QDateTime>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <sys/types.h>
@@ -45,6 +46,29 @@ struct TrashResult
     bool noTrash = false; // no trash could be used on the file's volume: nothing was done
 };
 
+// Moves many files to the Trash: each volume's trash is found and opened once
+// (and held open, so a folder swapped for a link afterwards is not followed),
+// a source folder is opened once for its files in a row, and the deletion
+// date is formatted once a second. Every file still gets its own
+// ".trashinfo", made with O_EXCL before the file is renamed in.
+class TrashBatch
+{
+public:
+    explicit TrashBatch(TrashPlaces places);
+    ~TrashBatch();
+    TrashBatch(const TrashBatch &) = delete;
+    TrashBatch &operator=(const TrashBatch &) = delete;
+
+    // `now` invalid: the current time.
+    [[nodiscard]] TrashResult move(const QByteArray &path,
+                                   const std::optional<FileIdentity> &expected,
+                                   const QDateTime &now = {});
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
 [[nodiscard]] TrashResult moveToTrash(const QByteArray &path, const TrashPlaces &places,
                                       const std::optional<FileIdentity> &expected,
                                       const QDateTime &now = QDateTime::currentDateTime());
@@ -52,5 +76,6 @@ struct TrashResult
 // The ".trashinfo" text: "Path" percent-encoded with "/" kept, the deletion
 // date in local time "yyyy-MM-ddThh:mm:ss".
 [[nodiscard]] QByteArray trashInfoText(const QByteArray &path, const QDateTime &deleted);
+[[nodiscard]] QByteArray trashInfoDate(const QDateTime &deleted);
 
 } // namespace clarivex::cleaning

@@ -2,6 +2,8 @@
 
 #include "core/cleaning/entry_names.h"
 #include "core/cleaning/unique_fd.h"
+#include "core/cleaning/zip_archive_folder.h"
+#include "core/cleaning/zip_deflate_pool.h"
 #include "core/cleaning/zip_entry_meta.h"
 #include "core/cleaning/zip_file_source.h"
 #include "core/cleaning/zip_messages.h"
@@ -9,23 +11,43 @@
 #include <QSet>
 #include <QUtf8StringView>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include <fcntl.h>
+#include <libdeflate.h>
 #include <sys/stat.h>
-#include <zlib.h>
 
 namespace clarivex::cleaning {
 
 struct TZip::Pending
 {
     qsizetype item = 0;
-    FileIdentity identity;               // as it was read
-    std::unique_ptr<ZipFileSource> file; // null for a link
-    zip_int64_t index = -1;              // of its entry
+    FileIdentity identity;                    // as it was read
+    std::unique_ptr<ZipFileSource> file;      // a file written as it is read
+    std::unique_ptr<DeflatedSource> deflated; // a file deflated ahead, by the pool
+    qsizetype job = -1;                       // its job in the pool
+    zip_int64_t index = -1;                   // of its entry
     QByteArray linkText;
+
+    [[nodiscard]] int error() const
+    {
+        return file ? file->error() : deflated ? deflated->error() : 0;
+    }
+    [[nodiscard]] quint32 crc() const
+    {
+        if (file) return file->crc();
+        if (deflated) return deflated->crc();
+        return quint32(libdeflate_crc32(0, linkText.constData(), size_t(linkText.size())));
+    }
+    [[nodiscard]] qint64 size() const
+    {
+        return file ? file->bytesRead() : deflated ? deflated->bytesRead() : linkText.size();
+    }
 };
 
 namespace {
@@ -63,6 +85,24 @@ QByteArray entryNameFor(const QByteArray &path, TStoredDirNames stored)
     return path.mid(start);
 }
 
+// Files up to this size are read whole and deflated by the pool; larger ones
+// are written as they are read. The pool holds at most about this many bytes.
+constexpr qint64 kWholeFileLimit = 64LL << 20;
+constexpr qint64 kPoolBudget = 128LL << 20;
+// Commits tried again, each without the files that changed during the last.
+constexpr int kMaxCommitAttempts = 16;
+
+// An entry name is marked UTF-8 only when it is UTF-8 without control
+// characters (libzip refuses those under the UTF-8 flag); any other name is
+// kept byte for byte, unmarked.
+zip_flags_t nameEncoding(const QByteArray &name)
+{
+    for (const char c : name) {
+        if (uchar(c) < 0x20 || c == 0x7f) return ZIP_FL_ENC_CP437;
+    }
+    return QUtf8StringView(name).isValidUtf8() ? ZIP_FL_ENC_UTF_8 : ZIP_FL_ENC_CP437;
+}
+
 // The raw names of the archive's entries (zip_name_locate() does not find a
 // name that is not UTF-8 by its bytes).
 QSet<QByteArray> entryNames(zip_t *archive)
@@ -92,12 +132,12 @@ bool readBack(zip_t *archive, zip_int64_t index, quint32 &crc, qint64 &size)
 {
     zip_file_t *file = zip_fopen_index(archive, zip_uint64_t(index), 0);
     if (!file) return false;
-    crc = quint32(crc32(0, nullptr, 0));
+    crc = 0;
     size = 0;
     QByteArray buffer(1 << 16, Qt::Uninitialized);
     zip_int64_t got;
     while ((got = zip_fread(file, buffer.data(), zip_uint64_t(buffer.size()))) > 0) {
-        crc = quint32(crc32(crc, reinterpret_cast<const Bytef *>(buffer.constData()), uInt(got)));
+        crc = quint32(libdeflate_crc32(crc, buffer.constData(), size_t(got)));
         size += got;
     }
     zip_fclose(file);
@@ -141,6 +181,7 @@ int TZip::Compress()
 {
     m_items.clear();
     m_bytesQueued = 0;
+    m_bytesTotal = 0;
     if (OnActivate) OnActivate();
     for (const QByteArray &path : FileSpec)
         m_items.append({path,
@@ -148,8 +189,39 @@ int TZip::Compress()
                         ZipItemState::Failed,
                         EntryResult::refused(ECANCELED, QStringLiteral("not archived"))});
     if (FileSpec.isEmpty()) return 0;
+    const auto refuseAll = [this](int code, const QString &reason, int message) {
+        error(ArchiveFile, reason, message);
+        for (ZipItem &item : m_items)
+            item.result = EntryResult::refused(code, reason);
+        return 0;
+    };
+    ArchiveFolderLock lock;
+    if (const int code = lock.acquire(splitPath(ArchiveFile).folder, LockWaitMs, Cancelled)) {
+        if (code == ECANCELED) return refuseAll(code, zipMessageText(zmUserAborted), zmUserAborted);
+        const QString reason =
+            code == EWOULDBLOCK ? QStringLiteral("another clean is still writing to this archive")
+                                : QString::fromLocal8Bit(std::strerror(code));
+        return refuseAll(code, reason, zmErrorOpening);
+    }
+    (void)removeStaleTemporaries(lock.folderFd());
+    bool created = false;
+    if (const int code = prepareArchiveFile(ArchiveFile, created))
+        return refuseAll(code, QString::fromLocal8Bit(std::strerror(code)),
+                         zipMessageForErrno(code, zmErrorOpening));
+    const int archived = compressLocked(created);
+    struct stat st;
+    if (created && ::lstat(ArchiveFile.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+        st.st_size == 0)
+        ::unlink(ArchiveFile.constData()); // made empty above, and nothing was written to it
+    return archived;
+}
+
+int TZip::compressLocked(bool created)
+{
     int code = 0;
-    zip_t *archive = zip_open(ArchiveFile.constData(), ZIP_CREATE, &code);
+    // An archive made empty just now is opened as a new one (and written with its mode, 0600).
+    zip_t *archive =
+        zip_open(ArchiveFile.constData(), ZIP_CREATE | (created ? ZIP_TRUNCATE : 0), &code);
     if (!archive) {
         error(ArchiveFile, zipErrorString(code), zmErrorOpening);
         for (ZipItem &item : m_items)
@@ -157,14 +229,73 @@ int TZip::Compress()
         return 0;
     }
     m_names = entryNames(archive);
+    m_leftOut.clear();
+
+    // What each file is to be: a link's text, a file written as it is read
+    // (stored, or too large to hold whole), or a job of the pool.
     std::vector<Pending> pending;
-    for (qsizetype i = 0; i < FileSpec.size(); ++i)
-        (void)addEntry(archive, i, pending);
+    std::vector<struct stat> stats;
+    QList<DeflateJob> jobs;
+    for (qsizetype i = 0; i < FileSpec.size(); ++i) {
+        const std::optional<struct stat> st = checkSource(i);
+        if (!st) continue;
+        Pending entry;
+        entry.item = i;
+        entry.identity = FileIdentity::fromStat(*st);
+        if (entry.identity.kind == FileKind::Regular && !storedAsIs(i) &&
+            entry.identity.size <= kWholeFileLimit) {
+            entry.job = jobs.size();
+            jobs.append({FileSpec[i], entry.identity});
+        }
+        m_bytesTotal += entry.identity.size;
+        pending.push_back(std::move(entry));
+        stats.push_back(*st);
+    }
+    const int cores = Threads > 0 ? Threads : DeflatePool::coreCount();
+    auto pool = std::make_unique<DeflatePool>(jobs, deflateLevel(DeflateType), cores, kPoolBudget);
+    std::vector<Pending> added;
+    for (size_t k = 0; k < pending.size(); ++k) {
+        if (addEntry(archive, pending[k], stats[k], *pool))
+            added.push_back(std::move(pending[k]));
+        else if (pending[k].job >= 0)
+            (void)pool->take(pending[k].job); // its job is not waited for again
+    }
+    pending = std::move(added);
     if (pending.empty()) {
         zip_discard(archive);
         return 0;
     }
-    if (!commit(archive, pending)) return 0;
+    // A file that vanished or changed while it was read is left out, and the
+    // others are written again without it.
+    for (int attempt = 0;; ++attempt) {
+        if (commit(archive, pending)) break;
+        if (attempt >= kMaxCommitAttempts || !leaveOutChanged(archive, pending, *pool)) {
+            reportCommitFailure(archive, pending);
+            return 0;
+        }
+        if (pending.empty()) {
+            zip_discard(archive);
+            return 0;
+        }
+        QList<DeflateJob> again;
+        for (Pending &entry : pending) {
+            if (!entry.deflated) continue;
+            entry.job = again.size();
+            again.append({FileSpec[entry.item], entry.identity});
+        }
+        auto next =
+            std::make_unique<DeflatePool>(again, deflateLevel(DeflateType), cores, kPoolBudget);
+        for (Pending &entry : pending) {
+            if (entry.deflated) entry.deflated->rebind(*next, entry.job);
+        }
+        pool = std::move(next);
+        m_bytesQueued = 0;
+    }
+    pool.reset();
+    // The written archive has no gaps: later entries moved up over those left out.
+    for (Pending &entry : pending)
+        entry.index -= std::count_if(m_leftOut.begin(), m_leftOut.end(),
+                                     [&](zip_int64_t gone) { return gone < entry.index; });
     syncToDisk(ArchiveFile);
     const QList<qsizetype> verified = verify(pending);
     if (Switch == swMove) removeSources(verified, pending);
@@ -195,7 +326,13 @@ std::optional<struct stat> TZip::checkSource(qsizetype item)
     return st;
 }
 
-zip_source_t *TZip::makeSource(zip_t *archive, Pending &entry)
+bool TZip::storedAsIs(qsizetype item) const
+{
+    return CompressMethod == cmStore ||
+           (StoreAlreadyCompressedFiles && isCompressedAlready(FileSpec[item]));
+}
+
+zip_source_t *TZip::makeSource(zip_t *archive, Pending &entry, DeflatePool &pool)
 {
     const QByteArray &path = FileSpec[entry.item];
     if (entry.identity.kind == FileKind::Symlink) {
@@ -205,52 +342,59 @@ zip_source_t *TZip::makeSource(zip_t *archive, Pending &entry)
         entry.linkText = text.left(got);
         return zip_source_buffer(archive, entry.linkText.constData(), zip_uint64_t(got), 0);
     }
-    const qint64 before = m_bytesQueued;
-    m_bytesQueued += entry.identity.size;
     const int number = int(entry.item) + 1;
-    ZipFileSource::Hooks hooks;
-    hooks.opened = [this, path, number] {
+    const qint64 size = entry.identity.size;
+    // Events reach the caller on its own thread, as the archive is written.
+    const auto begin = [this, path, number, size] {
+        const qint64 before = m_bytesQueued;
+        m_bytesQueued += size;
         bool extract = false;
         if (OnBegin) OnBegin(path, number, extract);
+        return before;
     };
-    hooks.read = [this, size = entry.identity.size, before](qint64 bytes) {
+    const auto progress = [this, size](qint64 before, qint64 bytes) {
         if (OnProgress) {
-            const qint64 total = qMax<qint64>(m_bytesQueued, 1);
+            const qint64 total = qMax<qint64>(m_bytesTotal, 1);
             OnProgress(size ? int(bytes * 100 / size) : 100, int((before + bytes) * 100 / total));
         }
         return !(Cancelled && Cancelled());
     };
+    if (entry.job >= 0) {
+        DeflatedSource::Hooks hooks;
+        hooks.opened = [begin, progress, size] { return progress(begin(), size); };
+        entry.deflated = std::make_unique<DeflatedSource>(pool, entry.job,
+                                                          DeflateJob{path, entry.identity}, hooks);
+        return entry.deflated->create(archive);
+    }
+    auto before = std::make_shared<qint64>(0);
+    ZipFileSource::Hooks hooks;
+    hooks.opened = [begin, before] { *before = begin(); };
+    hooks.read = [progress, before](qint64 bytes) { return progress(*before, bytes); };
     entry.file = std::make_unique<ZipFileSource>(path, entry.identity, hooks);
     return entry.file->create(archive);
 }
 
-bool TZip::addEntry(zip_t *archive, qsizetype item, std::vector<Pending> &pending)
+bool TZip::addEntry(zip_t *archive, Pending &entry, const struct stat &st, DeflatePool &pool)
 {
-    const std::optional<struct stat> st = checkSource(item);
-    if (!st) return false;
-    Pending entry;
-    entry.item = item;
-    entry.identity = FileIdentity::fromStat(*st);
-    zip_source_t *source = makeSource(archive, entry);
+    const qsizetype item = entry.item;
+    zip_source_t *source = makeSource(archive, entry, pool);
     const QByteArray natural = entryNameFor(FileSpec[item], StoredDirNames);
     const QByteArray name = freeEntryName(m_names, natural);
-    const zip_flags_t encoding =
-        QUtf8StringView(name).isValidUtf8() ? ZIP_FL_ENC_UTF_8 : ZIP_FL_ENC_CP437;
-    const zip_int64_t index =
-        source && !name.isEmpty() ? zip_file_add(archive, name.constData(), source, encoding) : -1;
+    const zip_int64_t index = source && !name.isEmpty() ? zip_file_add(archive, name.constData(),
+                                                                       source, nameEncoding(name))
+                                                        : -1;
     if (index < 0) {
         if (source) zip_source_free(source);
         fail(item, EntryResult::refused(EIO, QString::fromLocal8Bit(zip_strerror(archive))),
              zmErrorUpdating);
         return false;
     }
-    const bool store = CompressMethod == cmStore ||
-                       (StoreAlreadyCompressedFiles && isCompressedAlready(FileSpec[item]));
+    const bool store = storedAsIs(item) && entry.job < 0;
     if (zip_set_file_compression(archive, zip_uint64_t(index),
                                  store ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
                                  store ? 0 : zip_uint32_t(deflateLevel(DeflateType))) != 0 ||
         !writeEntryMeta(archive, zip_uint64_t(index),
-                        EntryMeta::of(*st, entry.identity.modified, natural, name))) {
+                        EntryMeta::of(st, entry.identity.modified, natural, name))) {
         zip_delete(archive, zip_uint64_t(index));
         fail(item, EntryResult::refused(EIO, QString::fromLocal8Bit(zip_strerror(archive))),
              zmErrorUpdating);
@@ -259,22 +403,59 @@ bool TZip::addEntry(zip_t *archive, qsizetype item, std::vector<Pending> &pendin
     m_items[item].entryName = name;
     m_names.insert(name);
     entry.index = index;
-    pending.push_back(std::move(entry));
     return true;
 }
 
-bool TZip::commit(zip_t *archive, std::vector<Pending> &pending)
+bool TZip::commit(zip_t *archive, std::vector<Pending> &)
 {
-    if (zip_close(archive) == 0) return true;
+    return zip_close(archive) == 0;
+}
+
+bool TZip::leaveOutChanged(zip_t *archive, std::vector<Pending> &pending, DeflatePool &pool)
+{
+    QSet<qsizetype> failedJobs;
+    for (qsizetype job : pool.failedSoFar())
+        failedJobs.insert(job);
+    std::vector<Pending> kept;
+    bool left = false;
+    for (Pending &entry : pending) {
+        int code = entry.error();
+        QString reason = entry.deflated ? entry.deflated->reason() : QString();
+        if (code == 0 && entry.job >= 0 && failedJobs.contains(entry.job)) {
+            const DeflatedFile result = pool.take(entry.job);
+            code = result.error;
+            reason = result.reason;
+        }
+        if (code == 0 || code == ECANCELED) {
+            kept.push_back(std::move(entry));
+            continue;
+        }
+        if (reason.isEmpty())
+            reason = code == ESTALE ? QStringLiteral("changed while it was archived")
+                                    : QString::fromLocal8Bit(std::strerror(code));
+        m_names.remove(m_items[entry.item].entryName);
+        m_items[entry.item].entryName.clear();
+        zip_delete(archive, zip_uint64_t(entry.index));
+        m_leftOut << entry.index;
+        fail(entry.item, EntryResult::refused(code, reason),
+             zipMessageForErrno(code, zmErrorReading));
+        left = true;
+    }
+    pending = std::move(kept);
+    return left;
+}
+
+void TZip::reportCommitFailure(zip_t *archive, std::vector<Pending> &pending)
+{
     // The file whose read stopped the archive, if one did.
     const Pending *culprit = nullptr;
     for (const Pending &entry : pending) {
-        if (entry.file && entry.file->error() != 0) culprit = &entry;
+        if (entry.error() != 0) culprit = &entry;
     }
     zip_error_t *zipError = zip_get_error(archive);
     const int system =
         zip_error_system_type(zipError) == ZIP_ET_SYS ? zip_error_code_system(zipError) : 0;
-    const int failure = culprit ? culprit->file->error() : system;
+    const int failure = culprit ? culprit->error() : system;
     const QString reason = failure ? QString::fromLocal8Bit(std::strerror(failure))
                                    : QString::fromLocal8Bit(zip_error_strerror(zipError));
     const QByteArray where = culprit ? FileSpec[culprit->item] : ArchiveFile;
@@ -286,35 +467,51 @@ bool TZip::commit(zip_t *archive, std::vector<Pending> &pending)
         m_items[entry.item].result =
             EntryResult::refused(failure ? failure : EIO, &entry == culprit ? reason : because);
     }
-    return false;
 }
 
 QList<qsizetype> TZip::verify(const std::vector<Pending> &pending)
 {
+    // Read back on every core, each thread with the archive open on its own.
+    const qsizetype count = qsizetype(pending.size());
+    const int cores = Threads > 0 ? Threads : DeflatePool::coreCount();
+    const int threads = int(qBound(qsizetype(1), count / 256 + 1, qsizetype(cores)));
+    std::vector<char> passed(size_t(count), 0);
+    std::atomic<int> openError{0};
+    const auto check = [&](int part) {
+        int code = 0;
+        const int flags = ZIP_RDONLY | (part == 0 ? ZIP_CHECKCONS : 0);
+        zip_t *archive = zip_open(ArchiveFile.constData(), flags, &code);
+        if (!archive) {
+            openError = code ? code : ZIP_ER_INTERNAL;
+            return;
+        }
+        const qsizetype from = count * part / threads;
+        const qsizetype to = count * (part + 1) / threads;
+        for (qsizetype k = from; k < to; ++k) {
+            const Pending &entry = pending[size_t(k)];
+            const bool named = zip_get_name(archive, zip_uint64_t(entry.index), ZIP_FL_ENC_RAW) ==
+                               m_items[entry.item].entryName;
+            quint32 crc = 0;
+            qint64 size = -1;
+            zip_stat_t st;
+            const bool read = named && readBack(archive, entry.index, crc, size) &&
+                              zip_stat_index(archive, zip_uint64_t(entry.index), 0, &st) == 0;
+            passed[size_t(k)] = read && crc == entry.crc() && size == entry.size() && st.crc == crc;
+        }
+        zip_discard(archive);
+    };
+    std::vector<std::thread> helpers;
+    for (int part = 1; part < threads; ++part)
+        helpers.emplace_back(check, part);
+    check(0);
+    for (std::thread &helper : helpers)
+        helper.join();
+    if (openError) error(ArchiveFile, zipErrorString(openError), zmErrorOpening);
+
     QList<qsizetype> verified;
-    int code = 0;
-    zip_t *archive = zip_open(ArchiveFile.constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
-    if (!archive) {
-        error(ArchiveFile, zipErrorString(code), zmErrorOpening);
-        return verified;
-    }
-    for (const Pending &entry : pending) {
-        const zip_int64_t index = zip_get_name(archive, zip_uint64_t(entry.index),
-                                               ZIP_FL_ENC_RAW) == m_items[entry.item].entryName
-                                      ? entry.index
-                                      : -1;
-        quint32 crc = 0;
-        qint64 size = -1;
-        zip_stat_t st;
-        const bool read = index >= 0 && readBack(archive, index, crc, size) &&
-                          zip_stat_index(archive, zip_uint64_t(index), 0, &st) == 0;
-        const quint32 sourceCrc =
-            entry.file ? entry.file->crc()
-                       : quint32(crc32(crc32(0, nullptr, 0),
-                                       reinterpret_cast<const Bytef *>(entry.linkText.constData()),
-                                       uInt(entry.linkText.size())));
-        const qint64 sourceSize = entry.file ? entry.file->bytesRead() : entry.linkText.size();
-        const bool pass = read && crc == sourceCrc && size == sourceSize && st.crc == crc;
+    for (qsizetype k = 0; k < count; ++k) {
+        const Pending &entry = pending[size_t(k)];
+        const bool pass = passed[size_t(k)] != 0;
         if (OnEnd) OnEnd(FileSpec[entry.item], pass);
         if (pass) {
             m_items[entry.item].state = ZipItemState::Archived;
@@ -325,7 +522,6 @@ QList<qsizetype> TZip::verify(const std::vector<Pending> &pending)
                  zmCrcMismatch);
         }
     }
-    zip_discard(archive);
     return verified;
 }
 

@@ -8,7 +8,12 @@
 // of it is removed.
 //
 // The archive is written beside its final name and renamed into place when
-// complete (libzip's commit). An archive that exists already gets the new
+// complete (libzip's commit). The folder is locked for the whole run, so two
+// runs into one archive follow each other; temporary archives that killed
+// runs left there are removed first, and the archive is kept private (0600).
+// Files are deflated on every core (libdeflate), and written in their order.
+// A file that vanishes or changes while it is archived is left out, kept and
+// reported; the others are written all the same. An archive that exists already gets the new
 // entries added to it; its own entries are kept as they are, and a name that
 // is taken gets a "name (2).ext" entry instead. Entries are deflated at the
 // chosen level, files that are compressed already are stored, Zip64 is used
@@ -29,6 +34,7 @@
 #include <QSet>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -36,6 +42,8 @@
 #include <zip.h>
 
 namespace clarivex::cleaning {
+
+class DeflatePool;
 
 enum TSwitch { swAdd, swMove, swDelete, swRead };
 enum TStoredDirNames { sdNone, sdAbsolute, sdAbsoluteNoDrv, sdRelative, sdRelativeStoreStart };
@@ -81,6 +89,10 @@ public:
         OnError;
     // Asked while files are read; true stops the archive (nothing is kept).
     std::function<bool()> Cancelled;
+    // How long a run waits for another run into the same folder to end.
+    int LockWaitMs = 5 * 60 * 1000;
+    // Cores to deflate on (0: all this process may use).
+    int Threads = 0;
     // For the removal of the archived files (the question for a file that no
     // Trash can take); the Trash places for tests.
     FileOpCallbacks RemoveCallbacks;
@@ -97,16 +109,24 @@ private:
     struct Pending;
     void error(const QByteArray &fileName, const QString &extra, int code);
     void fail(qsizetype item, const EntryResult &result, int code);
+    [[nodiscard]] int compressLocked(bool created);
     [[nodiscard]] std::optional<struct stat> checkSource(qsizetype item);
-    [[nodiscard]] zip_source_t *makeSource(zip_t *archive, Pending &entry);
-    [[nodiscard]] bool addEntry(zip_t *archive, qsizetype item, std::vector<Pending> &pending);
+    [[nodiscard]] bool storedAsIs(qsizetype item) const;
+    [[nodiscard]] zip_source_t *makeSource(zip_t *archive, Pending &entry, DeflatePool &pool);
+    [[nodiscard]] bool addEntry(zip_t *archive, Pending &entry, const struct stat &st,
+                                DeflatePool &pool);
     [[nodiscard]] bool commit(zip_t *archive, std::vector<Pending> &pending);
+    [[nodiscard]] bool leaveOutChanged(zip_t *archive, std::vector<Pending> &pending,
+                                       DeflatePool &pool);
+    void reportCommitFailure(zip_t *archive, std::vector<Pending> &pending);
     [[nodiscard]] QList<qsizetype> verify(const std::vector<Pending> &pending);
     void removeSources(const QList<qsizetype> &verified, const std::vector<Pending> &pending);
 
     QList<ZipItem> m_items;
     qint64 m_bytesQueued = 0;
-    QSet<QByteArray> m_names; // the entries of the archive being written
+    qint64 m_bytesTotal = 0;
+    QList<zip_int64_t> m_leftOut; // entries taken out again before the commit
+    QSet<QByteArray> m_names;     // the entries of the archive being written
 };
 
 } // namespace clarivex::cleaning

@@ -45,9 +45,11 @@ zip_int64_t ZipFileSource::open()
     m_crc = quint32(crc32(0, nullptr, 0));
     m_read = 0;
     m_complete = false;
-    m_fd = ::open(m_path.constData(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    // Non-blocking: a named pipe put in the file's place must not stall the clean.
+    m_fd = ::open(m_path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat st;
     if (m_fd < 0 || ::fstat(m_fd, &st) != 0) return fail(errno);
+    if (!S_ISREG(st.st_mode)) return fail(ESTALE);
     if (!identityMismatch(m_expected, FileIdentity::fromStat(st)).isEmpty()) return fail(ESTALE);
     if (m_hooks.opened) m_hooks.opened();
     return 0;

@@ -93,6 +93,8 @@ private slots:
     void questionsAndAutomaticClean();
     void noTrashKeepsTheFile();
     void foldersThatCannotBeMade();
+    void unreadableFileIsNotInUse_data();
+    void unreadableFileIsNotInUse();
 };
 
 void TestCleanOperation::protection_data()
@@ -338,6 +340,63 @@ void TestCleanOperation::foldersThatCannotBeMade()
     QCOMPARE(fates(report), QList<RowFate>({RowFate::NotDone}));
     QCOMPARE(notices, QStringList(2, QString::fromLatin1(texts::kFailedToCreateDirectory)));
     QCOMPARE(readBytes(tree.path("a.tmp")), QByteArray("a"));
+}
+
+void TestCleanOperation::unreadableFileIsNotInUse_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("fate");
+    QTest::newRow("Trash: a rename needs no read")
+        << int(CleanMode::Trash) << int(RowFate::Cleaned);
+    QTest::newRow("delete") << int(CleanMode::Delete) << int(RowFate::Cleaned);
+    QTest::newRow("zip: unreadable, not in use")
+        << int(CleanMode::ZipToFolder) << int(RowFate::Failed);
+}
+
+void TestCleanOperation::unreadableFileIsNotInUse()
+{
+    QFETCH(int, mode);
+    QFETCH(int, fate);
+    // A file its owner may write but not read; as root, the clean runs as
+    // another user in a child process, where root's override does not apply.
+    constexpr uid_t kNobody = 65534;
+    FinderTree tree;
+    tree.folder("u");
+    const QByteArray folder = tree.path("u");
+    if (::geteuid() == 0) {
+        QVERIFY(::chown(folder.constData(), kNobody, kNobody) == 0);
+        // The way down to it must be open to that user.
+        for (QByteArray up = splitPath(folder).folder; up != "/" && up != ".";
+             up = splitPath(up).folder) {
+            struct stat st;
+            if (::stat(up.constData(), &st) == 0 && !(st.st_mode & S_IXOTH))
+                QVERIFY(::chmod(up.constData(), (st.st_mode & 07777) | S_IXOTH) == 0);
+        }
+    }
+    const int status = runInChild([&] {
+        if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) return 90;
+        const QByteArray path = folder + "/locked.tmp";
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0200);
+        if (fd < 0 || ::write(fd, "x", 1) != 1) return 91;
+        ::close(fd);
+        SystemProtection protection("/nonexistent-root");
+        CleanOperation clean(protection, {});
+        TrashPlaces places = TrashPlaces::forCurrentUser();
+        places.homeTrash = folder + "/Trash";
+        places.user = ::getuid();
+        places.onHomeVolume = [](dev_t) { return true; };
+        clean.trash = places;
+        CleanSettings settings = quietly(CleanMode(mode));
+        settings.ZipFileName = folder + "/backups";
+        const CleanReport report = clean.run({rowOf(path)}, settings);
+        const RowOutcome &row = report.rows[0];
+        if (int(row.fate) != fate) return 100 + int(row.fate);
+        if (row.fate == RowFate::Failed && !row.reason.startsWith(QStringLiteral("cannot be read")))
+            return 92;
+        return 0;
+    });
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestCleanOperation)

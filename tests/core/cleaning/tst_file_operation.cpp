@@ -10,6 +10,14 @@
 #include <QDateTime>
 #include <QTest>
 
+#include <cstddef>
+#include <cstdio>
+
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+
 using namespace clarivex;
 using namespace clarivex::cleaning;
 using namespace clarivex::test;
@@ -78,6 +86,10 @@ private slots:
     void sizeLimitFailsTheCopy();
     void killMidMoveLeavesNoPartialFile();
     void cancelStopsTheRest();
+    void longTrashNamesKeepTheirExtension_data();
+    void longTrashNamesKeepTheirExtension();
+    void fullDiskIsNamedAsSuch();
+    void noSafeRenameFallsBackToExclusiveCreate();
 
 private:
     QByteArray m_volume; // a tmpfs of its own, empty when none could be mounted
@@ -461,6 +473,118 @@ void TestFileOperation::killMidMoveLeavesNoPartialFile()
     for (const QByteArray &name : namesIn(dest))
         QVERIFY2(name.startsWith('.'), name.constData());
     forceRemoveTree(QFile::decodeName(dest));
+}
+
+void TestFileOperation::longTrashNamesKeepTheirExtension_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("extension");
+    // 2-byte characters: any cut at an odd length would split one.
+    QByteArray accents;
+    for (int i = 0; i < 120; ++i)
+        accents += "\xc3\xa9";
+    QTest::newRow("accents, .txt") << accents + ".txt" << QByteArray(".txt");
+    QTest::newRow("ASCII, .tar.gz") << QByteArray(245, 'a') + ".tar.gz" << QByteArray(".gz");
+    QTest::newRow("3-byte characters, no extension")
+        << QByteArray("\xe2\x82\xac").repeated(83) << QByteArray();
+}
+
+void TestFileOperation::longTrashNamesKeepTheirExtension()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, extension);
+    FinderTree tree;
+    tree.file(name, "long");
+    tree.file("second/" + name, "long 2");
+    TFileOperation op;
+    QVERIFY(
+        run(op, foDelete, kQuiet | fofAllowUndo, {tree.path(name), tree.path("second/" + name)}));
+    const QList<QByteArray> names = namesIn(homeTrash() + "/files");
+    QCOMPARE(names.size(), 2);
+    for (const QByteArray &trashed : names) {
+        QVERIFY2(trashed.size() + 10 <= 255, trashed.constData()); // with ".trashinfo"
+        QVERIFY(QUtf8StringView(trashed).isValidUtf8());
+        if (!extension.isEmpty()) QVERIFY2(trashed.endsWith(extension), trashed.constData());
+        QVERIFY(exists(homeTrash() + "/info/" + trashed + ".trashinfo"));
+    }
+    QCOMPARE(readBytes(op.Outcomes()[1].result.destination), QByteArray("long 2"));
+}
+
+void TestFileOperation::fullDiskIsNamedAsSuch()
+{
+    if (m_volume.isEmpty()) QSKIP("no tmpfs can be mounted here");
+    const QByteArray file = m_volume + "/junk.tmp";
+    QFile junk(QFile::decodeName(file));
+    QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("junk") == 4);
+    junk.close();
+    // Fill the volume to its last block.
+    const QByteArray filler = m_volume + "/filler";
+    const int fd = ::open(filler.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    QVERIFY(fd >= 0);
+    const QByteArray block(4096, 'f');
+    while (::write(fd, block.constData(), size_t(block.size())) > 0) {
+    }
+    ::close(fd);
+    TFileOperation op;
+    op.setTrashPlaces(otherVolume(m_volume));
+    QList<QByteArray> asked;
+    op.setCallbacks({{}, [&](const QByteArray &path, const QString &) {
+                         asked << path;
+                         return false;
+                     }});
+    QVERIFY(!run(op, foDelete, kQuiet | fofAllowUndo, {file}));
+    ::unlink(filler.constData());
+    QCOMPARE(op.Outcomes()[0].state, FileOpState::Failed);
+    QVERIFY2(op.Outcomes()[0].result.reason.contains(QStringLiteral("disk is full")),
+             qPrintable(op.Outcomes()[0].result.reason));
+    QVERIFY(asked.isEmpty()); // no offer to delete it for good instead
+    QCOMPARE(readBytes(file), QByteArray("junk"));
+    forceRemoveTree(QFile::decodeName(m_volume + "/.Trash-" + QByteArray::number(::getuid())));
+    ::unlink(file.constData());
+}
+
+void TestFileOperation::noSafeRenameFallsBackToExclusiveCreate()
+{
+    // A file system like some FUSE ones: no RENAME_NOREPLACE, no hard links,
+    // no O_TMPFILE (made so for the child by a seccomp filter).
+    FinderTree tree;
+    tree.file("src/x.tmp", "moved");
+    tree.file("backups/x.tmp", "already there");
+    const int status = runInChild([&] {
+        struct sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_renameat2, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EINVAL),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_linkat, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, args[2])),
+            BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        struct sock_fprog program
+        {
+            (unsigned short)(sizeof filter / sizeof filter[0]), filter
+        };
+        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+            return 90;
+        TFileOperation op;
+        const bool done = run(op, foMove, kQuiet | fofRenameOnCollision, {tree.path("src/x.tmp")},
+                              {tree.path("backups/")});
+        if (!done) {
+            std::fprintf(stderr, "%s\n", qPrintable(op.Outcomes()[0].result.reason));
+            return 91;
+        }
+        return op.Outcomes()[0].result.destination == tree.path("backups/x (2).tmp") ? 0 : 92;
+    });
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    QVERIFY(!exists(tree.path("src/x.tmp")));
+    QCOMPARE(readBytes(tree.path("backups/x.tmp")), QByteArray("already there"));
+    QCOMPARE(readBytes(tree.path("backups/x (2).tmp")), QByteArray("moved"));
+    QCOMPARE(namesIn(tree.path("backups")), QList<QByteArray>({"x (2).tmp", "x.tmp"}));
 }
 
 void TestFileOperation::cancelStopsTheRest()
