@@ -12,8 +12,8 @@ int cleanDuplicates(const FoundFileModel &model, const GeneralOptions &options,
                     const CleanRequest &request)
 {
     QList<int> chosen;
-    qsizetype kept = 0;
-    int master = -1; // the row that opens the current set
+    QList<int> masters; // the master of each chosen row
+    int master = -1;    // the row that opens the current set
     for (int row = 0; row < model.RowCount(); ++row) {
         if (model.IsSeparator(row)) {
             master = -1;
@@ -23,20 +23,27 @@ int cleanDuplicates(const FoundFileModel &model, const GeneralOptions &options,
             master = row;
             continue;
         }
-        const QByteArray path = model.FilePath(row);
-        const QString reason =
-            duplicateKeepReason(model.FilePath(master), cleaning::seenIdentity(model, master), path,
-                                cleaning::seenIdentity(model, row));
-        if (reason.isEmpty()) {
-            chosen.append(row);
-            continue;
-        }
-        ++kept;
-        std::fprintf(stderr, "clarivex-cli: kept %s: %s\n", path.constData(),
-                     reason.toUtf8().constData());
+        chosen.append(row);
+        masters.append(master);
     }
-    std::fflush(stderr);
-    return cleanFoundRows(model, chosen, kept, options, request);
+    // Compared with its master right before it goes, file by file.
+    const auto lastLook = [&](qsizetype index, cleaning::FileIdentity &expected) {
+        const int row = chosen[index];
+        const int of = masters[index];
+        const QByteArray path = model.FilePath(row);
+        const DuplicateLook look =
+            lookAtDuplicate(model.FilePath(of), cleaning::seenIdentity(model, of), path,
+                            cleaning::seenIdentity(model, row));
+        if (look.keepReason.isEmpty()) {
+            expected = look.compared;
+            return QString();
+        }
+        std::fprintf(stderr, "clarivex-cli: kept %s: %s\n", path.constData(),
+                     look.keepReason.toUtf8().constData());
+        std::fflush(stderr);
+        return look.keepReason;
+    };
+    return cleanFoundRows(model, chosen, 0, options, request, lastLook);
 }
 
 } // namespace clarivex::cli

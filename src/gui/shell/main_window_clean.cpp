@@ -15,6 +15,7 @@
 #include "core/cleaning/found_rows.h"
 #include "core/cleaning/zip_backup.h"
 #include "core/cleaning/zip_messages.h"
+#include "core/scanners/duplicate_recheck.h"
 #include "gui/cleaning/clean_progress.h"
 #include "gui/cleaning/in_use_dialog.h"
 #include "gui/search/kv_file_list_view.h"
@@ -49,6 +50,16 @@ QString deleteForGoodQuestion(const QByteArray &path, const QString &reason)
     return QStringLiteral("'%1' cannot be moved to the Trash: %2\n\n"
                           "Do you want to delete it permanently?")
         .arg(QFile::decodeName(path), reason);
+}
+
+// The master of a duplicate set's row: the first row after its separator;
+// -1 for the master itself.
+int masterRowOf(const FoundFileModel &model, int row)
+{
+    int first = row;
+    while (first > 0 && !model.IsSeparator(first - 1))
+        --first;
+    return first == row ? -1 : first;
 }
 
 } // namespace
@@ -183,6 +194,20 @@ void TClarivexMainForm::CleanFiles(bool selectedOnly)
 
     ui::CleanProgress progress(this, cleanRows.size());
     cleaning::CleanOperation clean(systemProtection(), cleanPrompts(progress));
+    if (ScanKind == skDuplicates) {
+        // A duplicate goes only while its master still holds its bytes: they
+        // are compared right before it goes (after any question was answered).
+        clean.lastLook = [&model, &rows](qsizetype index, cleaning::FileIdentity &expected) {
+            const int row = rows[index];
+            const int master = masterRowOf(model, row);
+            if (master < 0) return QString();
+            const DuplicateLook look =
+                lookAtDuplicate(model.FilePath(master), cleaning::seenIdentity(model, master),
+                                model.FilePath(row), cleaning::seenIdentity(model, row));
+            if (look.keepReason.isEmpty()) expected = look.compared;
+            return look.keepReason;
+        };
+    }
     const cleaning::CleanReport report = clean.run(cleanRows, cleanSettings(selectedOnly));
     showCleanReport(rows, cleanRows, report);
 }
