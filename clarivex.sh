@@ -8,7 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build pkg-config openssl python3 qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev
-          libsqlite3-dev libzip-dev zlib1g-dev libdeflate-dev libcanberra-dev shared-mime-info poppler-utils
+          libsqlite3-dev libzip-dev zlib1g-dev libdeflate-dev libcanberra-dev libxxhash-dev
+          shared-mime-info poppler-utils
           hicolor-icon-theme adwaita-icon-theme fonts-dejavu-core xvfb xauth
           desktop-file-utils appstream man-db groff-base bash-completion xdotool dpkg-dev file)
 

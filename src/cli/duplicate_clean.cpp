@@ -42,22 +42,29 @@ int cleanDuplicates(const FoundFileModel &model, const GeneralOptions &options,
         reportKept(model.FilePath(row), QStringLiteral("the last copy of its duplicate set"));
     }
     for (int row : selection.rows) {
-        const QByteArray path = model.FilePath(row);
         const int master = masters.value(model.SetOf(row), -1);
-        const QString reason =
-            master < 0 || master == row
-                ? QString()
-                : duplicateKeepReason(model.FilePath(master), cleaning::seenIdentity(model, master),
-                                      path, cleaning::seenIdentity(model, row));
-        if (reason.isEmpty()) {
-            chosen.append(row);
-            continue;
-        }
-        ++kept;
-        reportKept(path, reason);
+        if (master != row) chosen.append(row);
     }
-    std::fflush(stderr);
-    return cleanFoundRows(model, chosen, kept, options, request);
+    // Compared with its master right before it goes, file by file (not once
+    // for all before the first one goes: a master changed meanwhile would
+    // lose the only copy).
+    const auto lastLook = [&](qsizetype index, cleaning::FileIdentity &expected) {
+        const int row = chosen[index];
+        const int master = masters.value(model.SetOf(row), -1);
+        if (master < 0) return QString();
+        const QByteArray path = model.FilePath(row);
+        const DuplicateLook look =
+            lookAtDuplicate(model.FilePath(master), cleaning::seenIdentity(model, master), path,
+                            cleaning::seenIdentity(model, row));
+        if (look.keepReason.isEmpty()) {
+            expected = look.compared;
+            return QString();
+        }
+        reportKept(path, look.keepReason);
+        std::fflush(stderr);
+        return look.keepReason;
+    };
+    return cleanFoundRows(model, chosen, kept, options, request, lastLook);
 }
 
 } // namespace clarivex::cli

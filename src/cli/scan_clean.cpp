@@ -130,7 +130,8 @@ int cleanFound(const FoundFileModel &model, const GeneralOptions &options,
 }
 
 int cleanFoundRows(const FoundFileModel &model, const QList<int> &rowsToClean, qsizetype keptBefore,
-                   const GeneralOptions &options, const CleanRequest &request)
+                   const GeneralOptions &options, const CleanRequest &request,
+                   const std::function<QString(qsizetype, cleaning::FileIdentity &)> &lastLook)
 {
     const QList<cleaning::CleanRow> rows = cleaning::cleanRowsOf(model, rowsToClean);
     cleaning::SystemProtection protection;
@@ -143,6 +144,7 @@ int cleanFoundRows(const FoundFileModel &model, const QList<int> &rowsToClean, q
         recorder.emplace(*history, cleaning::CleanTrigger::Cli);
         clean.recorder = &*recorder;
     }
+    clean.lastLook = lastLook;
     cleaning::CleanSettings settings;
     settings.DeleteType = options.DeleteType <= 3 ? options.DeleteType : 0;
     settings.MoveFolderPath = QFile::encodeName(options.MoveFolderPath);

@@ -8,8 +8,12 @@
 // files") follows in plain output only, and not with --quiet.
 
 #include "core/base/settings_types.h"
+#include "core/cleaning/file_identity.h"
 
 #include <QList>
+#include <QString>
+
+#include <functional>
 
 namespace clarivex {
 class FoundFileModel;
@@ -32,8 +36,11 @@ struct CleanRequest
 // The same for the given rows alone. `keptBefore` files the caller already
 // decided to keep (and reported) count in the summary's total and make the
 // result ExitFailed.
-[[nodiscard]] int cleanFoundRows(const FoundFileModel &model, const QList<int> &rowsToClean,
-                                 qsizetype keptBefore, const GeneralOptions &options,
-                                 const CleanRequest &request);
+// `lastLook`, when set, is the clean's last look at each of them (its row
+// index is an index into `rowsToClean`).
+[[nodiscard]] int cleanFoundRows(
+    const FoundFileModel &model, const QList<int> &rowsToClean, qsizetype keptBefore,
+    const GeneralOptions &options, const CleanRequest &request,
+    const std::function<QString(qsizetype row, cleaning::FileIdentity &expected)> &lastLook = {});
 
 } // namespace clarivex::cli

@@ -199,7 +199,14 @@ CleanReport CleanOperation::check(const QList<CleanRow> &rows) const
 {
     CleanReport report;
     report.rows.resize(rows.size());
-    (void)checkRows(rows, report);
+    const QList<qsizetype> chosen = checkRows(rows, report);
+    if (lastLook) {
+        for (qsizetype i : chosen) {
+            FileIdentity expected = rows[i].seen.value_or(FileIdentity{});
+            const QString keep = lastLook(i, expected);
+            if (!keep.isEmpty()) report.rows[i] = {RowFate::Kept, keep, {}};
+        }
+    }
     return report;
 }
 
@@ -284,6 +291,14 @@ void CleanOperation::runFileOperation(const QList<CleanRow> &rows, const QList<q
         op.setTargetPaths({folder.endsWith('/') ? folder : folder + '/'});
     }
     FileOpCallbacks callbacks{m_prompts.confirm, m_prompts.deleteForGood, m_prompts.progress};
+    if (lastLook) {
+        op.setLastLook([this, &chosen](qsizetype k, std::optional<FileIdentity> &expected) {
+            FileIdentity narrowed = expected.value_or(FileIdentity{});
+            const QString keep = lastLook(chosen[k], narrowed);
+            if (keep.isEmpty() && narrowed.hasInode()) expected = narrowed;
+            return keep;
+        });
+    }
     if (settings.AutoCleaning) callbacks.deleteForGood = nullptr; // nobody to ask: keep the file
     QList<HistoryFile> records;
     if (recorder) {
@@ -327,10 +342,25 @@ void CleanOperation::runZip(const QList<CleanRow> &rows, const QList<qsizetype> 
     zip.Switch = swMove;
     zip.StoredDirNames = sdAbsolute;
     zip.ArchiveFile = report.archive;
+    QList<qsizetype> zipped;
     for (qsizetype i : chosen) {
+        // An archived file keeps its bytes in the archive whatever happens
+        // after: the look is taken before archiving, once per file.
+        std::optional<FileIdentity> expected = rows[i].seen;
+        if (lastLook) {
+            FileIdentity narrowed = expected.value_or(FileIdentity{});
+            const QString keep = lastLook(i, narrowed);
+            if (!keep.isEmpty()) {
+                report.rows[i] = {RowFate::Kept, keep, {}};
+                continue;
+            }
+            if (narrowed.hasInode()) expected = narrowed;
+        }
+        zipped << i;
         zip.FileSpec << rows[i].path;
-        zip.FileIdentities << rows[i].seen;
+        zip.FileIdentities << expected;
     }
+    if (zipped.isEmpty()) return;
     if (!settings.AutoCleaning) zip.RemoveCallbacks.deleteForGood = m_prompts.deleteForGood;
     zip.Trash = trash;
     if (m_prompts.prepareZip) m_prompts.prepareZip(zip);
@@ -338,7 +368,7 @@ void CleanOperation::runZip(const QList<CleanRow> &rows, const QList<qsizetype> 
     if (recorder) {
         // The archive takes the files away only at its end: every record is
         // written before it starts.
-        for (qsizetype i : chosen)
+        for (qsizetype i : zipped)
             records << historyFile(rows[i].path,
                                    rows[i].seen ? rows[i].seen : readIdentity(rows[i].path));
         recorder->start(HistoryMode::Zip, report.archive);
@@ -346,8 +376,8 @@ void CleanOperation::runZip(const QList<CleanRow> &rows, const QList<qsizetype> 
             recorder->beforeFiles(records, k, CleanRecorder::kBatch);
     }
     const int archived = zip.Compress();
-    for (qsizetype k = 0; k < chosen.size(); ++k) {
-        report.rows[chosen[k]] = outcomeOf(zip.Items()[k], report.archive);
+    for (qsizetype k = 0; k < zipped.size(); ++k) {
+        report.rows[zipped[k]] = outcomeOf(zip.Items()[k], report.archive);
         if (recorder)
             recorder->after(k, historyOutcome(records[k], zip.Items()[k], report.archive));
     }

@@ -102,6 +102,13 @@ public:
     CleanOperation(const SystemProtection &protection, CleanPrompts prompts);
 
     std::optional<TrashPlaces> trash; // tests point it at folders of their own
+    // The last look at a row (an index into the rows given) right before its
+    // file leaves its place, and in a dry run: empty when it may go, else why
+    // it is kept (the row is then Kept). It may narrow `expected` to the very
+    // file it looked at, the only one the clean then acts on. A duplicate's
+    // comparison with its master is such a look: taken per file at the moment
+    // of its removal, never once for all rows before the first one goes.
+    std::function<QString(qsizetype row, FileIdentity &expected)> lastLook;
     QByteArray procRoot = "/proc";
     // Where the clean writes its history entry; null: none is written.
     CleanRecorder *recorder = nullptr;

@@ -146,11 +146,15 @@ bool TFileOperation::reportProgress(qsizetype done, const QByteArray &current, q
 FileOpOutcome TFileOperation::runItem(qsizetype index)
 {
     const QByteArray &source = m_sources[index];
-    const std::optional<FileIdentity> expected =
+    std::optional<FileIdentity> expected =
         index < m_identities.size() ? m_identities[index] : std::nullopt;
     if ((m_flags & fofFilesOnly) && isFolder(source, false))
         return {source, FileOpState::Failed,
                 EntryResult::refused(EISDIR, QStringLiteral("is a folder"))};
+    if (m_lastLook) {
+        const QString keep = m_lastLook(index, expected);
+        if (!keep.isEmpty()) return {source, FileOpState::Kept, EntryResult::refused(ESTALE, keep)};
+    }
     if (m_operation == foDelete) return deleteItem(source, expected);
     return transferItem(index, expected);
 }

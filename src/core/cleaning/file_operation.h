@@ -82,6 +82,13 @@ struct FileOpCallbacks
     std::function<void(qsizetype index, const FileOpOutcome &outcome)> afterItem;
 };
 
+// The last look at an item right before it is acted on: empty when it may go
+// on, else why it is kept. It may narrow `expected` to the very file it looked
+// at, the only one the item then acts on.
+using FileOpLastLook =
+    std::function<QString(qsizetype index, std::optional<FileIdentity> &expected)>;
+};
+
 class TFileOperation : public QObject
 {
     Q_OBJECT
@@ -122,6 +129,7 @@ public:
     void setProgressTitle(const QString &title) { m_progressTitle = title; }
 
     void setCallbacks(const FileOpCallbacks &callbacks) { m_callbacks = callbacks; }
+    void setLastLook(FileOpLastLook look) { m_lastLook = std::move(look); }
     void setTrashPlaces(const TrashPlaces &places) { m_trash = places; }
 
     // Runs the operation; true when every item was done.
@@ -153,6 +161,7 @@ private:
     bool m_aborted = false;
     QString m_progressTitle;
     FileOpCallbacks m_callbacks;
+    FileOpLastLook m_lastLook;
     TrashPlaces m_trash = TrashPlaces::forCurrentUser();
     std::unique_ptr<TrashBatch> m_trashBatch;
     QList<FileOpOutcome> m_outcomes;

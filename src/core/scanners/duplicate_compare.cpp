@@ -19,6 +19,7 @@ struct DuplicateCompare::Member
     QByteArray path;
     QByteArray lowerName; // with "Require same name" or keyed by name
     FileIdentity identity;
+    ContentHash hash; // of the whole content (by size)
     qint32 signature = 0;
     bool fromMaster = false;
 };
@@ -69,7 +70,10 @@ void DuplicateCompare::run(DuplicateCollector &collector, const DuplicateScanOpt
     m_phases =
         std::any_of(keys.cbegin(), keys.cend(), [](const Candidate &c) { return c.fromMaster; });
     const qint64 total = qint64(keys.size());
-    if (!collector.byName()) signAll(collector);
+    if (!collector.byName()) {
+        signAll(collector);
+        if (keepGoing()) hashAll(collector);
+    }
     qint64 walked = 0;
     size_t end = keys.size();
     while (end > 0 && keepGoing()) {
@@ -124,7 +128,81 @@ void DuplicateCompare::signAll(const DuplicateCollector &collector)
     const qint64 count = std::max<qint64>(qint64(order.size()), 1);
     signCandidates(collector, order, m_byDateTime, m_signed, [&](qint64 done) {
         if (!keepGoing()) return false;
-        if (progress && (done & 255) == 0) progress(done * total / count / 2);
+        if (progress) progress(done * total / count / 4);
+        return true;
+    });
+}
+
+void DuplicateCompare::hashAll(const DuplicateCollector &collector)
+{
+    // The files that still share size, signature and head-and-tail hash (and
+    // name, with "Require same name") with another file are read whole.
+    const std::vector<Candidate> &keys = collector.CandidateKeys;
+    std::vector<quint32> wanted;
+    std::vector<quint32> group;
+    std::vector<std::pair<QByteArray, quint32>> named;
+    qint64 bytes = 0;
+    const auto take = [&](const quint32 *first, const quint32 *last) {
+        std::set<std::pair<dev_t, ino_t>> files;
+        for (const quint32 *i = first; i != last; ++i)
+            files.insert({m_signed[*i].identity.device, m_signed[*i].identity.inode});
+        if (files.size() < 2) return;
+        for (const quint32 *i = first; i != last; ++i) {
+            if (m_signed[*i].whole) continue;
+            wanted.push_back(*i);
+            bytes += keys[*i].size;
+        }
+    };
+    for (size_t begin = 0; begin < keys.size();) {
+        size_t end = begin + 1;
+        while (end < keys.size() && collector.sameKey(keys[begin], keys[end]))
+            ++end;
+        group.clear();
+        if (comparable(keys.data() + begin, keys.data() + end)) {
+            for (size_t i = begin; i < end; ++i) {
+                if (m_signed[i].ok) group.push_back(quint32(i));
+            }
+        }
+        std::sort(group.begin(), group.end(), [this](quint32 a, quint32 b) {
+            const SignedCandidate &x = m_signed[a];
+            const SignedCandidate &y = m_signed[b];
+            return x.signature != y.signature ? x.signature < y.signature : x.hash < y.hash;
+        });
+        for (size_t from = 0; from < group.size();) {
+            size_t to = from + 1;
+            const SignedCandidate &first = m_signed[group[from]];
+            while (to < group.size() && m_signed[group[to]].signature == first.signature &&
+                   m_signed[group[to]].hash == first.hash)
+                ++to;
+            if (to - from >= 2 && !m_checkName) {
+                take(group.data() + from, group.data() + to);
+            } else if (to - from >= 2) {
+                named.clear();
+                for (size_t k = from; k < to; ++k)
+                    named.emplace_back(lowerName(collector.nameOf(keys[group[k]]).toByteArray()),
+                                       group[k]);
+                std::sort(named.begin(), named.end());
+                std::vector<quint32> same;
+                for (size_t a = 0; a < named.size();) {
+                    size_t b = a + 1;
+                    while (b < named.size() && named[b].first == named[a].first)
+                        ++b;
+                    same.clear();
+                    for (size_t k = a; k < b; ++k)
+                        same.push_back(named[k].second);
+                    if (same.size() >= 2) take(same.data(), same.data() + same.size());
+                    a = b;
+                }
+            }
+            from = to;
+        }
+        begin = end;
+    }
+    const qint64 total = qint64(keys.size());
+    const qint64 count = std::max<qint64>(bytes, 1);
+    hashCandidates(collector, std::move(wanted), m_signed, [&](qint64 done) {
+        if (!keepGoing()) return false;
+        if (progress) progress(total / 4 + done * total / count / 4);
         return true;
     });
 }
@@ -138,7 +216,7 @@ void DuplicateCompare::compareBySize(const DuplicateCollector &collector, size_t
     for (size_t i = begin; i < end; ++i) {
         if (m_signed[i].ok) bySignature.push_back(quint32(i));
     }
-    std::sort(bySignature.begin(), bySignature.end(), [this](quint32 a, quint32 b) {
+    std::stable_sort(bySignature.begin(), bySignature.end(), [this](quint32 a, quint32 b) {
         return m_signed[a].signature < m_signed[b].signature;
     });
     // Only files that share their signature with another get a path.
@@ -153,9 +231,12 @@ void DuplicateCompare::compareBySize(const DuplicateCollector &collector, size_t
             members.clear();
             for (size_t k = from; k < to; ++k) {
                 const Candidate &c = keys[bySignature[k]];
+                const SignedCandidate &entry = m_signed[bySignature[k]];
+                if (!entry.whole) continue; // never read whole: alike no other file
                 Member member;
                 member.path = collector.pathOf(c);
-                member.identity = m_signed[bySignature[k]].identity;
+                member.identity = entry.identity;
+                member.hash = entry.hash;
                 member.signature = signature;
                 member.fromMaster = c.fromMaster;
                 if (m_checkName) member.lowerName = lowerName(collector.nameOf(c).toByteArray());
@@ -188,29 +269,18 @@ void DuplicateCompare::splitByName(std::vector<Member> &members, qint64 size)
 void DuplicateCompare::splitIntoSets(std::vector<Member> &members, qsizetype begin, qsizetype end,
                                      qint64 size)
 {
+    // Each file joins the first set (in path order) of its content, or starts
+    // one: a set's master is the first of its files in path order.
     std::vector<std::vector<const Member *>> sets;
     for (qsizetype i = begin; i < end; ++i) {
         const Member &member = members[size_t(i)];
-        bool placed = false;
-        const CandidateFile file(member.path, size);
-        if (size > 0 && (!file.isOpen() || !(file.identity() == member.identity)))
-            continue; // replaced or changed since it was signed
-        for (auto &set : sets) {
-            const Member &master = *set.front();
-            bool equal = size == 0;
-            if (!equal) {
-                const CandidateFile masterFile(master.path, size);
-                equal = masterFile.isOpen() && masterFile.identity() == master.identity &&
-                        sameContent(masterFile, file, size, [this] { return keepGoing(); });
-            }
-            if (!keepGoing()) return;
-            if (equal) {
-                set.push_back(&member);
-                placed = true;
-                break;
-            }
-        }
-        if (!placed) sets.push_back({&member});
+        const auto same = std::find_if(sets.begin(), sets.end(), [&](const auto &set) {
+            return size == 0 || set.front()->hash == member.hash;
+        });
+        if (same != sets.end())
+            same->push_back(&member);
+        else
+            sets.push_back({&member});
     }
     for (const auto &set : sets) {
         if (set.size() >= 2 && (!m_phases || set.front()->fromMaster)) listSet(set, size, true);

@@ -4,13 +4,20 @@
 //
 //   candidates sorted by key ──> runs of one key
 //     ──> every file of a run of two or more opened once, folder by folder
-//         (one open folder, each name looked up in it): identity (device,
-//         inode) and signature
+//         (one open folder, each name looked up in it), on a pool of threads:
+//         identity (device, inode), signature and a hash of its first and
+//         last 4 KiB
+//     ──> files still alike (size, signature, that hash, and name with
+//         "Require same name") hashed whole (XXH3-128), in inode order
 //     ──> runs walked from the largest: sub-runs of one signature (and one
 //         name with "Require same name")
-//     ──> sets: each file joins the first set whose master it equals byte
-//         for byte, or starts a set of its own
+//     ──> sets: each file joins the first set whose master has its content
+//         hash, or starts a set of its own
 //     ──> every set of two or more: separator, master, duplicates
+//
+// The clean compares each duplicate with its master byte for byte right
+// before it acts on it, so a set is never cleaned on the strength of the
+// hash alone.
 //
 // A file reached by two paths (hard link, bind mount) counts once: the later
 // path is dropped, so one file is never listed as a duplicate of itself.
@@ -57,6 +64,8 @@ private:
     [[nodiscard]] bool comparable(const Candidate *first, const Candidate *last) const;
     // Opens every file of the comparable runs once, in folder order.
     void signAll(const DuplicateCollector &collector);
+    // Reads whole the files that may still equal another one.
+    void hashAll(const DuplicateCollector &collector);
     void compareBySize(const DuplicateCollector &collector, size_t begin, size_t end);
     void compareByName(const DuplicateCollector &collector, const Candidate *first,
                        const Candidate *last);

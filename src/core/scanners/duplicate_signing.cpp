@@ -1,21 +1,24 @@
 #include "core/scanners/duplicate_signing.h"
 
+#include "core/scanners/duplicate_pool.h"
+
+#include <xxhash.h>
+
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
+#include <cstring>
+#include <memory>
 #include <string>
-#include <system_error>
-#include <thread>
 
 namespace clarivex {
 
 namespace {
 
-// Below this many files a second thread costs more than it saves.
-constexpr size_t kSplitFrom = 2048;
+constexpr qint64 kEdge = 4096;                // bytes read at each end when signing
+constexpr qsizetype kHashBlock = 1024 * 1024; // one read when hashing whole files
 
 // What opening one candidate needs, copied out of the candidates so that the
 // files are walked in folder order through memory read in order too.
@@ -28,46 +31,102 @@ struct Job
     quint16 nameLength;
 };
 
-struct Signing
+ContentHash toHash(XXH128_hash_t hash)
 {
-    const DuplicateCollector &collector;
-    const std::vector<Job> &order;
-    std::vector<SignedCandidate> &out;
-    bool byDateTime;
-    std::atomic<bool> stop{false};
-    std::atomic<qint64> done{0};
-};
+    return {hash.low64, hash.high64};
+}
 
-// Signs order[from, to). `check`, on the calling thread only, may stop all.
-void signRange(Signing &signing, size_t from, size_t to, const std::function<bool()> *check)
+// The wrapping sum of the first size/4 (at most 128) little-endian words.
+qint32 wordSum(const unsigned char *head, qint64 size)
 {
-    const QByteArrayView names = signing.collector.names();
-    int folderFd = -1;
-    quint32 openFolder = 0;
-    std::string name;
-    for (size_t k = from; k < to; ++k) {
-        if (((k - from) & 15) == 15) {
-            signing.done.fetch_add(16, std::memory_order_relaxed);
-            if (check && !(*check)()) signing.stop = true;
-            if (signing.stop.load(std::memory_order_relaxed)) break;
-        }
-        const Job &job = signing.order[k];
-        if (folderFd < 0 || openFolder != job.folder) {
-            if (folderFd >= 0) ::close(folderFd);
-            openFolder = job.folder;
-            folderFd = ::open(signing.collector.CandidateFolders[job.folder].constData(),
-                              O_PATH | O_DIRECTORY | O_CLOEXEC);
-        }
-        if (folderFd < 0) continue; // the folder went away: so did its files
-        name.assign(names.data() + job.nameOffset, job.nameLength);
-        const CandidateFile file(folderFd, name.c_str(), job.size);
-        if (!file.isOpen()) continue; // vanished, changed or no longer a file
-        SignedCandidate &entry = signing.out[job.index];
-        entry.identity = file.identity();
-        entry.signature = FileSignature(job.size, file, signing.byDateTime);
-        entry.ok = true;
+    const qint64 words = std::min<qint64>(size / 4, 128);
+    quint32 sum = 0;
+    for (qint64 i = 0; i < words; ++i) {
+        const unsigned char *w = head + i * 4;
+        sum += quint32(w[0]) | quint32(w[1]) << 8 | quint32(w[2]) << 16 | quint32(w[3]) << 24;
     }
-    if (folderFd >= 0) ::close(folderFd);
+    return qint32(sum & 0x7FFFFFFF);
+}
+
+// Head and tail of an open file into `entry`; false when it cannot be read.
+bool signContent(const CandidateFile &file, qint64 size, SignedCandidate &entry)
+{
+    unsigned char buffer[2 * kEdge];
+    char *const bytes = reinterpret_cast<char *>(buffer);
+    if (size <= 2 * kEdge) {
+        if (readFully(file.fd(), bytes, size, 0) != size) return false;
+        entry.hash = toHash(XXH3_128bits(buffer, size_t(size)));
+        entry.whole = true;
+    } else {
+        if (readFully(file.fd(), bytes, kEdge, 0) != kEdge ||
+            readFully(file.fd(), bytes + kEdge, kEdge, size - kEdge) != kEdge)
+            return false;
+        entry.hash = toHash(XXH3_128bits(buffer, size_t(2 * kEdge)));
+    }
+    entry.signature = wordSum(buffer, size);
+    return true;
+}
+
+void signFolder(const DuplicateCollector &collector, const Job *first, const Job *last,
+                bool byDateTime, std::vector<SignedCandidate> &out, const std::atomic<bool> &stop)
+{
+    const int folderFd = ::open(collector.CandidateFolders[first->folder].constData(),
+                                O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) return; // the folder went away: so did its files
+    const QByteArrayView names = collector.names();
+    std::string name;
+    for (const Job *job = first; job != last && !stop.load(std::memory_order_relaxed); ++job) {
+        name.assign(names.data() + job->nameOffset, job->nameLength);
+        const CandidateFile file(folderFd, name.c_str(), job->size);
+        if (!file.isOpen()) continue; // vanished, changed or no longer a file
+        SignedCandidate entry;
+        entry.identity = file.identity();
+        if (byDateTime) {
+            entry.signature =
+                job->size == 0 ? 0 : qint32(dosDateTime(file.modifiedSeconds()) & 0x7FFFFFFF);
+        } else if (job->size > 0 && !signContent(file, job->size, entry)) {
+            continue;
+        }
+        if (job->size == 0) entry.whole = true; // nothing to read
+        entry.ok = true;
+        out[job->index] = entry;
+    }
+    ::close(folderFd);
+}
+
+// The whole content's hash; false when a read fails, comes up short or is
+// stopped.
+bool hashWhole(const CandidateFile &file, qint64 size, ContentHash &hash,
+               std::atomic<qint64> &bytes, const std::atomic<bool> &stop)
+{
+    thread_local std::unique_ptr<char[]> buffer;
+    if (!buffer) buffer = std::make_unique<char[]>(size_t(kHashBlock));
+    XXH3_state_t *const state = XXH3_createState();
+    if (!state) return false;
+    XXH3_128bits_reset(state);
+    (void)::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    bool ok = true;
+    for (qint64 offset = 0; offset < size; offset += kHashBlock) {
+        if (stop.load(std::memory_order_relaxed)) {
+            ok = false;
+            break;
+        }
+        const qsizetype length = qsizetype(std::min<qint64>(kHashBlock, size - offset));
+        if (readFully(file.fd(), buffer.get(), length, offset) != length) {
+            ok = false;
+            break;
+        }
+        XXH3_128bits_update(state, buffer.get(), size_t(length));
+        bytes.fetch_add(length, std::memory_order_relaxed);
+    }
+    if (ok) {
+        // Grown since: not the file that was signed.
+        char extra;
+        ok = readFully(file.fd(), &extra, 1, size) == 0;
+    }
+    if (ok) hash = toHash(XXH3_128bits_digest(state));
+    XXH3_freeState(state);
+    return ok;
 }
 
 } // namespace
@@ -87,37 +146,52 @@ void signCandidates(const DuplicateCollector &collector, const std::vector<quint
     std::sort(order.begin(), order.end(), [](const Job &a, const Job &b) {
         return a.folder != b.folder ? a.folder < b.folder : a.nameOffset < b.nameOffset;
     });
-    Signing signing{collector, order, out, byDateTime};
-    const std::function<bool()> check = [&] {
-        return !keepGoing || keepGoing(signing.done.load(std::memory_order_relaxed));
+    std::vector<size_t> folderStarts;
+    for (size_t k = 0; k < order.size(); ++k) {
+        if (k == 0 || order[k].folder != order[k - 1].folder) folderStarts.push_back(k);
+    }
+    folderStarts.push_back(order.size());
+    const size_t folders = folderStarts.size() - 1;
+    PoolWork work;
+    work.batch = 8;
+    work.item = [&](size_t i, const std::atomic<bool> &stop) {
+        signFolder(collector, order.data() + folderStarts[i], order.data() + folderStarts[i + 1],
+                   byDateTime, out, stop);
     };
+    (void)runOnPool(folders, work, [&](qint64 doneFolders) {
+        const size_t at = std::min(size_t(doneFolders), folders);
+        return !keepGoing || keepGoing(qint64(folderStarts[at]));
+    });
+}
 
-    size_t split = order.size();
-    if (order.size() >= kSplitFrom && std::thread::hardware_concurrency() > 1) {
-        split = order.size() / 2; // at a folder: each thread keeps its folders open alone
-        while (split < order.size() && order[split].folder == order[split - 1].folder)
-            ++split;
-    }
-    std::atomic<bool> helperDone{false};
-    std::thread helper;
-    if (split < order.size()) {
-        try {
-            helper = std::thread([&] {
-                signRange(signing, split, order.size(), nullptr);
-                helperDone = true;
-            });
-        } catch (const std::system_error &) {
-            split = order.size(); // no thread to be had: sign alone
+void hashCandidates(const DuplicateCollector &collector, std::vector<quint32> indices,
+                    std::vector<SignedCandidate> &out,
+                    const std::function<bool(qint64 bytes)> &keepGoing)
+{
+    // In inode order: on most file systems close to the order on the disk.
+    std::sort(indices.begin(), indices.end(), [&](quint32 a, quint32 b) {
+        const FileIdentity &x = out[a].identity;
+        const FileIdentity &y = out[b].identity;
+        return x.device != y.device ? x.device < y.device : x.inode < y.inode;
+    });
+    std::atomic<qint64> bytes{0};
+    PoolWork work;
+    work.batch = 1;
+    work.item = [&](size_t i, const std::atomic<bool> &stop) {
+        SignedCandidate &entry = out[indices[i]];
+        const Candidate &c = collector.CandidateKeys[indices[i]];
+        const CandidateFile file(collector.pathOf(c), c.size);
+        ContentHash hash;
+        if (!file.isOpen() || !(file.identity() == entry.identity) ||
+            !hashWhole(file, c.size, hash, bytes, stop)) {
+            if (!stop.load()) entry.ok = false;
+            return;
         }
-    }
-    signRange(signing, 0, split, &check);
-    if (!helper.joinable()) return;
-    // Keep the caller alive (and able to stop) until the helper is through.
-    while (!helperDone.load()) {
-        if (!signing.stop.load() && !check()) signing.stop = true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    helper.join();
+        entry.hash = hash;
+        entry.whole = true;
+    };
+    (void)runOnPool(indices.size(), work,
+                    [&](qint64) { return !keepGoing || keepGoing(bytes.load()); });
 }
 
 } // namespace clarivex

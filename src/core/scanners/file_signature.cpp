@@ -17,7 +17,8 @@ namespace {
 
 constexpr qsizetype kBlockSize = 256 * 1024;
 
-// pread until `length` bytes are in or the file ends; -1 on a read error.
+} // namespace
+
 qsizetype readFully(int fd, char *buffer, qsizetype length, qint64 offset)
 {
     qsizetype done = 0;
@@ -33,9 +34,9 @@ qsizetype readFully(int fd, char *buffer, qsizetype length, qint64 offset)
     return done;
 }
 
-} // namespace
-
-constexpr int kCandidateFlags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY;
+// Never through a link, and never waiting: a named pipe or device put in a
+// file's place opens at once and is refused as no regular file.
+constexpr int kCandidateFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
 
 CandidateFile::CandidateFile(const QByteArray &path, qint64 expectedSize)
 {

@@ -64,6 +64,10 @@ private:
 [[nodiscard]] qint32 FileSignature(qint64 size, const CandidateFile &file, bool byDateTime);
 [[nodiscard]] qint32 FileSignature(qint64 size, const QByteArray &path, bool byDateTime);
 
+// pread until `length` bytes are in or the file ends: the bytes read, or -1
+// on a read error.
+[[nodiscard]] qsizetype readFully(int fd, char *buffer, qsizetype length, qint64 offset);
+
 // Whether the first `size` bytes of both files are equal, read in blocks.
 // False when a read fails or comes up short (the file changed), or when
 // `keepGoing` answers false between blocks (a stop).

@@ -20,6 +20,7 @@
 #include "core/cleaning/found_rows.h"
 #include "core/cleaning/zip_backup.h"
 #include "core/cleaning/zip_messages.h"
+#include "core/scanners/duplicate_recheck.h"
 #include "gui/cleaning/clean_progress.h"
 #include "gui/cleaning/in_use_dialog.h"
 #include "gui/search/kv_file_list_view.h"
@@ -55,6 +56,20 @@ QString deleteForGoodQuestion(const QByteArray &path, const QString &reason)
     return QStringLiteral("'%1' cannot be moved to the Trash: %2\n\n"
                           "Do you want to delete it permanently?")
         .arg(QFile::decodeName(path), reason);
+}
+
+// The master of a duplicate's row: the master row of its set, listed above
+// it after the set's separator; -1 for a master, a row of another scan, or a
+// set whose master is no longer listed.
+int masterRowOf(const FoundFileModel &model, int row)
+{
+    const int set = model.SetOf(row);
+    if (set < 0 || model.IsMaster(row)) return -1;
+    for (int above = row - 1; above >= 0 && !model.IsSeparator(above); --above) {
+        if (model.SetOf(above) != set) break;
+        if (model.IsMaster(above)) return above;
+    }
+    return -1;
 }
 
 } // namespace
@@ -217,6 +232,20 @@ void TClarivexMainForm::CleanFiles(const cleaning::CleanChoice &choice)
 
     ui::CleanProgress progress(this, cleanRows.size());
     cleaning::CleanOperation clean(systemProtection(), cleanPrompts(progress));
+    {
+        // A duplicate goes only while its master still holds its bytes: they
+        // are compared right before it goes (after any question was answered).
+        clean.lastLook = [&model, &rows](qsizetype index, cleaning::FileIdentity &expected) {
+            const int row = rows[index];
+            const int master = masterRowOf(model, row);
+            if (master < 0) return QString();
+            const DuplicateLook look =
+                lookAtDuplicate(model.FilePath(master), cleaning::seenIdentity(model, master),
+                                model.FilePath(row), cleaning::seenIdentity(model, row));
+            if (look.keepReason.isEmpty()) expected = look.compared;
+            return look.keepReason;
+        };
+    }
     cleaning::CleanHistory history;
     cleaning::CleanRecorder recorder(history, !AutoCleaning ? cleaning::CleanTrigger::User
                                               : ScheduledRunActive

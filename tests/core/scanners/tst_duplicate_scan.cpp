@@ -116,6 +116,8 @@ private slots:
     void protectedFoldersAreSkipped();
     void manyFilesSignedOnTwoThreads();
     void stopWhileSigning();
+    void alikeAtBothEndsSplitByTheMiddle_data();
+    void alikeAtBothEndsSplitByTheMiddle();
 };
 
 void TestDuplicateScan::signature_data()
@@ -412,13 +414,45 @@ void TestDuplicateScan::stopWhileSigning()
     DuplicateScan scan;
     int pumps = 0;
     listed.compare.pump = [&] {
-        if (++pumps == 20) scan.Stop(finder); // the Stop button, early in the signing
+        // The Stop button at the first look the signing takes (a few
+        // milliseconds in: the pool's threads read meanwhile).
+        if (++pumps == 1) scan.Stop(finder);
     };
     scan.run(finder, {{tree.root(), false}}, optionsFrom("s"), listed.compare);
     QCOMPARE(listed.rows, QStringList{});
     QVERIFY(listed.status.contains(QStringLiteral("1 Comparison interrupted")));
     QVERIFY2(pumps < 40, qPrintable(QString::number(pumps))); // not a file signed after it
     QVERIFY(scan.collector.CandidateKeys.empty());
+}
+
+void TestDuplicateScan::alikeAtBothEndsSplitByTheMiddle_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::newRow("read whole when signed") << 8192;
+    QTest::newRow("just past head and tail") << 8193;
+    QTest::newRow("a few blocks") << 3 * 1024 * 1024 + 5;
+}
+
+// Files alike in their first and last 4 KiB (the trap the short hash cannot
+// see) are told apart by the whole-content hash; a hard link stays one file.
+void TestDuplicateScan::alikeAtBothEndsSplitByTheMiddle()
+{
+    QFETCH(int, size);
+    FinderTree tree;
+    QByteArray content(size, 'x');
+    for (int i = 0; i < size; i += 97)
+        content[i] = char('a' + i % 26);
+    QByteArray other = content;
+    other[size / 2] = '!';
+    tree.file("a/one", content);
+    tree.file("b/one", content);
+    tree.file("c/two", other);
+    tree.file("d/two", other);
+    tree.file("e/three", other.left(size - 1) + '?'); // differs in its last byte only
+    build(tree, {"f/link<a/one"});
+    Listed listed;
+    scan(listed, tree, optionsFrom("s"));
+    QCOMPARE(listed.rows, (QStringList{"-", "a/one", "b/one", "-", "c/two", "d/two"}));
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestDuplicateScan)

@@ -10,19 +10,29 @@
 #include "gui/search/kv_file_list_view.h"
 #include "gui/shell/logs_page.h"
 #include "gui/shell/main_window.h"
+#include "gui/shell/options_page.h"
 #include "gui/shell/tips_panel.h"
 #include "support/finder_fixture.h"
 #include "support/scripted_notices.h"
 #include "support/test_main.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace clarivex;
 using clarivex::test::FinderTree;
 using clarivex::test::ScopedNotices;
+using clarivex::test::ScriptedNotices;
 
 namespace {
 
@@ -75,6 +85,8 @@ private slots:
     void stopDuringCollect();
     void stopDuringCompare();
     void removableDriveAsMaster();
+    void masterChangedWhileAsked_data();
+    void masterChangedWhileAsked();
 
 private:
     std::unique_ptr<FinderTree> m_tree;
@@ -238,6 +250,75 @@ void TestDuplicateScanWindow::removableDriveAsMaster()
         rows << QString::fromUtf8(model->IsSeparator(row) ? "-" : model->FilePath(row).mid(cut));
     QCOMPARE(rows, (QStringList{"-", "stick/a.txt", "c/x/a.txt", "c/y/a.txt"}));
     QCOMPARE(window.FoundFileCount, 2);
+}
+
+void TestDuplicateScanWindow::masterChangedWhileAsked_data()
+{
+    QTest::addColumn<QString>("change"); // done to the master while the question is open
+    QTest::addColumn<bool>("duplicateGoes");
+    QTest::newRow("nothing") << QString() << true;
+    QTest::newRow("rewritten, same size") << QStringLiteral("rewrite") << false;
+    QTest::newRow("deleted") << QStringLiteral("delete") << false;
+    QTest::newRow("replaced by a named pipe") << QStringLiteral("fifo") << false;
+}
+
+// The question before a clean can stay open for as long as the user likes:
+// the duplicate is compared with its master after it, right before it goes.
+void TestDuplicateScanWindow::masterChangedWhileAsked()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, duplicateGoes);
+    ScopedNotices notices;
+    TClarivexMainForm window;
+    window.createWindowSteps({});
+    window.optionsPage()->setDeleteType(1); // delete for good
+    window.optionsPage()->cbConfirmDelete->setChecked(true);
+    window.duplicatesPage()->DiskListViewDF->SetChecked(0, true);
+    window.ShowPage(QStringLiteral("Duplicate Files"));
+    window.btnScanNow->click();
+    QCOMPARE(listRows(window, m_tree->path("c")), (QStringList{"-", "x/a.txt", "y/a.txt"}));
+
+    const QByteArray master = m_tree->path("c/x/a.txt");
+    const QByteArray duplicate = m_tree->path("c/y/a.txt");
+    notices->setOnRequest([&](const ScriptedNotices::Request &request) {
+        if (request.kind != ScriptedNotices::Kind::Confirm) return;
+        if (change == QLatin1String("rewrite")) {
+            QFile file(QFile::decodeName(master));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            file.write("9876543210");
+        } else if (change == QLatin1String("delete")) {
+            QCOMPARE(::unlink(master.constData()), 0);
+        } else if (change == QLatin1String("fifo")) {
+            QCOMPARE(::unlink(master.constData()), 0);
+            QCOMPARE(::mkfifo(master.constData(), 0600), 0);
+        }
+    });
+    notices->queueConfirm(true);
+    FoundFileModel *model = window.FileListView->Model();
+    window.FileListView->setCurrentIndex(model->index(2, 0));
+    // A look that waited on the pipe would never come back: bounded, and the
+    // pipe opened for writing afterwards so that a stuck reader ends.
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 100 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (done) return;
+        const int fd = ::open(master.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) ::close(fd);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    window.btnCleanSelected->click();
+    const qint64 took = clock.elapsed();
+    done = true;
+    watchdog.join();
+    QVERIFY2(took < 5000, "the last look waited on a named pipe");
+    QCOMPARE(notices->requests().size(), 1);
+    struct stat st;
+    QCOMPARE(::lstat(duplicate.constData(), &st) != 0, duplicateGoes);
+    QCOMPARE(listRows(window, m_tree->path("c")).size(), duplicateGoes ? 2 : 3);
+    if (!duplicateGoes)
+        QVERIFY2(window.statusText(1).contains("master"), qPrintable(window.statusText(1)));
 }
 
 CLARIVEX_TEST_MAIN(TestDuplicateScanWindow)
