@@ -1,6 +1,7 @@
 #include "core/base/file_facts.h"
 #include "core/base/formats.h"
 #include "core/base/path_text.h"
+#include "core/search/file_type_cache.h"
 #include "core/search/found_file_model.h"
 #include "gui/search/kv_file_list_view.h"
 #include "support/pe_builder.h"
@@ -48,6 +49,7 @@ private slots:
     void sortAgreesWithShownTexts_data();
     void sortAgreesWithShownTexts();
     void sortKeepsSelection();
+    void sortByTypeReadsNoFile();
     void removeRows();
     void selectedFilePathAndTotals();
 
@@ -344,6 +346,9 @@ void TestFoundFileModel::sortAgreesWithShownTexts()
         QVERIFY(model.AddFile(folder() + sub, data));
         if (i % 40 == 0) model.AddSeparator();
     }
+    // Types read from content are known once a row was drawn: draw them all.
+    for (int r = 0; r < model.RowCount() && column == colType; ++r)
+        (void)model.CellText(r, colType);
     model.SortRows(column, ascending);
     auto compare = [&](int a, int b) -> int {
         const QString ta = model.CellText(a, column), tb = model.CellText(b, column);
@@ -385,6 +390,66 @@ void TestFoundFileModel::sortKeepsSelection()
     view.Model()->ColumnClick(colSize);
     QCOMPARE(view.SelectedRows(), QList<int>{2});
     QCOMPARE(SelectedFilePath(&view), folder() + "k3");
+}
+
+// A sort by Type takes what the rows hold: the extension's type, or the type
+// content showed for a drawn row. It opens no file, so it stays fast for a
+// million rows and works after the files are gone.
+void TestFoundFileModel::sortByTypeReadsNoFile()
+{
+    QVERIFY(QDir(m_dir.path()).mkpath("types"));
+    const QByteArray png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    const QList<std::pair<QByteArray, QByteArray>> files = {
+        {"one.tmp", png},           {"page.html", "<html></html>"},
+        {"note.txt", "text"},       {"noext", png},
+        {"two.TMP", "plain words"}, {"pic.png", png},
+        {"more.txt", "a"},          {"three.chk", png},
+        {"old.html", "<p>"}};
+    FoundFileModel model;
+    FileTypeCache &types = FileTypeCache::shared();
+    for (const auto &[name, content] : files) {
+        touch("types/" + name, content);
+        QVERIFY(model.AddFile(folder() + "types/", facts(name)));
+    }
+    // Expected: the extensions' type names, ties in the order added.
+    QList<QByteArray> expected;
+    for (const auto &file : files)
+        expected << file.first;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [&](const QByteArray &a, const QByteArray &b) {
+                         return compareFoldedAscii(types.typeName(types.indexOf(a)),
+                                                   types.typeName(types.indexOf(b))) < 0;
+                     });
+    const quint64 readsBefore = types.contentReads();
+    model.SortRows(colType, true);
+    QCOMPARE(types.contentReads(), readsBefore);
+    QList<QByteArray> order;
+    for (int r = 0; r < model.RowCount(); ++r)
+        order << model.NameOf(r).toByteArray();
+    QCOMPARE(order, expected);
+
+    // Drawing reads each file whose extension names no type once; the next
+    // sort uses what was read, even with every file gone.
+    for (int r = 0; r < model.RowCount(); ++r)
+        (void)model.CellText(r, colType);
+    const quint64 readsDrawn = types.contentReads();
+    QVERIFY(readsDrawn > readsBefore);
+    for (int r = 0; r < model.RowCount(); ++r)
+        (void)model.CellText(r, colType);
+    QCOMPARE(types.contentReads(), readsDrawn);
+    QVERIFY(QDir(m_dir.path() + "/types").removeRecursively());
+    model.SortRows(colType, false);
+    QCOMPARE(types.contentReads(), readsDrawn);
+    QCOMPARE(model.RowCount(), files.size());
+    for (int r = 1; r < model.RowCount(); ++r)
+        QVERIFY2(compareFoldedAscii(model.CellText(r - 1, colType), model.CellText(r, colType)) >=
+                     0,
+                 qPrintable(model.CellText(r - 1, colType) + " / " + model.CellText(r, colType)));
+    QCOMPARE(types.contentReads(), readsDrawn);
+    int pngRows = 0; // the PNG content of one.tmp, noext and three.chk was seen
+    for (int r = 0; r < model.RowCount(); ++r)
+        pngRows += model.CellText(r, colType) == types.typeName(types.indexOf("x.png"));
+    QCOMPARE(pngRows, 4);
 }
 
 void TestFoundFileModel::removeRows()
