@@ -82,15 +82,7 @@ void FoundFileModel::closeFolder()
 
 quint32 FoundFileModel::folderIndex(const QByteArray &folder)
 {
-    // Scans add a folder's files one after the other: try the last folder first.
-    if (m_lastFolder < m_folders.size() && m_folders[m_lastFolder] == folder) return m_lastFolder;
-    auto found = m_folderIndex.constFind(folder);
-    if (found == m_folderIndex.cend()) {
-        found = m_folderIndex.insert(folder, quint32(m_folders.size()));
-        m_folders.push_back(folder);
-    }
-    m_lastFolder = *found;
-    return m_lastFolder;
+    return m_folders.indexOf(folder);
 }
 
 quint16 FoundFileModel::deviceIndex(dev_t device)
@@ -210,12 +202,9 @@ void FoundFileModel::Clear()
     beginResetModel();
     closeFolder();
     m_rows.clear();
-    m_rows.shrink_to_fit();
     m_names->clear();
     m_folders.clear();
-    m_folderIndex.clear();
     m_devices.resize(1);
-    m_lastFolder = 0;
     m_versions.resize(1);
     m_shownRows = 0;
     m_sorted = false;
@@ -242,7 +231,7 @@ QByteArrayView FoundFileModel::NameOf(int row) const
 QByteArray FoundFileModel::FolderOf(int row) const
 {
     if (row < 0 || row >= RowCount() || m_rows[size_t(row)].separator) return {};
-    return m_folders[m_rows[size_t(row)].folder];
+    return m_folders.path(m_rows[size_t(row)].folder);
 }
 
 QByteArray FoundFileModel::FilePath(int row) const
@@ -270,7 +259,7 @@ void FoundFileModel::RemoveRows(QList<int> rows)
         for (size_t i = 0; i < m_rows.size(); ++i) {
             if (!drop[i]) m_rows[out++] = m_rows[i];
         }
-        m_rows.resize(out);
+        m_rows.truncate(out);
         m_shownRows = int(out);
         endResetModel();
         return;
@@ -282,7 +271,7 @@ void FoundFileModel::RemoveRows(QList<int> rows)
         while (first > 0 && rows[first - 1] == rows[first] - 1)
             --first;
         beginRemoveRows({}, rows[first], rows[i]);
-        m_rows.erase(m_rows.begin() + rows[first], m_rows.begin() + rows[i] + 1);
+        m_rows.erase(size_t(rows[first]), size_t(rows[i]) + 1);
         m_shownRows = int(m_rows.size());
         endRemoveRows();
         i = first - 1;
@@ -334,7 +323,7 @@ QString FoundFileModel::CellText(int row, int column) const
     case colName:
         return displayText(NameOf(row)); // as on disk: the file system tells case apart
     case colFolder:
-        return displayText(m_folders[r.folder]);
+        return displayText(m_folders.path(r.folder));
     case colSize:
         return formatGrouped(r.size);
     case colType:
