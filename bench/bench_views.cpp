@@ -81,6 +81,8 @@ void walk(const QByteArray &folder, std::vector<QByteArray> &folders, std::vecto
         found.data.attributes = faArchive | (name.startsWith('.') ? quint32(faHidden) : 0u) |
                                 ((info.st_mode & S_IWUSR) ? 0u : quint32(faReadOnly));
         found.data.isSymlink = S_ISLNK(info.st_mode);
+        found.data.device = quint64(info.st_dev); // as the finder hands them over
+        found.data.inode = quint64(info.st_ino);
         files.push_back(std::move(found));
     }
     ::closedir(dir);

@@ -123,6 +123,13 @@ void FoundFileModel::sortNameRuns(std::vector<SortKey> &keys, bool ascending) co
     }
 }
 
+quint32 FoundFileModel::knownTypeOf(int row) const
+{
+    const FoundFileRow &r = m_rows[size_t(row)];
+    return r.fileType == FoundFileRow::kTypeByName ? FileTypeCache::shared().indexOf(NameOf(row))
+                                                   : r.fileType;
+}
+
 void FoundFileModel::ColumnClick(int column)
 {
     if (column < 0 || column >= kFoundFileColumnCount) return;
@@ -199,7 +206,7 @@ void FoundFileModel::SortRows(int column, bool ascending)
             key = r.separator ? 0 : orderOf(r.size);
             break;
         case colType:
-            key = ranks[r.separator ? separatorSlot : r.fileType];
+            key = ranks[r.separator ? separatorSlot : knownTypeOf(int(i))];
             break;
         case colAttributes:
             key = ranks[r.separator ? separatorSlot : (r.attributes & 63u)];

@@ -28,6 +28,31 @@ public:
         return m_blocks[i >> kBlockShift][i & (kBlockRows - 1)];
     }
 
+    Row &back() { return (*this)[m_size - 1]; }
+    const Row &back() const { return (*this)[m_size - 1]; }
+
+    // Forward iteration, for range-for loops over all rows.
+    template <typename Store, typename Value> class Iterator
+    {
+    public:
+        Iterator(Store *store, size_t index) : m_store(store), m_index(index) {}
+        Value &operator*() const { return (*m_store)[m_index]; }
+        Iterator &operator++()
+        {
+            ++m_index;
+            return *this;
+        }
+        bool operator!=(const Iterator &other) const { return m_index != other.m_index; }
+
+    private:
+        Store *m_store;
+        size_t m_index;
+    };
+    auto begin() { return Iterator<RowStore, Row>(this, 0); }
+    auto end() { return Iterator<RowStore, Row>(this, m_size); }
+    auto begin() const { return Iterator<const RowStore, const Row>(this, 0); }
+    auto end() const { return Iterator<const RowStore, const Row>(this, m_size); }
+
     void push_back(const Row &row)
     {
         if ((m_size >> kBlockShift) == m_blocks.size())

@@ -6,6 +6,7 @@
 #include "gui/shell/main_window.h"
 
 #include "core/base/formats.h"
+#include "core/cleaning/clean_selection.h"
 #include "core/scanners/dead_shortcut_scan.h"
 #include "core/scanners/directory_scan.h"
 #include "core/search/kv_find_file.h"
@@ -88,6 +89,7 @@ bool TClarivexMainForm::startFolderScan(TScanKind kind, const QString &logName)
     ExplorerPopup->hide();
     setScanCommandsEnabled(false);
     ScanKind = kind;
+    (void)beginScanRun(kind == skDirectories ? ScanOrigin::Directories : ScanOrigin::DeadShortcuts);
     if (!ScheduledRunActive) FileListView->Clear();
     PathTreeViewFileTree->Paths.clear();
     PathTreeViewFileTree->RootName = QStringLiteral("File Tree");
@@ -126,6 +128,7 @@ void TClarivexMainForm::btnScanDirectoriesClick()
     const ScanCommandsBack back{*this};
     const QString logName = QStringLiteral("Directories");
     if (!startFolderScan(skDirectories, logName)) return;
+    const RunIndex run = FileListView->Model()->CurrentRun();
     DirectorySettings settings;
     m_directoriesPage->saveSettings(settings);
     // Looked up now: the page's folder edits may be out of date.
@@ -133,7 +136,8 @@ void TClarivexMainForm::btnScanDirectoriesClick()
         directoryScanFolders(DirectoryScanOptions::fromSettings(settings));
     DirectoryScan::configure(*KvFindFile);
     m_directoryScan->run(*KvFindFile, folders);
-    if (finishFolderScan(logName)) runAutoClean();
+    if (finishFolderScan(logName))
+        runAutoClean(ScanOrigin::Directories, run, m_directoriesPage->cbDirsAutoClean->isChecked());
 }
 
 void TClarivexMainForm::btnScanDeadShortcutsClick()
@@ -142,6 +146,7 @@ void TClarivexMainForm::btnScanDeadShortcutsClick()
     const ScanCommandsBack back{*this};
     const QString logName = QStringLiteral("Dead Shortcuts");
     if (!startFolderScan(skDeadShortcuts, logName)) return;
+    const RunIndex run = FileListView->Model()->CurrentRun();
     DeadShortcutSettings settings;
     m_deadShortcutsPage->saveSettings(settings);
     DeadShortcutOptions options = DeadShortcutOptions::fromSettings(settings);
@@ -157,15 +162,24 @@ void TClarivexMainForm::btnScanDeadShortcutsClick()
                              .arg(QFile::decodeName(m_shortcutScan->Unreadable.first())));
     else if (skipped > 1)
         setStatusText(1, QStringLiteral("Skipped %1 unreadable shortcuts (see Logs)").arg(skipped));
-    runAutoClean(); // the "Clean Directories" page's option serves both scans
+    // The "Clean Directories" page's option serves both scans.
+    runAutoClean(ScanOrigin::DeadShortcuts, run, m_directoriesPage->cbDirsAutoClean->isChecked());
 }
 
-void TClarivexMainForm::runAutoClean()
+RunIndex TClarivexMainForm::beginScanRun(ScanOrigin scan)
 {
-    if (!m_directoriesPage->cbDirsAutoClean->isChecked()) return;
+    FoundFileModel &model = *FileListView->Model();
+    const RunIndex run = ScheduledRunActive ? m_scheduledRun : model.BeginRun(RunTrigger::User);
+    model.SetOrigin(scan, run);
+    return run;
+}
+
+void TClarivexMainForm::runAutoClean(ScanOrigin scan, RunIndex run, bool enabled)
+{
+    if (!enabled) return;
     AutoCleaning = true;
     try {
-        CleanFiles(false);
+        CleanFiles(cleaning::CleanChoice::automatic(scan, run));
     } catch (...) {
         AutoCleaning = false;
         throw;

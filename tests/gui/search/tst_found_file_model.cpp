@@ -3,6 +3,7 @@
 #include "core/base/path_text.h"
 #include "core/search/file_type_cache.h"
 #include "core/search/found_file_model.h"
+#include "core/search/kv_find_file.h"
 #include "gui/search/kv_file_list_view.h"
 #include "support/pe_builder.h"
 #include "support/test_main.h"
@@ -37,6 +38,7 @@ private slots:
     void attributes_data();
     void attributes();
     void vanishedFileGivesNoRow();
+    void identityFromTheFinder();
     void nameNotUtf8();
     void separatorRows();
     void versionsOnlyForProgramFiles();
@@ -145,6 +147,35 @@ void TestFoundFileModel::vanishedFileGivesNoRow()
     QCOMPARE(size, 77); // untouched
     QCOMPARE(model.RowCount(), 0);
     QVERIFY(!model.AddFile(folder() + "sub/", facts("x"))); // the folder itself is gone
+}
+
+// Rows of a walk take the device and inode the finder saw, without another
+// look at each file: they must be the files' own, as a clean checks them.
+void TestFoundFileModel::identityFromTheFinder()
+{
+    QVERIFY(QDir(m_dir.path()).mkpath("walked/deeper"));
+    touch("walked/a.tmp");
+    touch("walked/deeper/b.tmp");
+    QVERIFY(QFile::link(QStringLiteral("a.tmp"), m_dir.path() + "/walked/link.tmp"));
+    FoundFileModel model;
+    TKvFindFile finder;
+    finder.SetFileMask(QStringLiteral("*"));
+    finder.RecurseDirs = true;
+    finder.OnAddFile = [&](const QByteArray &path, const TFindData &data, bool &) {
+        QVERIFY(data.device != 0);
+        QVERIFY(model.AddFile(path, data));
+    };
+    (void)finder.Execute(folder() + "walked");
+    QCOMPARE(model.RowCount(), 3);
+    for (int r = 0; r < model.RowCount(); ++r) {
+        struct stat info
+        {
+        };
+        QCOMPARE(::lstat(model.FilePath(r).constData(), &info), 0);
+        QCOMPARE(model.Row(r).inode, quint64(info.st_ino));
+        QCOMPARE(model.DeviceOf(r), info.st_dev);
+        QCOMPARE(bool(model.Row(r).symlink), S_ISLNK(info.st_mode));
+    }
 }
 
 void TestFoundFileModel::nameNotUtf8()
