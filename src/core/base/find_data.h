@@ -36,6 +36,10 @@ struct TFindData
     // The open folder that holds the entry while the finder reports it (-1:
     // none); names are looked up relative to it, so paths of any length work.
     int folderFd = -1;
+    // The file's device and inode as the finder saw them a moment ago; 0 and
+    // 0 when not known. Known, they spare a list another look at the file.
+    quint64 device = 0;
+    quint64 inode = 0;
 };
 
 inline QDateTime fileTimeToDateTime(qint64 nanoseconds)

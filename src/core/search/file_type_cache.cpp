@@ -62,6 +62,7 @@ bool FileTypeCache::needsContent(quint32 index)
 quint32 FileTypeCache::indexOfContent(const QByteArray &path, quint32 index)
 {
     static const QMimeDatabase database;
+    ++m_contentReads;
     const QMimeType type =
         database.mimeTypeForFile(QFile::decodeName(path), QMimeDatabase::MatchContent);
     if (!type.isValid()) return index;

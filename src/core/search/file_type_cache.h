@@ -40,6 +40,8 @@ public:
     [[nodiscard]] QString typeName(quint32 index);
     [[nodiscard]] QIcon icon(quint32 index);
     [[nodiscard]] qsizetype size() const { return qsizetype(m_entries.size()); }
+    // How many files indexOfContent has read so far.
+    [[nodiscard]] quint64 contentReads() const { return m_contentReads; }
 
     [[nodiscard]] static QIcon folderIcon(bool open);
     [[nodiscard]] static QIcon driveIcon(bool removable, bool remote, bool optical);
@@ -60,6 +62,7 @@ private:
     std::unordered_map<std::string, quint32> m_index;
     std::unordered_map<std::string, quint32> m_mimeIndex;
     std::vector<Entry> m_entries;
+    quint64 m_contentReads = 0;
 };
 
 } // namespace clarivex

@@ -86,15 +86,7 @@ void FoundFileModel::closeFolder()
 
 quint32 FoundFileModel::folderIndex(const QByteArray &folder)
 {
-    // Scans add a folder's files one after the other: try the last folder first.
-    if (m_lastFolder < m_folders.size() && m_folders[m_lastFolder] == folder) return m_lastFolder;
-    auto found = m_folderIndex.constFind(folder);
-    if (found == m_folderIndex.cend()) {
-        found = m_folderIndex.insert(folder, quint32(m_folders.size()));
-        m_folders.push_back(folder);
-    }
-    m_lastFolder = *found;
-    return m_lastFolder;
+    return m_folders.indexOf(folder);
 }
 
 quint16 FoundFileModel::deviceIndex(dev_t device)
@@ -147,8 +139,10 @@ bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qi
     const quint32 folderId = folderIndex(folder);
     // The finder hands its open folder over, so a path of any length works;
     // otherwise the folder is opened by its path.
+    const bool identityKnown = data.device != 0;
+    const bool versioned = platform::hasPeExtension(data.name) && !data.isSymlink;
     int dirFd = data.folderFd;
-    if (dirFd < 0) {
+    if (dirFd < 0 && (!identityKnown || versioned)) {
         if (m_folderFd < 0 || m_folderFdIndex != folderId) {
             closeFolder();
             m_folderFd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -156,11 +150,18 @@ bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qi
         }
         dirFd = m_folderFd;
     }
+    // What the finder just saw of the file needs no second look.
     struct stat info
     {
     };
-    if (dirFd < 0 || ::fstatat(dirFd, data.name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    if (identityKnown) {
+        info.st_dev = dev_t(data.device);
+        info.st_ino = ino_t(data.inode);
+        info.st_mode = data.isSymlink ? S_IFLNK : S_IFREG;
+    } else if (dirFd < 0 ||
+               ::fstatat(dirFd, data.name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         return false; // gone since it was found
+    }
 
     FoundFileRow row;
     row.size = data.size;
@@ -178,7 +179,7 @@ bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qi
     row.nameOffset = m_names->add(data.name);
     row.nameLength = quint32(data.name.size());
     storeType(row, FileTypeCache::shared().indexOf(data.name));
-    if (platform::hasPeExtension(data.name) && !data.isSymlink) {
+    if (versioned && dirFd >= 0) {
         const auto strings = platform::readPeVersionStrings(data.name, dirFd);
         if (!strings.fileVersion.isEmpty() || !strings.productVersion.isEmpty()) {
             row.versions = quint32(m_versions.size());
@@ -283,12 +284,9 @@ void FoundFileModel::Clear()
     beginResetModel();
     closeFolder();
     m_rows.clear();
-    m_rows.shrink_to_fit();
     m_names->clear();
     m_folders.clear();
-    m_folderIndex.clear();
     m_devices.resize(1);
-    m_lastFolder = 0;
     m_versions.resize(1);
     m_shownRows = 0;
     m_sorted = false;
@@ -315,7 +313,7 @@ QByteArrayView FoundFileModel::NameOf(int row) const
 QByteArray FoundFileModel::FolderOf(int row) const
 {
     if (row < 0 || row >= RowCount() || m_rows[size_t(row)].separator) return {};
-    return m_folders[m_rows[size_t(row)].folder];
+    return m_folders.path(m_rows[size_t(row)].folder);
 }
 
 QByteArray FoundFileModel::FilePath(int row) const
@@ -343,7 +341,7 @@ void FoundFileModel::RemoveRows(QList<int> rows)
         for (size_t i = 0; i < m_rows.size(); ++i) {
             if (!drop[i]) m_rows[out++] = m_rows[i];
         }
-        m_rows.resize(out);
+        m_rows.truncate(out);
         m_shownRows = int(out);
         endResetModel();
         return;
@@ -355,7 +353,7 @@ void FoundFileModel::RemoveRows(QList<int> rows)
         while (first > 0 && rows[first - 1] == rows[first] - 1)
             --first;
         beginRemoveRows({}, rows[first], rows[i]);
-        m_rows.erase(m_rows.begin() + rows[first], m_rows.begin() + rows[i] + 1);
+        m_rows.erase(size_t(rows[first]), size_t(rows[i]) + 1);
         m_shownRows = int(m_rows.size());
         endRemoveRows();
         i = first - 1;
@@ -416,7 +414,7 @@ QString FoundFileModel::CellText(int row, int column) const
     case colName:
         return displayText(NameOf(row)); // as on disk: the file system tells case apart
     case colFolder:
-        return displayText(m_folders[r.folder]);
+        return displayText(m_folders.path(r.folder));
     case colSize:
         return formatGrouped(r.size);
     case colType:

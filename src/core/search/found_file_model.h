@@ -10,7 +10,9 @@
 // its set (`group`) and whether it is the set's master.
 
 #include "core/base/find_data.h"
+#include "core/search/folder_table.h"
 #include "core/search/row_origin.h"
+#include "core/search/row_store.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
@@ -166,9 +168,12 @@ private:
     };
     void sortNameRuns(std::vector<SortKey> &keys, bool ascending) const;
 
-    // The row's type entry; a file whose extension names no type is read
-    // for it once, when first asked.
+    // The row's type entry for drawing it; a file whose extension names no
+    // type is read for it once, when first asked. Sorting never asks: it takes
+    // the entry the row holds.
     quint32 typeOf(int row) const;
+    // The type entry the row holds, read from nothing.
+    quint32 knownTypeOf(int row) const;
     void storeType(FoundFileRow &row, quint32 type) const;
     void compactRuns();
     quint32 folderIndex(const QByteArray &folder);
@@ -178,14 +183,12 @@ private:
     void announceLater();
     void appendRow(const FoundFileRow &row);
 
-    std::vector<FoundFileRow> m_rows;
+    RowStore<FoundFileRow> m_rows;
     std::unique_ptr<Arena> m_names;
     quint16 deviceIndex(dev_t device);
 
-    std::vector<QByteArray> m_folders;
-    std::vector<dev_t> m_devices{0}; // [0] is "not recorded"
-    QHash<QByteArray, quint32> m_folderIndex;
-    quint32 m_lastFolder = 0;
+    FolderTable m_folders;
+    std::vector<dev_t> m_devices{0};                     // [0] is "not recorded"
     std::vector<std::pair<QString, QString>> m_versions; // [0] is "none"
     int m_shownRows = 0;
     bool m_flushQueued = false;

@@ -8,7 +8,9 @@
 #include "core/search/found_file_model.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <utility>
 
 namespace clarivex {
 
@@ -57,6 +59,31 @@ std::vector<quint32> ranksOf(const std::vector<QString> &texts)
     return ranks;
 }
 
+// Orders the keys ascending by key, ties keeping their order: a radix sort,
+// byte by byte from the lowest, skipping the bytes all keys share. Linear in
+// the rows, so five million sort in a fraction of a second.
+template <typename Key> void sortByKey(std::vector<Key> &keys)
+{
+    std::vector<std::array<size_t, 256>> counts(8);
+    for (auto &count : counts)
+        count.fill(0);
+    for (const Key &k : keys) {
+        for (int b = 0; b < 8; ++b)
+            ++counts[size_t(b)][(k.key >> (8 * b)) & 0xFF];
+    }
+    std::vector<Key> buffer(keys.size());
+    for (int b = 0; b < 8; ++b) {
+        std::array<size_t, 256> &count = counts[size_t(b)];
+        if (std::find(count.begin(), count.end(), keys.size()) != count.end()) continue;
+        size_t next = 0;
+        for (size_t &c : count)
+            next += std::exchange(c, next);
+        for (const Key &k : keys)
+            buffer[count[(k.key >> (8 * b)) & 0xFF]++] = k;
+        keys.swap(buffer);
+    }
+}
+
 } // namespace
 
 // Rows whose keys tie share their first eight folded bytes (or the whole,
@@ -96,6 +123,13 @@ void FoundFileModel::sortNameRuns(std::vector<SortKey> &keys, bool ascending) co
     }
 }
 
+quint32 FoundFileModel::knownTypeOf(int row) const
+{
+    const FoundFileRow &r = m_rows[size_t(row)];
+    return r.fileType == FoundFileRow::kTypeByName ? FileTypeCache::shared().indexOf(NameOf(row))
+                                                   : r.fileType;
+}
+
 void FoundFileModel::ColumnClick(int column)
 {
     if (column < 0 || column >= kFoundFileColumnCount) return;
@@ -126,15 +160,16 @@ void FoundFileModel::SortRows(int column, bool ascending)
     switch (column) {
     case colFolder:
         texts.reserve(m_folders.size() + 1);
-        for (const QByteArray &folder : m_folders)
+        for (const QByteArray &folder : m_folders.allPaths())
             texts.push_back(displayText(folder));
         texts.push_back(QStringLiteral(" "));
         separatorSlot = rankTable(m_folders.size());
         break;
     case colType: {
+        // What each row already holds: its extension's type, or the type its
+        // content showed when it was drawn. No file is read here; a row whose
+        // content was never read sorts by its extension's type.
         FileTypeCache &types = FileTypeCache::shared();
-        for (size_t i = 0; i < count; ++i)
-            (void)typeOf(int(i)); // the types the rows show, read where the name says none
         for (quint32 i = 0; i < quint32(types.size()); ++i)
             texts.push_back(types.typeName(i));
         texts.push_back(QStringLiteral(" "));
@@ -171,7 +206,7 @@ void FoundFileModel::SortRows(int column, bool ascending)
             key = r.separator ? 0 : orderOf(r.size);
             break;
         case colType:
-            key = ranks[r.separator ? separatorSlot : typeOf(int(i))]; // read above
+            key = ranks[r.separator ? separatorSlot : knownTypeOf(int(i))];
             break;
         case colAttributes:
             key = ranks[r.separator ? separatorSlot : (r.attributes & 63u)];
@@ -194,19 +229,21 @@ void FoundFileModel::SortRows(int column, bool ascending)
         keys[i] = {key, quint32(i)};
     }
 
-    // Integer keys first; ties keep their order. Names that share the eight
-    // bytes of their key are then put in order by their full text, run by run.
-    std::sort(keys.begin(), keys.end(), [ascending](const SortKey &a, const SortKey &b) {
-        if (a.key != b.key) return ascending ? a.key < b.key : a.key > b.key;
-        return a.row < b.row;
-    });
+    // Integer keys first (descending: their complement); ties keep their
+    // order. Names that share the eight bytes of their key are then put in
+    // order by their full text, run by run.
+    if (!ascending) {
+        for (SortKey &k : keys)
+            k.key = ~k.key;
+    }
+    sortByKey(keys);
     if (column == colName) sortNameRuns(keys, ascending);
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<FoundFileRow> sorted(count);
+    RowStore<FoundFileRow> sorted;
     std::vector<int> newRowOf(count);
     for (size_t i = 0; i < count; ++i) {
-        sorted[i] = m_rows[keys[i].row];
+        sorted.push_back(m_rows[keys[i].row]);
         newRowOf[keys[i].row] = int(i);
     }
     m_rows.swap(sorted);

@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,8 +47,9 @@ struct DevInoHash
 // Where a date cannot be converted, the bound lies before every file time
 // (on Windows it was the file time 0x0000FFFF0000FFFF, in the year 1601).
 constexpr qint64 kBadDateTime = std::numeric_limits<qint64>::min();
-constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_ATIME |
-                                STATX_MTIME | STATX_CTIME | STATX_BLOCKS | STATX_BTIME;
+constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO | STATX_SIZE |
+                                STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BLOCKS |
+                                STATX_BTIME;
 
 bool isDotOrDotDot(const char *name)
 {
@@ -319,6 +321,8 @@ bool TKvFindFile::readEntries(Walk &walk, int fd)
                 data.size = qint64(st.stx_size);
                 data.isSymlink = S_ISLNK(st.stx_mode);
                 data.folderFd = fd;
+                data.device = quint64(makedev(st.stx_dev_major, st.stx_dev_minor));
+                data.inode = quint64(st.stx_ino);
                 data.name.resize(entry.nameSize);
                 std::memcpy(data.name.data(), entry.name, size_t(entry.nameSize));
                 OnAddFile(walk.dir, data, Cancel);

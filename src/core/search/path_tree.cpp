@@ -23,12 +23,16 @@ void PathTree::SetVolumeRoots(const QList<QByteArray> &roots)
 {
     m_volumeRoots = roots;
     m_volumeRootsSet = true;
+    m_lastParent.clear();
+    m_lastParentNode = kRoot;
 }
 
 void PathTree::clear()
 {
     m_nodes.clear();
     m_childIndex.clear();
+    m_lastParent.clear();
+    m_lastParentNode = kRoot;
     Node root;
     root.kind = NodeKind::Root;
     root.text = RootName;
@@ -74,22 +78,41 @@ quint32 PathTree::AddPath(const QByteArray &line)
             m_volumeRoots.append(volume.root);
         m_volumeRootsSet = true;
     }
+    // Scans give the files of a folder one after the other: the folder of the
+    // last path is found again without walking down to it.
+    // A volume root inside that folder part is the same one for both paths.
+    const qsizetype parentEnd = path.lastIndexOf('/', path.size() - 2) + 1; // 0: none
     const QByteArray volumeRoot = platform::Volumes::rootOf(path, m_volumeRoots);
-    quint32 current = childFor(kRoot, displayText(volumeRoot), NodeKind::Volume);
+    const bool onVolume = path.startsWith(volumeRoot);
+    quint32 current = kRoot;
+    qsizetype pos = 0;
+    bool anySegment = false;
+    if (m_lastParentNode != kRoot && onVolume && volumeRoot.size() < parentEnd &&
+        parentEnd == m_lastParent.size() &&
+        QByteArrayView(path).first(parentEnd) == QByteArrayView(m_lastParent)) {
+        current = m_lastParentNode;
+        pos = parentEnd;
+        anySegment = true;
+    } else {
+        current = childFor(kRoot, displayText(volumeRoot), NodeKind::Volume);
+        pos = onVolume ? volumeRoot.size() : 0;
+    }
 
     // The rest, one folder at a time; empty parts ("//") name nothing.
-    const qsizetype start = path.startsWith(volumeRoot) ? volumeRoot.size() : 0;
-    bool anySegment = false;
-    qsizetype pos = start;
     while (pos < path.size()) {
         const qsizetype slash = path.indexOf('/', pos);
         const QByteArrayView segment(path.constData() + pos, slash - pos);
         pos = slash + 1;
-        if (segment.isEmpty()) continue;
-        pump();
-        // Named as on disk: "Etc" and "etc" are two folders.
-        current = childFor(current, displayText(segment), NodeKind::Folder);
-        anySegment = true;
+        if (!segment.isEmpty()) {
+            pump();
+            // Named as on disk: "Etc" and "etc" are two folders.
+            current = childFor(current, displayText(segment), NodeKind::Folder);
+            anySegment = true;
+        }
+        if (pos == parentEnd && anySegment && onVolume) {
+            m_lastParent = path.first(parentEnd);
+            m_lastParentNode = current;
+        }
     }
     if (anySegment) {
         Node &last = m_nodes[current];

@@ -73,6 +73,9 @@ private:
     QHash<ChildKey, quint32> m_childIndex;
     QList<QByteArray> m_volumeRoots;
     bool m_volumeRootsSet = false;
+    // The folder part of the last path added and its node (the root: none).
+    QByteArray m_lastParent;
+    quint32 m_lastParentNode = kRoot;
     int m_counter = 0;
     int m_pumpTick = 0;
     std::function<void()> m_pump;

@@ -1,7 +1,9 @@
 #include "core/base/file_facts.h"
 #include "core/base/formats.h"
 #include "core/base/path_text.h"
+#include "core/search/file_type_cache.h"
 #include "core/search/found_file_model.h"
+#include "core/search/kv_find_file.h"
 #include "gui/search/kv_file_list_view.h"
 #include "support/pe_builder.h"
 #include "support/test_main.h"
@@ -36,6 +38,7 @@ private slots:
     void attributes_data();
     void attributes();
     void vanishedFileGivesNoRow();
+    void identityFromTheFinder();
     void nameNotUtf8();
     void separatorRows();
     void versionsOnlyForProgramFiles();
@@ -48,6 +51,7 @@ private slots:
     void sortAgreesWithShownTexts_data();
     void sortAgreesWithShownTexts();
     void sortKeepsSelection();
+    void sortByTypeReadsNoFile();
     void removeRows();
     void selectedFilePathAndTotals();
 
@@ -143,6 +147,35 @@ void TestFoundFileModel::vanishedFileGivesNoRow()
     QCOMPARE(size, 77); // untouched
     QCOMPARE(model.RowCount(), 0);
     QVERIFY(!model.AddFile(folder() + "sub/", facts("x"))); // the folder itself is gone
+}
+
+// Rows of a walk take the device and inode the finder saw, without another
+// look at each file: they must be the files' own, as a clean checks them.
+void TestFoundFileModel::identityFromTheFinder()
+{
+    QVERIFY(QDir(m_dir.path()).mkpath("walked/deeper"));
+    touch("walked/a.tmp");
+    touch("walked/deeper/b.tmp");
+    QVERIFY(QFile::link(QStringLiteral("a.tmp"), m_dir.path() + "/walked/link.tmp"));
+    FoundFileModel model;
+    TKvFindFile finder;
+    finder.SetFileMask(QStringLiteral("*"));
+    finder.RecurseDirs = true;
+    finder.OnAddFile = [&](const QByteArray &path, const TFindData &data, bool &) {
+        QVERIFY(data.device != 0);
+        QVERIFY(model.AddFile(path, data));
+    };
+    (void)finder.Execute(folder() + "walked");
+    QCOMPARE(model.RowCount(), 3);
+    for (int r = 0; r < model.RowCount(); ++r) {
+        struct stat info
+        {
+        };
+        QCOMPARE(::lstat(model.FilePath(r).constData(), &info), 0);
+        QCOMPARE(model.Row(r).inode, quint64(info.st_ino));
+        QCOMPARE(model.DeviceOf(r), info.st_dev);
+        QCOMPARE(bool(model.Row(r).symlink), S_ISLNK(info.st_mode));
+    }
 }
 
 void TestFoundFileModel::nameNotUtf8()
@@ -344,6 +377,9 @@ void TestFoundFileModel::sortAgreesWithShownTexts()
         QVERIFY(model.AddFile(folder() + sub, data));
         if (i % 40 == 0) model.AddSeparator();
     }
+    // Types read from content are known once a row was drawn: draw them all.
+    for (int r = 0; r < model.RowCount() && column == colType; ++r)
+        (void)model.CellText(r, colType);
     model.SortRows(column, ascending);
     auto compare = [&](int a, int b) -> int {
         const QString ta = model.CellText(a, column), tb = model.CellText(b, column);
@@ -385,6 +421,66 @@ void TestFoundFileModel::sortKeepsSelection()
     view.Model()->ColumnClick(colSize);
     QCOMPARE(view.SelectedRows(), QList<int>{2});
     QCOMPARE(SelectedFilePath(&view), folder() + "k3");
+}
+
+// A sort by Type takes what the rows hold: the extension's type, or the type
+// content showed for a drawn row. It opens no file, so it stays fast for a
+// million rows and works after the files are gone.
+void TestFoundFileModel::sortByTypeReadsNoFile()
+{
+    QVERIFY(QDir(m_dir.path()).mkpath("types"));
+    const QByteArray png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    const QList<std::pair<QByteArray, QByteArray>> files = {
+        {"one.tmp", png},           {"page.html", "<html></html>"},
+        {"note.txt", "text"},       {"noext", png},
+        {"two.TMP", "plain words"}, {"pic.png", png},
+        {"more.txt", "a"},          {"three.chk", png},
+        {"old.html", "<p>"}};
+    FoundFileModel model;
+    FileTypeCache &types = FileTypeCache::shared();
+    for (const auto &[name, content] : files) {
+        touch("types/" + name, content);
+        QVERIFY(model.AddFile(folder() + "types/", facts(name)));
+    }
+    // Expected: the extensions' type names, ties in the order added.
+    QList<QByteArray> expected;
+    for (const auto &file : files)
+        expected << file.first;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [&](const QByteArray &a, const QByteArray &b) {
+                         return compareFoldedAscii(types.typeName(types.indexOf(a)),
+                                                   types.typeName(types.indexOf(b))) < 0;
+                     });
+    const quint64 readsBefore = types.contentReads();
+    model.SortRows(colType, true);
+    QCOMPARE(types.contentReads(), readsBefore);
+    QList<QByteArray> order;
+    for (int r = 0; r < model.RowCount(); ++r)
+        order << model.NameOf(r).toByteArray();
+    QCOMPARE(order, expected);
+
+    // Drawing reads each file whose extension names no type once; the next
+    // sort uses what was read, even with every file gone.
+    for (int r = 0; r < model.RowCount(); ++r)
+        (void)model.CellText(r, colType);
+    const quint64 readsDrawn = types.contentReads();
+    QVERIFY(readsDrawn > readsBefore);
+    for (int r = 0; r < model.RowCount(); ++r)
+        (void)model.CellText(r, colType);
+    QCOMPARE(types.contentReads(), readsDrawn);
+    QVERIFY(QDir(m_dir.path() + "/types").removeRecursively());
+    model.SortRows(colType, false);
+    QCOMPARE(types.contentReads(), readsDrawn);
+    QCOMPARE(model.RowCount(), files.size());
+    for (int r = 1; r < model.RowCount(); ++r)
+        QVERIFY2(compareFoldedAscii(model.CellText(r - 1, colType), model.CellText(r, colType)) >=
+                     0,
+                 qPrintable(model.CellText(r - 1, colType) + " / " + model.CellText(r, colType)));
+    QCOMPARE(types.contentReads(), readsDrawn);
+    int pngRows = 0; // the PNG content of one.tmp, noext and three.chk was seen
+    for (int r = 0; r < model.RowCount(); ++r)
+        pngRows += model.CellText(r, colType) == types.typeName(types.indexOf("x.png"));
+    QCOMPARE(pngRows, 4);
 }
 
 void TestFoundFileModel::removeRows()

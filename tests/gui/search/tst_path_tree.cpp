@@ -38,6 +38,7 @@ private slots:
     void namesAsOnDisk();
     void filesUnderOneFolder();
     void volumeRootsComeFirst();
+    void volumeRootBelowTheLastFolder();
     void lineRules();
     void rootName();
     void siblingsSorted();
@@ -75,6 +76,16 @@ void TestPathTree::volumeRootsComeFirst()
                                         "  /\n    home\n      u\n        k.o\n"
                                         "    mnt\n      database\n        z.tmp\n"
                                         "  /mnt/data\n    x\n      y.tmp\n"));
+}
+
+void TestPathTree::volumeRootBelowTheLastFolder()
+{
+    // "/mnt/" was the last folder, but "/mnt/data/" is a volume of its own.
+    const PathTree tree = treeOf({"/mnt/x.tmp/", "/mnt/data/", "/mnt/data/y.tmp/", "/mnt/z.tmp/"},
+                                 {"/", "/mnt/data"});
+    QCOMPARE(dump(tree), QStringLiteral("Virtual Desktop\n"
+                                        "  /\n    mnt\n      x.tmp\n      z.tmp\n"
+                                        "  /mnt/data\n    y.tmp\n"));
 }
 
 void TestPathTree::lineRules()
@@ -134,6 +145,10 @@ void TestPathTree::hashLookupMatchesSiblingWalk()
         for (int d = 0; d < depth; ++d)
             line += QByteArray(parts[random.bounded(8)]) + '/';
         lines.append(line);
+        // Files of one folder come in a row, as a scan gives them.
+        const QByteArray parent = line.left(line.lastIndexOf('/', line.size() - 2) + 1);
+        for (int sibling = random.bounded(3); sibling > 0; --sibling)
+            lines.append(parent + parts[random.bounded(8)] + '/');
     }
     Plain plain{QStringLiteral("Virtual Desktop"), {}};
     for (const QByteArray &line : lines) {
