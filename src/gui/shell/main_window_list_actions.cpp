@@ -29,6 +29,12 @@ void TClarivexMainForm::wireListActions()
     m_listActions->showError = [this](const QString &message) { ShowErrorDialog(message); };
     m_listActions->foundIn = [this](int row) -> QString {
         const qint32 group = FileListView->Model()->Row(row).group;
+        if (ScanKind == skDeadShortcuts) {
+            const auto target = m_shortcutTargets.constFind(FileListView->Model()->FilePath(row));
+            return target == m_shortcutTargets.cend()
+                       ? QString()
+                       : QStringLiteral("Missing target: %1").arg(*target);
+        }
         if (ScanKind == skDuplicates && group >= 0)
             return QStringLiteral("Duplicate set %1").arg(group);
         if (group >= 0 && group < m_scanGroups.size())
