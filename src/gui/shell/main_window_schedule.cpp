@@ -7,6 +7,7 @@
 #include "core/schedule/schedule_clock.h"
 #include "core/schedule/schedule_unit.h"
 #include "gui/schedule/schedule_page.h"
+#include "gui/schedule/scheduler_state_panel.h"
 #include "gui/toolkit/busy_animation.h"
 
 #include <QCheckBox>
@@ -50,6 +51,8 @@ void TClarivexMainForm::wireSchedule()
     m_schedule->AlarmDue = [this] { return CheckAlarmDue(); };
     connect(m_schedulePage, &TSchedulePage::nextRunNeeded, this,
             &TClarivexMainForm::ComputeNextRun);
+    m_schedulePage->schedulerPanel->schedulerProgram = schedulerProgram();
+    m_schedulePage->schedulerPanel->beforeStart = [this] { (void)SaveAllSettings(); };
 }
 
 void TClarivexMainForm::startAlarm()
