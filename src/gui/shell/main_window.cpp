@@ -2,6 +2,7 @@
 
 #include "core/base/formats.h"
 #include "core/base/settings_types.h"
+#include "core/platform/desktop_apps.h"
 #include "core/scanners/dead_shortcut_scan.h"
 #include "core/scanners/directory_scan.h"
 #include "core/scanners/duplicate_scan.h"
@@ -15,6 +16,7 @@
 #include "gui/schedule/schedule_page.h"
 #include "gui/search/kv_file_list_view.h"
 #include "gui/search/path_tree_view.h"
+#include "gui/shell/help_viewer.h"
 #include "gui/shell/logs_page.h"
 #include "gui/shell/options_page.h"
 #include "gui/shell/tips_panel.h"
@@ -48,6 +50,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -98,6 +101,11 @@ const QStringList &TClarivexMainForm::pageNames()
     return names;
 }
 
+namespace {
+constexpr int kFirstStartRows = 15;
+constexpr int kFirstStartWidth = 800;
+} // namespace
+
 bool TClarivexMainForm::isScanPage(const QString &name)
 {
     return name == QLatin1String("Temporary Files") || name == QLatin1String("Duplicate Files") ||
@@ -111,6 +119,7 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     setWindowIcon(ui::artwork(QStringLiteral("clarivex")));
     setMinimumSize(600, 460);
     resize(600, 460);
+    helpIndex = platform::helpIndexPath();
 
     auto *central = new QWidget(this);
     auto *outer = new QVBoxLayout(central);
@@ -281,11 +290,20 @@ void TClarivexMainForm::wireOptionsPage()
 
 void TClarivexMainForm::OpenHelp()
 {
-    const QString index = platform::helpIndexPath();
-    if (!QFileInfo::exists(index) || !QDesktopServices::openUrl(QUrl::fromLocalFile(index)))
+    const QString index = helpIndex;
+    if (!QFileInfo::exists(index)) {
         ui::notices().information(this, QStringLiteral("Clarivex 2000"),
                                   QStringLiteral("The help could not be opened: %1").arg(index),
                                   ui::NoticeIcon::Warning);
+        return;
+    }
+    // A browser where the desktop has one for web pages; else our own viewer.
+    if (!platform::exactApplication(QStringLiteral("text/html")).isEmpty() &&
+        QDesktopServices::openUrl(QUrl::fromLocalFile(index)))
+        return;
+    auto *viewer = new HelpViewer(index, this);
+    viewer->show();
+    viewer->raise();
 }
 
 TClarivexMainForm::~TClarivexMainForm()
@@ -425,6 +443,37 @@ void TClarivexMainForm::ShowPage(const QString &name)
     emit pageShown(name);
 }
 
+void TClarivexMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_fitOnShow) return;
+    m_fitOnShow = false;
+    fitFirstWindow();
+}
+
+void TClarivexMainForm::fitFirstWindow()
+{
+    // The built-in size leaves the found files a strip of a few rows. At the
+    // first start the window grows by the rows missing up to fifteen (and
+    // widens for the columns), as far as the screen's free area allows.
+    const QScreen *screen = this->screen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const QMargins frame(geometry().left() - frameGeometry().left(),
+                         geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(),
+                         frameGeometry().bottom() - geometry().bottom());
+    const int rowHeight = std::max(FileListView->fontMetrics().height(), 16) + 4;
+    const int shown = FileListView->viewport()->height() / rowHeight;
+    const int grow = std::max(0, kFirstStartRows - shown) * rowHeight;
+    const int width =
+        std::clamp(kFirstStartWidth, minimumWidth(), area.width() - frame.left() - frame.right());
+    const int height = std::clamp(this->height() + grow, minimumHeight(),
+                                  area.height() - frame.top() - frame.bottom());
+    const QRect bounds(0, 0, width, height);
+    setGeometry(bounds.translated(area.center() - bounds.center()));
+}
+
 void TClarivexMainForm::setPageContent(const QString &name, QWidget *content)
 {
     QWidget *holder = page(name);
@@ -440,8 +489,12 @@ void TClarivexMainForm::ShowTips()
     const QByteArray selected = SelectedFilePath(FileListView);
     if (!selected.isEmpty()) {
         const QString name = QFile::decodeName(selected.mid(selected.lastIndexOf('/') + 1));
+        if (ScanKind == skDeadShortcuts && m_shortcutTargets.contains(selected)) {
+            m_tipsPanel->showTip(deadShortcutTip(m_shortcutTargets.value(selected)));
+            return;
+        }
         if (const auto tip = tipForFile(ScanKind, name)) m_tipsPanel->showTip(*tip);
-        return; // dead shortcuts: the panel stays empty
+        return;
     }
     m_tipsPanel->showTip(tipForPage(currentPage(), m_deadShortcutsPage->explanation()));
 }
@@ -542,6 +595,7 @@ void TClarivexMainForm::closeEvent(QCloseEvent *event)
     stopUtilityWork();
     if (m_schedulePage->cbCleanOnClose->isChecked())
         CleanFiles(false); // as "Clean All" does, with its confirmations
+    offerSchedulerOnClose();
     startSchedulerOnClose();
     SaveAllSettings();
     event->accept();

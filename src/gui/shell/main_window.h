@@ -188,6 +188,8 @@ public:
     int scheduledRunCount() const { return m_scheduledRuns; }
     // The web update check; the menu entry runs checkProgramUpdates.
     TAutoUpgrade *AutoUpgrade = nullptr;
+    // The help's first page (the one found beside the program or installed).
+    QString helpIndex;
     void checkProgramUpdates();
     void applyUpdateSettings(const UpdateSettings &update);
 
@@ -245,6 +247,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildSideBar();
@@ -280,6 +283,10 @@ private:
     void DuplicateScanStart(const QList<QByteArray> &roots);
     void finishDuplicateScan(const DuplicateCompare &compare);
     void startSchedulerOnClose();
+    // Scans scheduled, no Scheduler to run them once the window is gone: says
+    // so, and offers to start one now and at every close.
+    void offerSchedulerOnClose();
+    QString schedulerProgram() const;
     void wireSchedule();
     bool CheckAlarmDue();
 
@@ -319,6 +326,7 @@ private:
     std::unique_ptr<TempFileScan> m_tempScan;
     std::unique_ptr<DirectoryScan> m_directoryScan;
     std::unique_ptr<DeadShortcutScan> m_shortcutScan;
+    QHash<QByteArray, QString> m_shortcutTargets; // a listed dead shortcut's missing target
     std::unique_ptr<DuplicateScan> m_duplicateScan;
     QList<FileGroup> m_scanGroups; // the groups as the running scan took them
     // What a scan reports for every file is shown when the window next paints.
@@ -329,7 +337,9 @@ private:
     platform::CopyDataServer *m_messages = nullptr;
     int m_scheduledRuns = 0;
     std::unique_ptr<ScheduleUnit> m_schedule;
-    bool m_toldNoTray = false;    // "Hide" without a tray has said it minimises
+    bool m_toldNoTray = false; // "Hide" without a tray has said it minimises
+    bool m_fitOnShow = false;  // first start: the first show picks a size that shows rows
+    void fitFirstWindow();
     bool m_windowCreated = false; // the computation waits for the window's creation
     TipsPanel *m_tipsPanel = nullptr;
     cleaning::SystemProtection m_protection;
