@@ -21,8 +21,8 @@ HelpViewer::HelpViewer(const QString &indexFile, QWidget *parent) : QDialog(pare
     m_browser->setSource(QUrl::fromLocalFile(indexFile));
     connect(m_browser, &QTextBrowser::sourceChanged, this, [this] {
         const QString title = m_browser->documentTitle();
-        setWindowTitle(title.isEmpty() ? QStringLiteral("Clarivex 2000 Help")
-                                       : title + QStringLiteral(" - Clarivex 2000 Help"));
+        const QString own = QStringLiteral("Clarivex 2000 Help");
+        setWindowTitle(title.isEmpty() || title == own ? own : title + QStringLiteral(" - ") + own);
     });
     emit m_browser->sourceChanged(m_browser->source());
 

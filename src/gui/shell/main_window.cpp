@@ -125,7 +125,7 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     auto *outer = new QVBoxLayout(central);
     outer->setContentsMargins(2, 2, 2, 0);
     outer->setSpacing(2);
-    auto *splitter = new QSplitter(Qt::Vertical, central);
+    auto *splitter = m_splitter = new QSplitter(Qt::Vertical, central);
     splitter->setChildrenCollapsible(false);
 
     auto *top = new QWidget(splitter);
@@ -446,9 +446,31 @@ void TClarivexMainForm::ShowPage(const QString &name)
 void TClarivexMainForm::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
+    // The splitter shares out its height once it is laid out.
+    QTimer::singleShot(0, this, &TClarivexMainForm::givePagesTheirHeight);
     if (!m_fitOnShow) return;
     m_fitOnShow = false;
     fitFirstWindow();
+}
+
+void TClarivexMainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    givePagesTheirHeight();
+}
+
+void TClarivexMainForm::givePagesTheirHeight()
+{
+    // A window grown (maximised) gives the pages the height they ask for, so
+    // that no item of the side bar is cut; the found files keep the rest,
+    // never less than a few rows.
+    const QList<int> sizes = m_splitter->sizes();
+    if (sizes.size() != 2) return;
+    const int wanted = m_splitter->widget(0)->sizeHint().height();
+    const int total = sizes[0] + sizes[1];
+    const int listRows = 6 * (FileListView->fontMetrics().height() + 4);
+    if (sizes[0] >= wanted || total - wanted < listRows) return;
+    m_splitter->setSizes({wanted, total - wanted});
 }
 
 void TClarivexMainForm::fitFirstWindow()
@@ -465,7 +487,10 @@ void TClarivexMainForm::fitFirstWindow()
                          frameGeometry().bottom() - geometry().bottom());
     const int rowHeight = std::max(FileListView->fontMetrics().height(), 16) + 4;
     const int shown = FileListView->viewport()->height() / rowHeight;
-    const int grow = std::max(0, kFirstStartRows - shown) * rowHeight;
+    // The pages take the height they ask for first (resizeEvent).
+    const int pages =
+        std::max(0, m_splitter->widget(0)->sizeHint().height() - m_splitter->sizes().value(0));
+    const int grow = std::max(0, kFirstStartRows - shown) * rowHeight + pages;
     const int width =
         std::clamp(kFirstStartWidth, minimumWidth(), area.width() - frame.left() - frame.right());
     const int height = std::clamp(this->height() + grow, minimumHeight(),

@@ -23,6 +23,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
+class QSplitter;
 class QSystemTrayIcon;
 class QTabWidget;
 class QTimer;
@@ -248,6 +249,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildSideBar();
@@ -337,9 +339,12 @@ private:
     platform::CopyDataServer *m_messages = nullptr;
     int m_scheduledRuns = 0;
     std::unique_ptr<ScheduleUnit> m_schedule;
-    bool m_toldNoTray = false; // "Hide" without a tray has said it minimises
-    bool m_fitOnShow = false;  // first start: the first show picks a size that shows rows
+    bool m_toldNoTray = false;       // "Hide" without a tray has said it minimises
+    QSplitter *m_splitter = nullptr; // the pages over the found files
+    bool m_fitOnShow = false;        // first start: the first show picks a size that shows rows
     void fitFirstWindow();
+    // The pages get the height they ask for while the found files keep a few rows.
+    void givePagesTheirHeight();
     bool m_windowCreated = false; // the computation waits for the window's creation
     TipsPanel *m_tipsPanel = nullptr;
     cleaning::SystemProtection m_protection;
