@@ -55,6 +55,10 @@ SchedulerStatePanel::SchedulerStatePanel(QWidget *parent) : QWidget(parent)
         if (m_following.isValid() &&
             (m_status.running == m_waitFor || m_following.elapsed() > kFollowLimitMs)) {
             m_following.invalidate();
+            if (m_waitFor && m_status.running && started) {
+                started();
+                refresh();
+            }
             m_poll.setInterval(kPollMs);
             if (!isVisible()) m_poll.stop();
         }

@@ -34,6 +34,8 @@ public:
     std::function<bool()> scansScheduled;
     // Runs before a start: the Scheduler reads the schedule from the store.
     std::function<void()> beforeStart;
+    // Runs once a started Scheduler answers: the window hands over its alarm.
+    std::function<void()> started;
 
     // Asks the Scheduler now and shows the answer.
     void refresh();

@@ -53,6 +53,10 @@ void TClarivexMainForm::wireSchedule()
             &TClarivexMainForm::ComputeNextRun);
     m_schedulePage->schedulerPanel->schedulerProgram = schedulerProgram();
     m_schedulePage->schedulerPanel->beforeStart = [this] { (void)SaveAllSettings(); };
+    // The Scheduler then keeps the alarm this window shows, not one of its own.
+    m_schedulePage->schedulerPanel->started = [this] {
+        if (m_schedule->hasAlarm()) (void)SendAlarmToScheduler(*m_schedule);
+    };
 }
 
 void TClarivexMainForm::startAlarm()
