@@ -5,12 +5,15 @@
 #include "core/platform/termination_signals.h"
 #include "core/schedule/schedule_unit.h"
 #include "core/utilities/version_option.h"
+#include "scheduler/command_options.h"
 #include "scheduler/scheduler_notices.h"
 #include "scheduler/scheduler_texts.h"
 #include "scheduler/scheduler_tray.h"
 #include "scheduler/scheduler_window.h"
 
 #include <QApplication>
+#include <QSystemTrayIcon>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -22,6 +25,7 @@ int main(int argc, char **argv)
     if (const auto code =
             answerVersionOption(argc, argv, "clarivex-scheduler", schedulerVersionInfo()))
         return *code;
+    if (const auto code = answerCommandOptions(argc, argv)) return *code;
     if (!platform::displayAvailable()) {
         std::fprintf(stderr, "%s\n", platform::noDisplayMessage().constData());
         return 1;
@@ -46,6 +50,12 @@ int main(int argc, char **argv)
         return 1;
     }
     SchedulerTray tray(window);
+    // Without an icon nobody would know it runs, nor how to end it. Said once
+    // the schedule is kept, so the message box holds nothing up.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        QTimer::singleShot(0, &app, [] {
+            showNotice(QString::fromLatin1(kNoNotificationArea), NoticeKind::Information);
+        });
     QObject::connect(
         &window, &TSchedulerWindow::quitRequested, &app, [] { QApplication::quit(); },
         Qt::QueuedConnection);

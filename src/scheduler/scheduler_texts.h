@@ -13,6 +13,10 @@ inline constexpr char kAboutText[] = "Clarivex 2000 Scheduler. A Component of Cl
 inline constexpr char kUpdatesText[] = "For product updates please visit ";
 inline constexpr char kWebAddress[] = "http://www.marlowtek.com/";
 inline constexpr char kNoScanPlanned[] = "No scan is planned: ";
+inline constexpr char kNoNotificationArea[] =
+    "This desktop has no notification area, so Clarivex 2000 Scheduler runs without an icon.\n"
+    "The Schedule Options page of Clarivex 2000 shows whether it runs and can stop it; so does "
+    "the command clarivex-scheduler --quit.";
 
 inline constexpr char kMenuOpen[] = "&Open Clarivex 2000...";
 inline constexpr char kMenuDisable[] = "&Disable";

@@ -2,6 +2,7 @@
 
 #include "core/platform/copy_data.h"
 #include "core/schedule/schedule_clock.h"
+#include "core/schedule/scheduler_control.h"
 #include "core/schedule/stored_schedule.h"
 #include "core/shell/command_line.h"
 #include "scheduler/scheduler_notices.h"
@@ -43,6 +44,14 @@ QString TSchedulerWindow::tip() const
 
 qint32 TSchedulerWindow::WMCopyData(const QByteArray &text)
 {
+    if (text == kSchedulerStateRequest)
+        return SchedulerEnabled ? kSchedulerReady : kSchedulerPaused;
+    if (text == kSchedulerNextRunRequest) return nextRunReply(m_schedule.alarmMoment());
+    if (text == kSchedulerQuitRequest) {
+        scheduleTrace(QStringLiteral("asked to end"));
+        emit quitRequested(); // queued: the answer goes out first
+        return 1;
+    }
     // Taken also while paused; a text that names no alarm changes nothing.
     if (const std::optional<AlarmHandOver> alarm = parseAlarmHandOver(text)) {
         scheduleTrace(QStringLiteral("hand-over %1").arg(QString::fromUtf8(text)));

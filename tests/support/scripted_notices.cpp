@@ -36,6 +36,17 @@ bool ScriptedNotices::confirm(QWidget *, const QString &caption, const QString &
     return m_confirms.dequeue();
 }
 
+bool ScriptedNotices::confirmForGood(QWidget *, const QString &caption, const QString &text,
+                                     ui::NoticeIcon icon)
+{
+    record({Kind::Confirm, caption, text, icon, {}, true});
+    if (m_confirms.isEmpty()) {
+        ++m_unanswered;
+        return false;
+    }
+    return m_confirms.dequeue();
+}
+
 QString ScriptedNotices::openFileName(QWidget *, const ui::FileDialogRequest &request)
 {
     record({Kind::OpenFile, request.caption, request.filter, ui::NoticeIcon::None, request});

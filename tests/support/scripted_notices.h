@@ -31,6 +31,7 @@ public:
         QString text; // the message, the file filter, or a dialog's summary
         ui::NoticeIcon icon = ui::NoticeIcon::None;
         ui::FileDialogRequest file;
+        bool defaultNo = false; // a question whose Yes cannot be undone
     };
 
     void queueConfirm(bool yes) { m_confirms.enqueue(yes); }
@@ -48,6 +49,8 @@ public:
                      ui::NoticeIcon icon = ui::NoticeIcon::Information) override;
     bool confirm(QWidget *, const QString &caption, const QString &text,
                  ui::NoticeIcon icon = ui::NoticeIcon::Question) override;
+    bool confirmForGood(QWidget *, const QString &caption, const QString &text,
+                        ui::NoticeIcon icon = ui::NoticeIcon::Warning) override;
     QString openFileName(QWidget *, const ui::FileDialogRequest &request) override;
     QString saveFileName(QWidget *, const ui::FileDialogRequest &request) override;
     QString existingFolder(QWidget *, const QString &caption, const QString &startFolder) override;

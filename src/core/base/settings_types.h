@@ -46,6 +46,7 @@ struct WindowSettings
     int WindowState = 0;       // 0 normal, 1 minimised, 2 maximised
     int ActiveGroupIndex = 0;  // side bar: 0 "Scan Tools", 1 "System", 2 "More"
     QString ActiveItemCaption; // the page shown at closing
+    bool firstStart = false;   // no size was stored: the window chooses its first one
     friend bool operator==(const WindowSettings &, const WindowSettings &) = default;
 };
 

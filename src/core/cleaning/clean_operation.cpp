@@ -186,6 +186,10 @@ CleanReport CleanOperation::run(const QList<CleanRow> &rows, const CleanSettings
         runZip(rows, chosen, settings, report);
     else
         runFileOperation(rows, chosen, settings, report);
+    if (report.declined) {
+        report.status1 = QString::fromLatin1(texts::kNothingCleaned);
+        return report;
+    }
     const QString failures = notCleanedText(rows, report);
     if (!failures.isEmpty())
         report.status1 =
@@ -290,7 +294,16 @@ void CleanOperation::runFileOperation(const QList<CleanRow> &rows, const QList<q
         (void)ensureFolder(folder); // the move is tried even so, and says why it fails
         op.setTargetPaths({folder.endsWith('/') ? folder : folder + '/'});
     }
-    FileOpCallbacks callbacks{m_prompts.confirm, m_prompts.deleteForGood, m_prompts.progress};
+    // The first question of a clean is the one before anything is done.
+    bool asked = false;
+    const auto confirm = [&](const QString &question) {
+        const bool yes = m_prompts.confirm(question);
+        if (!asked && !yes) report.declined = true;
+        asked = true;
+        return yes;
+    };
+    FileOpCallbacks callbacks{nullptr, m_prompts.deleteForGood, m_prompts.progress};
+    if (m_prompts.confirm) callbacks.confirm = confirm;
     if (lastLook) {
         op.setLastLook([this, &chosen](qsizetype k, std::optional<FileIdentity> &expected) {
             FileIdentity narrowed = expected.value_or(FileIdentity{});
@@ -326,17 +339,24 @@ void CleanOperation::runZip(const QList<CleanRow> &rows, const QList<qsizetype> 
 {
     for (qsizetype i : chosen)
         report.rows[i] = {RowFate::NotDone, QStringLiteral("not cleaned"), {}};
+    const QByteArray folder = backupFolder(settings.ZipFileName);
+    const QByteArray archiveFile = archivePath(folder, QDate::currentDate());
     if (settings.ConfirmDelete && !settings.AutoCleaning && m_prompts.confirm &&
         !m_prompts.confirm(QString::fromLatin1(settings.all ? texts::kConfirmCleanAll
-                                                            : texts::kConfirmCleanSelected)))
+                                                            : texts::kConfirmCleanSelected) +
+                           QStringLiteral("\n\n") +
+                           QString::fromLatin1(texts::kZipQuestionDetail)
+                               .arg(chosen.size())
+                               .arg(QFile::decodeName(archiveFile)))) {
+        report.declined = true;
         return;
+    }
     report.status0.clear();
     report.status1.clear();
     QElapsedTimer clock;
     clock.start();
-    const QByteArray folder = backupFolder(settings.ZipFileName);
     if (!ensureFolder(folder)) return;
-    report.archive = archivePath(folder, QDate::currentDate());
+    report.archive = archiveFile;
 
     TZip zip;
     zip.Switch = swMove;

@@ -86,7 +86,8 @@ struct CleanReport
     QList<RowOutcome> rows; // in the order of the rows given
     QString status0;        // empty: leave the status panel as it is
     QString status1;
-    QByteArray archive; // zip mode: the archive written to
+    QByteArray archive;    // zip mode: the archive written to
+    bool declined = false; // the question before the clean was answered No
 
     [[nodiscard]] qsizetype count(RowFate fate) const;
 };

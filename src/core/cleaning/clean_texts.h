@@ -26,5 +26,9 @@ inline constexpr char kCompressing[] = "Compressing: ";
 inline constexpr char kDeleting[] = "Deleting: ";
 // "%n file(s) could not be cleaned: " followed by the first one and its reason.
 inline constexpr char kNotCleaned[] = "%1 file(s) could not be cleaned: %2: %3";
+// The zip question's second paragraph: how many files go into which archive.
+inline constexpr char kZipQuestionDetail[] = "%1 file(s) will be moved into the archive %2.";
+// The question before a clean was answered No.
+inline constexpr char kNothingCleaned[] = "Nothing was cleaned.";
 
 } // namespace clarivex::cleaning::texts

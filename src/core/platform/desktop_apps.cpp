@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeDatabase>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <fcntl.h>
@@ -146,6 +148,11 @@ QString associatedApplication(const QString &mimeType)
     return {};
 }
 
+QString exactApplication(const QString &mimeType)
+{
+    return applicationForExactType(mimeType);
+}
+
 QString fileMimeType(const QByteArray &path)
 {
     QByteArray head;
@@ -199,6 +206,40 @@ QStringList launcherCommand(const QString &desktopFile, const QString &filePath)
     if (command.isEmpty()) return {};
     command[0] = findProgram(command[0], qEnvironmentVariable("PATH"));
     return command;
+}
+
+QString launcherName(const QString &desktopFile)
+{
+    DesktopEntry entry;
+    return readLauncher(desktopFile, entry) ? entry.value(QStringLiteral("Name")) : QString();
+}
+
+bool launcherNeedsTerminal(const QString &desktopFile)
+{
+    DesktopEntry entry;
+    return readLauncher(desktopFile, entry) &&
+           entry.value(QStringLiteral("Terminal")).trimmed() == QLatin1String("true");
+}
+
+QStringList terminalCommand(const QString &searchPath)
+{
+    const QStringList folders = searchPath.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    QStringList candidates;
+    QStringList terminal;
+    // TERMINAL may carry options of its own ("kitty --single-instance").
+    if (splitExec(qEnvironmentVariable("TERMINAL"), terminal) && !terminal.isEmpty())
+        candidates << terminal.first();
+    candidates << QStringLiteral("x-terminal-emulator");
+    for (const QString &candidate : std::as_const(candidates)) {
+        const QString program = candidate.contains(QLatin1Char('/'))
+                                    ? candidate
+                                    : QStandardPaths::findExecutable(candidate, folders);
+        if (program.isEmpty() || !QFileInfo(program).isExecutable()) continue;
+        QStringList command{program};
+        if (candidate == terminal.value(0)) command << terminal.mid(1);
+        return command << QStringLiteral("-e");
+    }
+    return {};
 }
 
 QStringList textEditorCommand(const QString &filePath)

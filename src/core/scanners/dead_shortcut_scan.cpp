@@ -111,7 +111,10 @@ ShortcutVerdict decideShortcut(const TShortcutInfo &info, const DeadShortcutOpti
     } else {
         if (target.isEmpty()) return ShortcutVerdict::NoFileTarget;
         if (existsAsAnything(target)) return ShortcutVerdict::TargetExists;
-        if (extensionLength(target) < 3) return ShortcutVerdict::OddTarget;
+        // A symbolic link names its target exactly: one that points nowhere
+        // is dead whatever the target's name looks like.
+        if (info.kind != ShortcutKind::SymbolicLink && extensionLength(target) < 3)
+            return ShortcutVerdict::OddTarget;
     }
     if (!driveChosen(volumeKindOf(target, volumes), options))
         return ShortcutVerdict::DriveNotChosen;

@@ -13,7 +13,8 @@
 //  2. the target's extension (from the last "." of its last path part, the
 //     dot included) has at least 3 characters. For the program of an
 //     Application launcher (Linux programs have no extension) this becomes:
-//     the program file is missing and its name is not a folder;
+//     the program file is missing and its name is not a folder. A symbolic
+//     link has no such rule: it names its target exactly;
 //  3. the target's volume, found from its nearest existing parent folder,
 //     is not a removable, CD-ROM or remote volume whose box is unchecked. A
 //     missing target below /media or /run/media counts as removable: its

@@ -221,6 +221,7 @@ void loadWindow(TRegIniFile &ini, WindowSettings &w, const SettingsContext &cont
         ini.ReadNumber(kRoot, str("Left"), std::max(0, (context.screenSize.width() - w.Width) / 2));
     w.Top = ini.ReadNumber(kRoot, str("Top"),
                            std::max(0, (context.screenSize.height() - w.Height) / 2));
+    w.firstStart = ini.ReadNumber(kRoot, str("Width"), -1) < 0;
     w.Width = ini.ReadNumber(kRoot, str("Width"), 600);
     w.Height = ini.ReadNumber(kRoot, str("Height"), 460);
     w.WindowState = ini.ReadNumber(kRoot, str("WindowState"), 0);

@@ -100,6 +100,15 @@ std::optional<Tip> tipForFile(int scanKind, const QString &fileName)
     }
 }
 
+Tip deadShortcutTip(const QString &target)
+{
+    return Tip{QStringLiteral("Dead Shortcuts"),
+               QStringLiteral("This shortcut points to %1, which no longer exists. Delete it if "
+                              "you do not expect the target to come back (a drive that is not "
+                              "plugged in, for example).")
+                   .arg(target)};
+}
+
 Tip tipForPage(const QString &page, const QString &deadShortcutsText)
 {
     static const QHash<QString, QString> texts = {

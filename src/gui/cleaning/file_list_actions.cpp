@@ -35,11 +35,13 @@ bool exists(const QByteArray &path)
     return !path.isEmpty() && ::lstat(path.constData(), &st) == 0;
 }
 
-// The folder a file is in, opened by the desktop.
-void openFolderOf(const QByteArray &path)
+// The folder a file is in, opened by the desktop; false when nothing could
+// open it (no application for folders, or the desktop's opener failed).
+bool openFolderOf(const QByteArray &path)
 {
     const QByteArray folder = path.left(std::max<qsizetype>(path.lastIndexOf('/'), 1));
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(folder)));
+    if (platform::associatedApplication(QStringLiteral("inode/directory")).isEmpty()) return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(folder)));
 }
 
 } // namespace
@@ -111,21 +113,58 @@ void TFileListActions::reportError(const QString &message)
                               NoticeIcon::Error);
 }
 
+void TFileListActions::tell(const QString &message)
+{
+    notices().information(m_window, QStringLiteral("Clarivex 2000"), message,
+                          NoticeIcon::Information);
+}
+
 void TFileListActions::ItemViewFileClick()
 {
     const QByteArray path = SelectedFilePath(m_list);
     if (!exists(path)) return;
     const QString name = QFile::decodeName(path);
-    if (platform::hasAssociation(path)) {
-        // A failure of the desktop's opener shows nothing more.
-        QDesktopServices::openUrl(QUrl::fromLocalFile(name));
+    const QString folder = QFileInfo(name).absolutePath();
+    const QString launcher = platform::associatedApplication(platform::fileMimeType(path));
+    if (!launcher.isEmpty() && platform::launcherNeedsTerminal(launcher)) {
+        // Started without one it would show nothing, and run where nobody sees.
+        viewInTerminal(launcher, name);
+        return;
+    }
+    if (!launcher.isEmpty()) {
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(name)))
+            tell(QStringLiteral("The desktop could not open '%1'.").arg(name));
         return;
     }
     // No application for this kind of file: the text editor shows it.
     QStringList command = platform::textEditorCommand(name);
-    if (command.isEmpty()) return;
+    if (command.isEmpty()) {
+        tell(QStringLiteral("No application opens '%1', and no text editor is "
+                            "installed to show it.")
+                 .arg(name));
+        return;
+    }
     const QString program = command.takeFirst();
-    QProcess::startDetached(program, command);
+    if (!QProcess::startDetached(program, command, folder))
+        tell(QStringLiteral("'%1' could not be started to show '%2'.").arg(program, name));
+}
+
+void TFileListActions::viewInTerminal(const QString &launcher, const QString &name)
+{
+    const QString application = platform::launcherName(launcher);
+    QStringList command = platform::launcherCommand(launcher, name);
+    QStringList terminal = platform::terminalCommand(qEnvironmentVariable("PATH"));
+    if (terminal.isEmpty() || command.isEmpty()) {
+        tell(QStringLiteral("'%1' would open in %2, which runs in a terminal, and no "
+                            "terminal is set on this desktop (neither the TERMINAL "
+                            "variable nor x-terminal-emulator).")
+                 .arg(name, application.isEmpty() ? launcher : application));
+        return;
+    }
+    const QString program = terminal.takeFirst();
+    if (!QProcess::startDetached(program, terminal + command, QFileInfo(name).absolutePath()))
+        tell(QStringLiteral("The terminal '%1' could not be started to open '%2' in %3.")
+                 .arg(program, name, application));
 }
 
 void TFileListActions::FileListViewDblClick()
@@ -193,9 +232,15 @@ void TFileListActions::ExplorerMenu1Click()
     if (!exists(path)) return;
     // The file manager shows the file selected in its folder; without one on
     // the session bus, the desktop opens the folder.
+    const auto showFolder = [this, path] {
+        if (!openFolderOf(path))
+            tell(QStringLiteral("There is no file manager on this desktop to show '%1' in its "
+                                "folder.")
+                     .arg(QFile::decodeName(path)));
+    };
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        openFolderOf(path);
+        showFolder();
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -205,8 +250,8 @@ void TFileListActions::ExplorerMenu1Click()
     const QUrl url = QUrl::fromLocalFile(QFile::decodeName(path));
     call << QStringList{url.toString(QUrl::FullyEncoded)} << QString();
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, path] {
-        if (watcher->isError()) openFolderOf(path);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, showFolder] {
+        if (watcher->isError()) showFolder();
         watcher->deleteLater();
     });
 }

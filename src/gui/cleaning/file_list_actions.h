@@ -67,7 +67,11 @@ public:
 
 private:
     void buildMenu();
+    // A file whose application needs a terminal: in the desktop's terminal.
+    void viewInTerminal(const QString &launcher, const QString &name);
     void reportError(const QString &message);
+    // What the desktop could not do for the user, and why.
+    void tell(const QString &message);
 
     TKvFileListView *m_list;
     QWidget *m_window;

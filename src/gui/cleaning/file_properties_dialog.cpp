@@ -1,10 +1,10 @@
 #include "gui/cleaning/file_properties_dialog.h"
 
 #include "core/base/formats.h"
+#include "gui/toolkit/eliding_label.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QLabel>
 #include <QVBoxLayout>
 
 namespace clarivex::ui {
@@ -27,10 +27,8 @@ TFilePropertiesDialog::TFilePropertiesDialog(const cleaning::FileProperties &p,
     auto *form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
     const auto row = [&](const QString &caption, const QString &value) {
-        auto *label = new QLabel(value);
-        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        label->setTextFormat(Qt::PlainText);
-        label->setWordWrap(true);
+        auto *label = new ui::ElidingLabel(value);
+        label->setObjectName(caption.chopped(1));
         form->addRow(caption, label);
         m_summary += caption + QLatin1Char('\t') + value + QLatin1Char('\n');
     };

@@ -1,6 +1,7 @@
 #include "gui/schedule/schedule_page.h"
 
 #include "core/base/formats.h"
+#include "gui/schedule/scheduler_state_panel.h"
 #include "gui/toolkit/notice_service.h"
 #include "gui/toolkit/up_down.h"
 #include "gui/toolkit/wrap_check_box.h"
@@ -188,6 +189,9 @@ QWidget *TSchedulePage::buildScheduleTab()
     rows->addLayout(monthly);
     run->addLayout(rows);
     layout->addWidget(gbSchedule);
+    schedulerPanel = new SchedulerStatePanel(tab);
+    schedulerPanel->scansScheduled = [this] { return cbScheduleScans->isChecked(); };
+    layout->addWidget(schedulerPanel);
     layout->addStretch(1);
 
     auto *kinds = new QButtonGroup(this);
@@ -198,6 +202,7 @@ QWidget *TSchedulePage::buildScheduleTab()
     rbEvery->setChecked(true);
 
     connect(cbScheduleScans, &QCheckBox::clicked, this, &TSchedulePage::cbScheduleScansClick);
+    connect(cbScheduleScans, &QCheckBox::toggled, schedulerPanel, &SchedulerStatePanel::refresh);
     connect(TrackBar95, &QSlider::valueChanged, this, &TSchedulePage::TrackBar95Change);
     connect(cbWeekly, &QComboBox::activated, this, [this] {
         if (cbWeekly->currentIndex() != m_weekday) cbWeeklyChange();

@@ -30,6 +30,8 @@ class QTimeEdit;
 
 namespace clarivex {
 
+class SchedulerStatePanel;
+
 namespace ui {
 class UpDown;
 }
@@ -95,6 +97,8 @@ public:
     ui::UpDown *udMonthly_Day = nullptr;
     QCheckBox *cbScanAtStartUp = nullptr;
     QCheckBox *cbCleanOnClose = nullptr;
+    // Whether a Scheduler runs, with Start and Stop.
+    SchedulerStatePanel *schedulerPanel = nullptr;
 
 signals:
     void nextRunNeeded();

@@ -4,6 +4,7 @@
 
 #include "core/base/formats.h"
 #include "core/base/settings_types.h"
+#include "core/platform/desktop_apps.h"
 #include "core/scanners/dead_shortcut_scan.h"
 #include "core/scanners/directory_scan.h"
 #include "core/scanners/duplicate_scan.h"
@@ -17,6 +18,7 @@
 #include "gui/schedule/schedule_page.h"
 #include "gui/search/kv_file_list_view.h"
 #include "gui/search/path_tree_view.h"
+#include "gui/shell/help_viewer.h"
 #include "gui/shell/logs_page.h"
 #include "gui/shell/options_page.h"
 #include "gui/shell/tips_panel.h"
@@ -51,6 +53,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -101,6 +104,11 @@ const QStringList &TClarivexMainForm::pageNames()
     return names;
 }
 
+namespace {
+constexpr int kFirstStartRows = 15;
+constexpr int kFirstStartWidth = 800;
+} // namespace
+
 bool TClarivexMainForm::isScanPage(const QString &name)
 {
     return name == QLatin1String("Temporary Files") || name == QLatin1String("Duplicate Files") ||
@@ -114,12 +122,13 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     setWindowIcon(ui::artwork(QStringLiteral("clarivex")));
     setMinimumSize(600, 460);
     resize(600, 460);
+    helpIndex = platform::helpIndexPath();
 
     auto *central = new QWidget(this);
     auto *outer = new QVBoxLayout(central);
     outer->setContentsMargins(2, 2, 2, 0);
     outer->setSpacing(2);
-    auto *splitter = new QSplitter(Qt::Vertical, central);
+    auto *splitter = m_splitter = new QSplitter(Qt::Vertical, central);
     splitter->setChildrenCollapsible(false);
 
     auto *top = new QWidget(splitter);
@@ -284,11 +293,20 @@ void TClarivexMainForm::wireOptionsPage()
 
 void TClarivexMainForm::OpenHelp()
 {
-    const QString index = platform::helpIndexPath();
-    if (!QFileInfo::exists(index) || !QDesktopServices::openUrl(QUrl::fromLocalFile(index)))
+    const QString index = helpIndex;
+    if (!QFileInfo::exists(index)) {
         ui::notices().information(this, QStringLiteral("Clarivex 2000"),
                                   QStringLiteral("The help could not be opened: %1").arg(index),
                                   ui::NoticeIcon::Warning);
+        return;
+    }
+    // A browser where the desktop has one for web pages; else our own viewer.
+    if (!platform::exactApplication(QStringLiteral("text/html")).isEmpty() &&
+        QDesktopServices::openUrl(QUrl::fromLocalFile(index)))
+        return;
+    auto *viewer = new HelpViewer(index, this);
+    viewer->show();
+    viewer->raise();
 }
 
 TClarivexMainForm::~TClarivexMainForm()
@@ -428,6 +446,62 @@ void TClarivexMainForm::ShowPage(const QString &name)
     emit pageShown(name);
 }
 
+void TClarivexMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The splitter shares out its height once it is laid out.
+    QTimer::singleShot(0, this, &TClarivexMainForm::givePagesTheirHeight);
+    if (!m_fitOnShow) return;
+    m_fitOnShow = false;
+    fitFirstWindow();
+}
+
+void TClarivexMainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    givePagesTheirHeight();
+}
+
+void TClarivexMainForm::givePagesTheirHeight()
+{
+    // A window grown (maximised) gives the pages the height they ask for, so
+    // that no item of the side bar is cut; the found files keep the rest,
+    // never less than a few rows.
+    const QList<int> sizes = m_splitter->sizes();
+    if (sizes.size() != 2) return;
+    const int wanted = m_splitter->widget(0)->sizeHint().height();
+    const int total = sizes[0] + sizes[1];
+    const int listRows = 6 * (FileListView->fontMetrics().height() + 4);
+    if (sizes[0] >= wanted || total - wanted < listRows) return;
+    m_splitter->setSizes({wanted, total - wanted});
+}
+
+void TClarivexMainForm::fitFirstWindow()
+{
+    // The built-in size leaves the found files a strip of a few rows. At the
+    // first start the window grows by the rows missing up to fifteen (and
+    // widens for the columns), as far as the screen's free area allows.
+    const QScreen *screen = this->screen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const QMargins frame(geometry().left() - frameGeometry().left(),
+                         geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(),
+                         frameGeometry().bottom() - geometry().bottom());
+    const int rowHeight = std::max(FileListView->fontMetrics().height(), 16) + 4;
+    const int shown = FileListView->viewport()->height() / rowHeight;
+    // The pages take the height they ask for first (resizeEvent).
+    const int pages =
+        std::max(0, m_splitter->widget(0)->sizeHint().height() - m_splitter->sizes().value(0));
+    const int grow = std::max(0, kFirstStartRows - shown) * rowHeight + pages;
+    const int width =
+        std::clamp(kFirstStartWidth, minimumWidth(), area.width() - frame.left() - frame.right());
+    const int height = std::clamp(this->height() + grow, minimumHeight(),
+                                  area.height() - frame.top() - frame.bottom());
+    const QRect bounds(0, 0, width, height);
+    setGeometry(bounds.translated(area.center() - bounds.center()));
+}
+
 void TClarivexMainForm::setPageContent(const QString &name, QWidget *content)
 {
     QWidget *holder = page(name);
@@ -447,8 +521,12 @@ void TClarivexMainForm::ShowTips()
         const QList<int> rows = FileListView->SelectedRows();
         const int scan =
             rows.isEmpty() ? int(ScanKind) : int(FileListView->Model()->ScanOf(rows.first()));
+        if (scan == skDeadShortcuts && m_shortcutTargets.contains(selected)) {
+            m_tipsPanel->showTip(deadShortcutTip(m_shortcutTargets.value(selected)));
+            return;
+        }
         if (const auto tip = tipForFile(scan, name)) m_tipsPanel->showTip(*tip);
-        return; // dead shortcuts: the panel stays empty
+        return; // dead shortcuts without a known target: the panel stays empty
     }
     m_tipsPanel->showTip(tipForPage(currentPage(), m_deadShortcutsPage->explanation()));
 }
@@ -556,6 +634,7 @@ void TClarivexMainForm::closeEvent(QCloseEvent *event)
     stopUtilityWork();
     if (m_schedulePage->cbCleanOnClose->isChecked())
         CleanFiles(false); // as "Clean All" does, with its confirmations
+    offerSchedulerOnClose();
     startSchedulerOnClose();
     SaveAllSettings();
     event->accept();

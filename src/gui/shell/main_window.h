@@ -24,6 +24,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
+class QSplitter;
 class QSystemTrayIcon;
 class QTabWidget;
 class QTimer;
@@ -206,6 +207,8 @@ public:
     int scheduledRunCount() const { return m_scheduledRuns; }
     // The web update check; the menu entry runs checkProgramUpdates.
     TAutoUpgrade *AutoUpgrade = nullptr;
+    // The help's first page (the one found beside the program or installed).
+    QString helpIndex;
     void checkProgramUpdates();
     void applyUpdateSettings(const UpdateSettings &update);
 
@@ -263,6 +266,8 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildSideBar();
@@ -310,6 +315,10 @@ private:
     void DuplicateScanStart(const QList<QByteArray> &roots);
     void finishDuplicateScan(const DuplicateCompare &compare);
     void startSchedulerOnClose();
+    // Scans scheduled, no Scheduler to run them once the window is gone: says
+    // so, and offers to start one now and at every close.
+    void offerSchedulerOnClose();
+    QString schedulerProgram() const;
     void wireSchedule();
     bool CheckAlarmDue();
 
@@ -349,6 +358,7 @@ private:
     std::unique_ptr<TempFileScan> m_tempScan;
     std::unique_ptr<DirectoryScan> m_directoryScan;
     std::unique_ptr<DeadShortcutScan> m_shortcutScan;
+    QHash<QByteArray, QString> m_shortcutTargets; // a listed dead shortcut's missing target
     std::unique_ptr<DuplicateScan> m_duplicateScan;
     QList<FileGroup> m_scanGroups; // the groups as the running scan took them
     // What a scan reports for every file is shown when the window next paints.
@@ -361,7 +371,12 @@ private:
     RunIndex m_scheduledRun = 0; // while ScheduledRunActive
     RunIndex m_tempScanRun = 0;  // the run of the temporary-file scan in progress
     std::unique_ptr<ScheduleUnit> m_schedule;
-    bool m_toldNoTray = false;    // "Hide" without a tray has said it minimises
+    bool m_toldNoTray = false;       // "Hide" without a tray has said it minimises
+    QSplitter *m_splitter = nullptr; // the pages over the found files
+    bool m_fitOnShow = false;        // first start: the first show picks a size that shows rows
+    void fitFirstWindow();
+    // The pages get the height they ask for while the found files keep a few rows.
+    void givePagesTheirHeight();
     bool m_windowCreated = false; // the computation waits for the window's creation
     TipsPanel *m_tipsPanel = nullptr;
     cleaning::SystemProtection m_protection;

@@ -163,8 +163,12 @@ void TClarivexMainForm::connectZipEvents(cleaning::TZip &zip, ui::CleanProgress 
 cleaning::CleanPrompts TClarivexMainForm::cleanPrompts(ui::CleanProgress &progress)
 {
     cleaning::CleanPrompts prompts;
-    prompts.confirm = [this](const QString &question) {
-        return ui::notices().confirm(this, kCaption, question);
+    // A Yes that deletes for good is never the default answer.
+    const bool forGood =
+        cleaning::CleanMode(m_optionsPage->DeleteType) == cleaning::CleanMode::Delete;
+    prompts.confirm = [this, forGood](const QString &question) {
+        return forGood ? ui::notices().confirmForGood(this, kCaption, question)
+                       : ui::notices().confirm(this, kCaption, question);
     };
     prompts.showInUse = [this](const QList<QByteArray> &paths) {
         ui::showInUseDialog(this, paths);
@@ -173,8 +177,8 @@ cleaning::CleanPrompts TClarivexMainForm::cleanPrompts(ui::CleanProgress &progre
         ui::notices().information(this, kCaption, text);
     };
     prompts.deleteForGood = [this](const QByteArray &path, const QString &reason) {
-        return ui::notices().confirm(this, kCaption, deleteForGoodQuestion(path, reason),
-                                     ui::NoticeIcon::Warning);
+        return ui::notices().confirmForGood(this, kCaption, deleteForGoodQuestion(path, reason),
+                                            ui::NoticeIcon::Warning);
     };
     prompts.progress = [this, &progress](const cleaning::FileOpProgress &step) {
         emit cleanProgress(step.done, step.total);

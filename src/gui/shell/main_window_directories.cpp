@@ -68,6 +68,9 @@ void TClarivexMainForm::wireDirectoryScans()
         FoundByteTotal = m_shortcutScan->FoundByteTotal;
         m_totalsPending = true;
     };
+    m_shortcutScan->listed = [this](const QByteArray &path, const TShortcutInfo &info) {
+        m_shortcutTargets.insert(path, info.target);
+    };
     m_shortcutScan->skipped = [this](const QByteArray &path, const QString &reason) {
         m_pendingFolderText = skippedText(path, reason);
         WriteLogEvent(skippedText(path, reason));
@@ -153,6 +156,7 @@ void TClarivexMainForm::btnScanDeadShortcutsClick()
     options.removable = m_deadShortcutsPage->chkDSCleanRemovableDrives->isChecked();
     options.cdRom = m_deadShortcutsPage->chkDSCleanCDROMDrives->isChecked();
     options.network = m_deadShortcutsPage->chkDSCleanNetworkDrives->isChecked();
+    if (!ScheduledRunActive) m_shortcutTargets.clear();
     DeadShortcutScan::configure(*KvFindFile);
     m_shortcutScan->run(*KvFindFile, deadShortcutFolders(options), options);
     if (!finishFolderScan(logName)) return;

@@ -20,6 +20,12 @@ void TClarivexMainForm::wireListActions()
     m_listActions->foundIn = [this](int row) -> QString {
         const FoundFileModel &model = *FileListView->Model();
         const qint32 group = model.Row(row).group;
+        if (model.ScanOf(row) == ScanOrigin::DeadShortcuts) {
+            const auto target = m_shortcutTargets.constFind(model.FilePath(row));
+            return target == m_shortcutTargets.cend()
+                       ? QString()
+                       : QStringLiteral("Missing target: %1").arg(*target);
+        }
         if (model.SetOf(row) >= 0)
             return model.IsMaster(row)
                        ? QStringLiteral("Duplicate set %1, first copy (master)").arg(group)

@@ -7,6 +7,7 @@
 #include "core/schedule/schedule_clock.h"
 #include "core/schedule/schedule_unit.h"
 #include "gui/schedule/schedule_page.h"
+#include "gui/schedule/scheduler_state_panel.h"
 #include "gui/search/kv_file_list_view.h"
 #include "gui/toolkit/busy_animation.h"
 
@@ -51,6 +52,12 @@ void TClarivexMainForm::wireSchedule()
     m_schedule->AlarmDue = [this] { return CheckAlarmDue(); };
     connect(m_schedulePage, &TSchedulePage::nextRunNeeded, this,
             &TClarivexMainForm::ComputeNextRun);
+    m_schedulePage->schedulerPanel->schedulerProgram = schedulerProgram();
+    m_schedulePage->schedulerPanel->beforeStart = [this] { (void)SaveAllSettings(); };
+    // The Scheduler then keeps the alarm this window shows, not one of its own.
+    m_schedulePage->schedulerPanel->started = [this] {
+        if (m_schedule->hasAlarm()) (void)SendAlarmToScheduler(*m_schedule);
+    };
 }
 
 void TClarivexMainForm::startAlarm()

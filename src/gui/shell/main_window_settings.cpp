@@ -81,6 +81,7 @@ void TClarivexMainForm::applySettings(const SettingsCatalogue &settings)
     const WindowSettings &w = settings.window;
     setGeometry(w.Left, w.Top, std::max(w.Width, minimumWidth()),
                 std::max(w.Height, minimumHeight()));
+    m_fitOnShow = w.firstStart && w.WindowState == 0;
     if (w.WindowState == 2)
         setWindowState(Qt::WindowMaximized);
     else if (w.WindowState == 1)

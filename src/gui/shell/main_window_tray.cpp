@@ -3,6 +3,7 @@
 #include "gui/shell/main_window.h"
 
 #include "core/platform/copy_data.h"
+#include "gui/schedule/schedule_page.h"
 #include "gui/shell/options_page.h"
 #include "gui/toolkit/artwork.h"
 #include "gui/toolkit/banner_menu.h"
@@ -95,14 +96,32 @@ void TClarivexMainForm::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
 }
 
+QString TClarivexMainForm::schedulerProgram() const
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/clarivex-scheduler");
+}
+
+void TClarivexMainForm::offerSchedulerOnClose()
+{
+    if (!m_schedulePage->cbScheduleScans->isChecked() ||
+        m_optionsPage->cbAutoLoadScheduler->isChecked() ||
+        platform::windowExists(QString::fromLatin1(platform::kSchedulerWindowClass)))
+        return;
+    // Yes turns the option on; startSchedulerOnClose() then starts it.
+    if (ui::notices().confirm(
+            this, QStringLiteral("Clarivex 2000"),
+            QStringLiteral("Scans are scheduled, but no Scheduler is running: no scheduled scan "
+                           "will run until Clarivex 2000 is opened again.\n\nStart the "
+                           "Clarivex 2000 Scheduler now, and each time Clarivex 2000 closes?")))
+        m_optionsPage->cbAutoLoadScheduler->setChecked(true);
+}
+
 void TClarivexMainForm::startSchedulerOnClose()
 {
     if (!m_optionsPage->cbAutoLoadScheduler->isChecked() ||
         platform::windowExists(QString::fromLatin1(platform::kSchedulerWindowClass)))
         return;
-    const QString scheduler =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/clarivex-scheduler");
-    if (!QProcess::startDetached(scheduler, {}))
+    if (!QProcess::startDetached(schedulerProgram(), {}))
         ui::notices().information(
             nullptr, QStringLiteral("Clarivex 2000 Scheduler"),
             QStringLiteral("Failed to open Clarivex 2000 Scheduler. Please contact the author."));

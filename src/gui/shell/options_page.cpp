@@ -1,6 +1,7 @@
 #include "gui/shell/options_page.h"
 
 #include "core/platform/notification_sound.h"
+#include "core/platform/pasted_path.h"
 #include "gui/toolkit/artwork.h"
 #include "gui/toolkit/wrap_check_box.h"
 
@@ -34,6 +35,25 @@ QLineEdit *edit(const char *name, QWidget *parent)
     auto *line = new QLineEdit(parent);
     line->setObjectName(QString::fromLatin1(name));
     return line;
+}
+
+// A backup folder field takes a path however it was pasted or dropped: a
+// terminal's line end, shell quotes, a file manager's address, "~".
+void acceptPastedFolders(QLineEdit *line)
+{
+    const auto tidy = [line](bool finished) {
+        const QString path = platform::pastedFolderPath(line->text(), finished);
+        if (path != line->text()) line->setText(path);
+    };
+    // Line ends and leading blanks come only with a paste or a drop: the
+    // whole path is there, and blanks around it are no part of it.
+    QObject::connect(line, &QLineEdit::textEdited, line, [tidy](const QString &text) {
+        const bool pasted = text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) ||
+                            text.contains(QLatin1Char('\t')) ||
+                            (!text.isEmpty() && text.front().isSpace());
+        tidy(pasted);
+    });
+    QObject::connect(line, &QLineEdit::editingFinished, line, [tidy] { tidy(true); });
 }
 
 template <typename T> T *named(const char *name, const char *caption, QWidget *parent)
@@ -78,6 +98,8 @@ QWidget *TOptionsPage::buildGeneralTab()
     rbZipFiles = named<QRadioButton>("rbZipFiles", "Zip Files to folder:", group);
     txtMoveFolderPath = edit("txtMoveFolderPath", group);
     txtZipFileName = edit("txtZipFileName", group);
+    acceptPastedFolders(txtMoveFolderPath);
+    acceptPastedFolders(txtZipFileName);
     sbSearchDir = browseButton("sbSearchDir", group);
     sbSearchDir2 = browseButton("sbSearchDir2", group);
     // "Delete files" stays beside the first choice; the spare width goes to

@@ -1,6 +1,7 @@
 #include "gui/toolkit/notice_service.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -35,7 +36,10 @@ QMessageBox::Icon boxIcon(NoticeIcon icon)
 
 QString runFileDialog(QWidget *parent, const FileDialogRequest &request, bool save)
 {
-    QFileDialog dialog(parent, request.caption, request.directory, request.filter);
+    // Without a folder of its own a dialog starts in the home folder, never in
+    // whatever folder the program happened to be started from.
+    const QString directory = request.directory.isEmpty() ? QDir::homePath() : request.directory;
+    QFileDialog dialog(parent, request.caption, directory, request.filter);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save || !request.mustExist ? QFileDialog::AnyFile
                                                   : QFileDialog::ExistingFile);
@@ -60,6 +64,21 @@ bool QtNoticeService::confirm(QWidget *parent, const QString &caption, const QSt
 {
     QMessageBox box(boxIcon(icon), caption, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool NoticeService::confirmForGood(QWidget *parent, const QString &caption, const QString &text,
+                                   NoticeIcon icon)
+{
+    return confirm(parent, caption, text, icon);
+}
+
+bool QtNoticeService::confirmForGood(QWidget *parent, const QString &caption, const QString &text,
+                                     NoticeIcon icon)
+{
+    QMessageBox box(boxIcon(icon), caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

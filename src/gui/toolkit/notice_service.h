@@ -40,6 +40,11 @@ public:
     // A modal question with Yes and No; true for Yes. Closing the box is No.
     [[nodiscard]] virtual bool confirm(QWidget *parent, const QString &caption, const QString &text,
                                        NoticeIcon icon = NoticeIcon::Question) = 0;
+    // The same for a question whose Yes cannot be undone (a file deleted for
+    // good): No is the default button, so Enter keeps everything.
+    [[nodiscard]] virtual bool confirmForGood(QWidget *parent, const QString &caption,
+                                              const QString &text,
+                                              NoticeIcon icon = NoticeIcon::Warning);
     // The chosen file's full path; empty when cancelled.
     [[nodiscard]] virtual QString openFileName(QWidget *parent,
                                                const FileDialogRequest &request) = 0;
@@ -69,6 +74,8 @@ public:
                      NoticeIcon icon = NoticeIcon::Information) override;
     bool confirm(QWidget *parent, const QString &caption, const QString &text,
                  NoticeIcon icon = NoticeIcon::Question) override;
+    bool confirmForGood(QWidget *parent, const QString &caption, const QString &text,
+                        NoticeIcon icon = NoticeIcon::Warning) override;
     QString openFileName(QWidget *parent, const FileDialogRequest &request) override;
     QString saveFileName(QWidget *parent, const FileDialogRequest &request) override;
     QString existingFolder(QWidget *parent, const QString &caption,

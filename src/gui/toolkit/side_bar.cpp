@@ -9,6 +9,8 @@
 namespace clarivex::ui {
 
 namespace {
+constexpr int kWholeItems = 4;
+
 // Draws an item as a large icon centred over its caption, which wraps.
 class ItemDelegate : public QStyledItemDelegate
 {
@@ -98,6 +100,29 @@ int SideBar::addGroup(const QString &title)
     m_groups.push_back(group);
     if (m_active < 0) setActiveGroup(0);
     return index;
+}
+
+QSize SideBar::sizeHint() const
+{
+    // Every title, and the first items of the longest group whole (the scan
+    // pages of "Scan Tools"): a caption cut in half at the bar's foot reads as
+    // a fault. Measured at the bar's own width, as the items will be painted.
+    int height = 0;
+    int items = 0;
+    for (const Group &group : m_groups) {
+        height += group.title->sizeHint().height() + m_layout->spacing();
+        const int text = ItemDelegate::textWidth(width() - 2 * group.items->frameWidth());
+        const QFontMetrics metrics(group.items->font());
+        int rows = 2 * group.items->frameWidth();
+        for (int i = 0; i < std::min(group.items->count(), kWholeItems); ++i)
+            rows += ItemDelegate::kIcon + 14 +
+                    metrics
+                        .boundingRect(QRect(0, 0, text, 1000), Qt::AlignHCenter | Qt::TextWordWrap,
+                                      group.items->item(i)->text())
+                        .height();
+        items = std::max(items, rows);
+    }
+    return {QWidget::sizeHint().width(), height + items};
 }
 
 void SideBar::addItem(int group, const QString &caption, const QIcon &icon)

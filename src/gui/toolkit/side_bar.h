@@ -34,6 +34,9 @@ public:
     // Opens the first group holding an item with that caption, if any.
     void openGroupOf(const QString &caption);
 
+    // Tall enough for every title and the longest group's items, none cut.
+    QSize sizeHint() const override;
+
 signals:
     void itemClicked(const QString &caption);
     void activeGroupChanged(int index);

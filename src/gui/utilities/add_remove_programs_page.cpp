@@ -196,10 +196,11 @@ void TAddRemoveProgramsPage::btnAdd_RemoveDeleteClick()
     const QListWidgetItem *item = selectedItem();
     if (m_editing || !item) return;
     const QString key = item->data(kKeyRole).toString();
-    if (!ui::notices().confirm(this, QStringLiteral("Clarivex 2000"),
-                               QStringLiteral("Are you sure you want to delete the selected item ?"
-                                              "\n\nYou may not be able to uninstall the "
-                                              "application later.")))
+    if (!ui::notices().confirmForGood(
+            this, QStringLiteral("Clarivex 2000"),
+            QStringLiteral("Are you sure you want to delete the selected item ?"
+                           "\n\nYou may not be able to uninstall the application later."),
+            ui::NoticeIcon::Question))
         return;
     bool deleted = false;
     try {

@@ -275,11 +275,17 @@ void TestCleanOperation::questionsAndAutomaticClean()
         settings.all = false;
         const CleanReport report = clean.run({rowOf(tree.path("a.tmp"))}, settings);
         QCOMPARE(fates(report), QList<RowFate>({RowFate::NotDone}));
+        QVERIFY(report.declined);
+        QCOMPARE(report.status1, QString::fromLatin1(texts::kNothingCleaned));
         QVERIFY(exists(tree.path("a.tmp")));
     }
     QCOMPARE(asked,
              QStringList({QStringLiteral("Are you sure you want to move 'a.tmp' to the Trash?"),
-                          QString::fromLatin1(texts::kConfirmCleanSelected)}));
+                          QString::fromLatin1(texts::kConfirmCleanSelected) +
+                              QStringLiteral("\n\n1 file(s) will be moved into the archive ") +
+                              QFile::decodeName(tree.path("zips/")) +
+                              QDate::currentDate().toString(QStringLiteral("dd-MM-yyyy")) +
+                              QStringLiteral(".zip.")}));
     QVERIFY(!exists(tree.path("zips")));
 
     asked.clear();

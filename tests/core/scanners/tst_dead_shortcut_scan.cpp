@@ -158,7 +158,11 @@ void TestDeadShortcutScan::decision_data()
     QTest::newRow("symlink, to a file") << "symlink"
                                         << "$T/here.txt" << 0 << false;
     QTest::newRow("symlink, no extension") << "symlink"
-                                           << "$T/gone" << 0 << false;
+                                           << "$T/gone" << 0 << true;
+    QTest::newRow("symlink, absolute into a missing folder") << "symlink"
+                                                             << "/nonexistent/target" << 0 << true;
+    QTest::newRow("symlink, to a folder") << "symlink"
+                                          << "$T/afolder.dir" << 0 << false;
 }
 
 void TestDeadShortcutScan::decision()

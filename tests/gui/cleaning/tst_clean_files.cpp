@@ -286,16 +286,24 @@ void TestCleanFiles::answerNoKeepsEverything_data()
 {
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("question");
-    QTest::newRow("Trash") << 0 << "Are you sure you want to move these 5 items to the Trash?";
-    QTest::newRow("delete") << 1 << "Are you sure you want to permanently delete these 5 items?";
-    QTest::newRow("move") << 2 << "Are you sure you want to move these 5 items to '%1/'?";
-    QTest::newRow("zip") << 3 << QString::fromLatin1(cleaning::texts::kConfirmCleanAll);
+    QTest::addColumn<bool>("defaultNo"); // only a deletion for good
+    QTest::newRow("Trash") << 0 << "Are you sure you want to move these 5 items to the Trash?"
+                           << false;
+    QTest::newRow("delete") << 1 << "Are you sure you want to permanently delete these 5 items?"
+                            << true;
+    QTest::newRow("move") << 2 << "Are you sure you want to move these 5 items to '%1/'?" << false;
+    QTest::newRow("zip") << 3
+                         << QString::fromLatin1(cleaning::texts::kConfirmCleanAll) +
+                                "\n\n5 file(s) will be moved into the archive %1/" +
+                                QDate::currentDate().toString("dd-MM-yyyy") + ".zip."
+                         << false;
 }
 
 void TestCleanFiles::answerNoKeepsEverything()
 {
     QFETCH(int, mode);
     QFETCH(QString, question);
+    QFETCH(bool, defaultNo);
     ScopedNotices notices;
     m_window = scannedWindow(mode, true);
     notices->queueConfirm(false);
@@ -303,7 +311,11 @@ void TestCleanFiles::answerNoKeepsEverything()
     QCOMPARE(notices->requests().size(), 1);
     QCOMPARE(notices->requests()[0].kind, ScriptedNotices::Kind::Confirm);
     if (mode == 2) question = question.arg(QFile::decodeName(m_tree->path("moved")));
+    if (mode == 3) question = question.arg(QFile::decodeName(m_tree->path("zips")));
     QCOMPARE(notices->requests()[0].text, question);
+    QCOMPARE(notices->requests()[0].defaultNo, defaultNo);
+    // A No is not a failure: nothing was cleaned, and the status says so.
+    QCOMPARE(m_window->statusText(1), QString::fromLatin1(cleaning::texts::kNothingCleaned));
     QCOMPARE(listed(), sorted(kFiles));
     checkTotals();
     for (const QString &name : kFiles)

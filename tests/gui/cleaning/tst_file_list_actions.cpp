@@ -8,13 +8,16 @@
 #include "gui/search/kv_file_list_view.h"
 #include "gui/shell/main_window.h"
 #include "gui/shell/options_page.h"
+#include "gui/toolkit/eliding_label.h"
 #include "support/pe_builder.h"
 #include "support/scripted_notices.h"
 #include "support/test_main.h"
 #include "support/wait_limits.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -23,6 +26,7 @@
 #include <QMenu>
 #include <QPrinter>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -54,8 +58,12 @@ private slots:
     void popupItems_data();
     void popupItems();
     void viewWithoutAssociationOpensTheTextEditor();
+    void viewInATerminalOrSayWhyNot_data();
+    void viewInATerminalOrSayWhyNot();
+    void explorerWithoutFileManagerSaysSo();
     void propertiesShowTheFile();
     void propertiesOfNoFileShowNothing();
+    void propertiesValuesTakeTheWidth();
     void removeFromListKeepsTheTotals();
     void deleteFileStartsTheClean();
     void printGoesThroughThePrintDialog();
@@ -69,6 +77,7 @@ private:
     ui::TFileListActions &actions() const { return *m_window->listActions(); }
 
     QString m_editorOutput;
+    QString m_terminalOutput;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<TClarivexMainForm> m_window;
 };
@@ -86,6 +95,10 @@ void TestFileListActions::initTestCase()
                   "  <mime-type type=\"application/x-clarivex-sample\">\n"
                   "    <comment>Clarivex sample</comment>\n"
                   "    <glob pattern=\"*.cvxsample\"/>\n"
+                  "  </mime-type>\n"
+                  "  <mime-type type=\"application/x-clarivex-console\">\n"
+                  "    <comment>Clarivex console document</comment>\n"
+                  "    <glob pattern=\"*.cvxconsole\"/>\n"
                   "  </mime-type>\n"
                   "</mime-info>\n"));
     if (!QStandardPaths::findExecutable(QStringLiteral("update-mime-database")).isEmpty()) {
@@ -105,6 +118,20 @@ void TestFileListActions::initTestCase()
     QVERIFY(writeFile(apps + QStringLiteral("/fake-editor.desktop"),
                       "[Desktop Entry]\nType=Application\nName=Fake Editor\nExec=" +
                           QFile::encodeName(editor) + " %f\nMimeType=text/plain;\n"));
+    // A viewer that runs in a terminal, and a terminal that notes what it ran.
+    QVERIFY(writeFile(apps + QStringLiteral("/console-viewer.desktop"),
+                      "[Desktop Entry]\nType=Application\nName=Console Viewer\nTerminal=true\n"
+                      "Exec=" +
+                          QFile::encodeName(editor) +
+                          " %f\nMimeType=application/x-clarivex-console;\n"));
+    const QString terminals = testRoot() + QStringLiteral("/terminals");
+    QVERIFY(QDir().mkpath(terminals));
+    m_terminalOutput = terminals + QStringLiteral("/x-terminal-emulator.out");
+    QVERIFY(writeFile(
+        terminals + QStringLiteral("/x-terminal-emulator"),
+        "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.tmp\" && /bin/mv \"$0.tmp\" \"$0.out\"\n"));
+    QVERIFY(QFile::setPermissions(terminals + QStringLiteral("/x-terminal-emulator"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     QVERIFY(QDir().mkpath(config));
     QVERIFY(writeFile(config + QStringLiteral("/mimeapps.list"),
@@ -196,6 +223,68 @@ void TestFileListActions::viewWithoutAssociationOpensTheTextEditor()
     QCOMPARE(out.readAll(), sample + '\n');
 }
 
+void TestFileListActions::viewInATerminalOrSayWhyNot_data()
+{
+    QTest::addColumn<bool>("terminal");
+    QTest::newRow("the desktop's terminal") << true;
+    QTest::newRow("no terminal set") << false;
+}
+
+// An application that needs a terminal runs in the desktop's one; without
+// one the user hears which application it is and why it cannot run.
+void TestFileListActions::viewInATerminalOrSayWhyNot()
+{
+    QFETCH(bool, terminal);
+    const QByteArray file = addFile(QStringLiteral("session.cvxconsole"), "log\n");
+    QVERIFY(!file.isEmpty());
+    QCOMPARE(platform::fileMimeType(file), QStringLiteral("application/x-clarivex-console"));
+    const QByteArray path = qgetenv("PATH");
+    const QByteArray terminalVariable = qgetenv("TERMINAL");
+    QTemporaryDir nothing;
+    qunsetenv("TERMINAL");
+    qputenv("PATH", QFile::encodeName(terminal ? testRoot() + QStringLiteral("/terminals")
+                                               : nothing.path()));
+    const auto restore = qScopeGuard([&] {
+        qputenv("PATH", path);
+        if (!terminalVariable.isNull()) qputenv("TERMINAL", terminalVariable);
+    });
+    QFile::remove(m_terminalOutput);
+    ScopedNotices notices;
+    selectRow(0);
+    actions().ItemViewFileClick();
+    if (terminal) {
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_terminalOutput), waitLimitMs());
+        QFile out(m_terminalOutput);
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QCOMPARE(out.readAll(),
+                 "-e\n" + QFile::encodeName(testRoot()) + "/bin/fake-editor\n" + file + '\n');
+        QCOMPARE(notices->requests().size(), 0);
+    } else {
+        QCOMPARE(notices->requests().size(), 1);
+        const QString text = notices->requests().first().text;
+        QVERIFY2(text.contains("Console Viewer") && text.contains("terminal"), qPrintable(text));
+        QVERIFY(!QFile::exists(m_editorOutput)); // started nowhere unseen
+    }
+}
+
+// Explorer Menu where no file manager shows folders says so.
+void TestFileListActions::explorerWithoutFileManagerSaysSo()
+{
+    const QByteArray file = addFile(QStringLiteral("kept.txt"));
+    QVERIFY(!file.isEmpty());
+    QTemporaryDir empty;
+    const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(empty.path()));
+    const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_DIRS", dataDirs); });
+    ScopedNotices notices;
+    selectRow(0);
+    actions().ExplorerMenu1->trigger();
+    // Over the session bus the answer comes later, and within its timeout.
+    QTRY_VERIFY_WITH_TIMEOUT(notices->requests().size() == 1, waitLimitMs());
+    QVERIFY2(notices->requests().first().text.contains("no file manager"),
+             qPrintable(notices->requests().first().text));
+}
+
 void TestFileListActions::propertiesShowTheFile()
 {
     // A copy in duplicate set 3: the row says so itself.
@@ -232,6 +321,52 @@ void TestFileListActions::propertiesShowTheFile()
     QVERIFY(summary.contains(QStringLiteral("Owner:\t")));
     actions().ItemProperties->trigger();
     QCOMPARE(notices->requests().size(), 2);
+}
+
+// A long value is shortened in its middle to the dialog's width, never to a
+// fixed stump, with the whole text in its tooltip; a short one is whole.
+void TestFileListActions::propertiesValuesTakeTheWidth()
+{
+    const QString deep = m_dir->path() + QStringLiteral("/a rather long folder name/and another");
+    QVERIFY(QDir().mkpath(deep));
+    QVERIFY(writeFile(deep + QStringLiteral("/Report Backup.BAK"), "x"));
+    qint64 size = 0;
+    QVERIFY(m_window->FileListView->AddFile(
+        QFile::encodeName(deep + QStringLiteral("/Report Backup.BAK")), size));
+    m_window->FileListView->Model()->FlushPending();
+    selectRow(0);
+    ScopedNotices notices;
+    bool checked = false;
+    notices->setOnRequest([&](const ScriptedNotices::Request &) {
+        QDialog *dialog = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == QLatin1String("FilePropertiesDialog"))
+                dialog = qobject_cast<QDialog *>(top);
+        QVERIFY(dialog);
+        dialog->show();
+        for (const int width : {420, 1400}) {
+            dialog->resize(width, dialog->height());
+            QCoreApplication::processEvents();
+            const auto *name = dialog->findChild<ui::ElidingLabel *>(QStringLiteral("Name"));
+            const auto *folder = dialog->findChild<ui::ElidingLabel *>(QStringLiteral("Folder"));
+            QVERIFY(name && folder);
+            QCOMPARE(name->text(), QStringLiteral("Report Backup.BAK"));
+            QVERIFY2(folder->width() > width / 2, qPrintable(QString::number(folder->width())));
+            QCOMPARE(folder->fullText(), deep);
+            if (folder->isElided()) {
+                QVERIFY(folder->text().contains(QChar(0x2026)));
+                QVERIFY(folder->text().endsWith(QStringLiteral("another")));
+                QCOMPARE(folder->toolTip(), deep);
+            } else {
+                QCOMPARE(folder->text(), deep);
+            }
+            QVERIFY(folder->textInteractionFlags() & Qt::TextSelectableByMouse);
+        }
+        dialog->hide();
+        checked = true;
+    });
+    actions().ItemProperties->trigger();
+    QVERIFY(checked);
 }
 
 void TestFileListActions::propertiesOfNoFileShowNothing()

@@ -2,6 +2,7 @@
 #include "core/shell/event_log.h"
 #include "core/shell/registry_database.h"
 #include "core/shell/settings_catalogue.h"
+#include "gui/cleaning/file_list_actions.h"
 #include "gui/scanners/clean_directories_page.h"
 #include "gui/scanners/dead_shortcuts_page.h"
 #include "gui/scanners/temp_files_page.h"
@@ -10,6 +11,7 @@
 #include "gui/search/path_tree_view.h"
 #include "gui/shell/logs_page.h"
 #include "gui/shell/main_window.h"
+#include "gui/shell/tips_panel.h"
 #include "gui/toolkit/wrap_check_box.h"
 #include "support/finder_fixture.h"
 #include "support/scripted_notices.h"
@@ -19,6 +21,7 @@
 #include <QCheckBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QToolButton>
 
@@ -57,6 +60,7 @@ private slots:
     void directoryScanListsTheTemporaryFolder();
     void scheduledRunAddsBothScansToOneList();
     void deadShortcutsSkipAnUnreadableOne();
+    void brokenSymbolicLinkIsADeadShortcutWithItsTarget();
     void firstStartOffersTheCacheFolders();
 
 private:
@@ -160,6 +164,35 @@ void TestFolderScansWindow::deadShortcutsSkipAnUnreadableOne()
     QCOMPARE(notices->requests().size(), 0); // no error dialog: the scan went on
     QFile::remove(desktop + "/dead.lnk");
     QFile::remove(desktop + "/broken.lnk");
+}
+
+// A link that points nowhere is listed whatever its target's name, and the
+// Tips tab and the properties say where it pointed.
+void TestFolderScansWindow::brokenSymbolicLinkIsADeadShortcutWithItsTarget()
+{
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    QVERIFY(QDir().mkpath(desktop));
+    const QString link = desktop + "/broken-link";
+    QFile::remove(link);
+    QVERIFY(QFile::link("/nonexistent/target", link));
+    const auto removeLink = qScopeGuard([&] { QFile::remove(link); });
+    ScopedNotices notices;
+    TClarivexMainForm window;
+    window.createWindowSteps({});
+    window.deadShortcutsPage()->chkDeadShortcutsStartMenu->setChecked(false);
+    window.deadShortcutsPage()->chkDeadShortcutsRecent->setChecked(false);
+    emit window.scanRequested(skDeadShortcuts);
+    QCOMPARE(listedNames(window), QStringList{"broken-link"});
+    window.FileListView->selectionModel()->select(window.FileListView->model()->index(0, 0),
+                                                  QItemSelectionModel::ClearAndSelect |
+                                                      QItemSelectionModel::Rows);
+    window.ShowTips();
+    QVERIFY2(window.tipsPanel()->plainText().contains("/nonexistent/target"),
+             qPrintable(window.tipsPanel()->plainText()));
+    window.listActions()->FileListViewDblClick();
+    QCOMPARE(notices->requests().size(), 1);
+    QVERIFY2(notices->requests().first().text.contains("Missing target: /nonexistent/target"),
+             qPrintable(notices->requests().first().text));
 }
 
 void TestFolderScansWindow::firstStartOffersTheCacheFolders()

@@ -2,6 +2,9 @@
 #include "gui/shell/options_page.h"
 #include "support/test_main.h"
 
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -27,9 +30,49 @@ private slots:
     void cleanModesEnableTheirFolders();
     void loadedModeKeepsItsLowByte();
     void folderPicker();
+    void backupFoldersTakeAPastedPath_data();
+    void backupFoldersTakeAPastedPath();
     void soundRequests_data();
     void soundRequests();
 };
+
+void TestOptionsPage::backupFoldersTakeAPastedPath_data()
+{
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("folder"); // $H: the home folder
+    QTest::newRow("from a terminal") << "/srv/Backups\n"
+                                     << "/srv/Backups";
+    QTest::newRow("quoted by a shell") << "'/srv/My Backups'"
+                                       << "/srv/My Backups";
+    QTest::newRow("a file manager's address") << "file:///srv/My%20Backups"
+                                              << "/srv/My Backups";
+    QTest::newRow("below the home folder") << "  ~/Backups \r\n"
+                                           << "$H/Backups";
+    QTest::newRow("a plain path stays") << "/srv/Back ups/"
+                                        << "/srv/Back ups/";
+}
+
+// Pasted with the keyboard, the path a clean will use is the folder meant.
+void TestOptionsPage::backupFoldersTakeAPastedPath()
+{
+    QFETCH(QString, pasted);
+    QFETCH(QString, folder);
+    folder.replace("$H", QDir::homePath());
+    TOptionsPage page;
+    page.rbZipFiles->click();
+    page.rbMoveFilesToFolder->click();
+    page.show();
+    for (QLineEdit *field : {page.txtMoveFolderPath, page.txtZipFileName}) {
+        field->setEnabled(true);
+        field->clear();
+        QGuiApplication::clipboard()->setText(pasted);
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(field->text(), folder);
+        emit field->editingFinished();
+        QCOMPARE(field->text(), folder);
+    }
+}
 
 void TestOptionsPage::cleanModesEnableTheirFolders_data()
 {

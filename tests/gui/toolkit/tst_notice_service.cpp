@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 using namespace clarivex;
@@ -23,6 +24,9 @@ private slots:
     void questionAnswers_data();
     void questionAnswers();
     void informationShowsItsText();
+    void enterKeepsFilesThatWouldGoForGood_data();
+    void enterKeepsFilesThatWouldGoForGood();
+    void fileDialogWithoutFolderStartsAtHome();
     void fileDialogGivesTheChosenFile();
     void cancelledDialogsGiveNothing();
     void fileNameTypedAfterTheBoxHasFocus();
@@ -57,6 +61,52 @@ void TestNoticeService::questionAnswers()
         service.confirm(nullptr, "Clarivex 2000", "Are you sure you want to clean all the files ?"),
         yes);
     QCOMPARE(seen, QStringLiteral("Clarivex 2000|Are you sure you want to clean all the files ?"));
+}
+
+void TestNoticeService::enterKeepsFilesThatWouldGoForGood_data()
+{
+    QTest::addColumn<bool>("forGood");
+    QTest::addColumn<int>("defaultButton");
+    QTest::newRow("a question that can be undone") << false << int(QMessageBox::Yes);
+    QTest::newRow("a deletion for good") << true << int(QMessageBox::No);
+}
+
+// Enter answers a question with its default button.
+void TestNoticeService::enterKeepsFilesThatWouldGoForGood()
+{
+    QFETCH(bool, forGood);
+    QFETCH(int, defaultButton);
+    int seen = QMessageBox::NoButton;
+    whenOpen<QMessageBox>("the question", [&](QMessageBox *box) {
+        seen = box->standardButton(box->defaultButton());
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    ui::QtNoticeService service;
+    const QString text = "Are you sure you want to permanently delete these 2 items?";
+    const bool yes = forGood ? service.confirmForGood(nullptr, "Clarivex 2000", text)
+                             : service.confirm(nullptr, "Clarivex 2000", text);
+    QCOMPARE(seen, defaultButton);
+    QCOMPARE(yes, defaultButton == QMessageBox::Yes);
+}
+
+// A save dialog asked for without a folder opens in the home folder, not in
+// the folder the program was started from.
+void TestNoticeService::fileDialogWithoutFolderStartsAtHome()
+{
+    QTemporaryDir elsewhere;
+    const QString start = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
+    QString folder;
+    whenOpen<QFileDialog>("the save dialog", [&](QFileDialog *dialog) {
+        folder = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    ui::FileDialogRequest request;
+    request.caption = "Save List As";
+    request.mustExist = false;
+    QVERIFY(ui::QtNoticeService().saveFileName(nullptr, request).isEmpty());
+    QVERIFY(QDir::setCurrent(start));
+    QCOMPARE(folder, QDir::homePath());
 }
 
 void TestNoticeService::informationShowsItsText()

@@ -14,7 +14,9 @@
 #include <QAction>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMenuBar>
+#include <QNetworkProxy>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -33,6 +35,8 @@ private slots:
     void cleanupTestCase();
     void menuEntryWithoutAddressSaysSo();
     void storedValuesReachTheWindow();
+    void askedCheckAlwaysEndsWithAMessage_data();
+    void askedCheckAlwaysEndsWithAMessage();
     void downloadIsHandedToTheDesktop_data();
     void downloadIsHandedToTheDesktop();
     void failedDownloadSaysWhy();
@@ -73,7 +77,66 @@ void TestUpdateCheckWindow::menuEntryWithoutAddressSaysSo()
     QVERIFY(entry);
     entry->trigger();
     QCOMPARE(notices->requests().size(), 1);
-    QCOMPARE(notices->requests().first().text, QStringLiteral("No update address is configured."));
+    // Where the address is set comes with it.
+    const QString text = notices->requests().first().text;
+    QVERIFY2(text.startsWith(QStringLiteral("No update address is configured.")) &&
+                 text.contains(QStringLiteral("InfoURL")) &&
+                 text.contains(QStringLiteral("Settings\\Update")),
+             qPrintable(text));
+}
+
+void TestUpdateCheckWindow::askedCheckAlwaysEndsWithAMessage_data()
+{
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("hold"); // the server sends part of its answer, then nothing
+    QTest::addColumn<QString>("says");
+    QTest::newRow("no connection") << false << QByteArray() << QByteArray() << false
+                                   << "There is no connection to the Internet";
+    QTest::newRow("up to date") << true << QByteArray("200 OK")
+                                << QByteArray("#date=09/26/2000\r\n") << false
+                                << "Clarivex 2000 is up to date";
+    QTest::newRow("no such page") << true << QByteArray("404 Not Found") << QByteArray("gone")
+                                  << false << "The update check failed: ";
+    QTest::newRow("a server that stops answering")
+        << true << QByteArray("200 OK") << QByteArray("#date=") << true
+        << "The update check failed: ";
+}
+
+// The check the user asked for from the menu ends with one message, in a few
+// seconds, whatever the network does.
+void TestUpdateCheckWindow::askedCheckAlwaysEndsWithAMessage()
+{
+    QFETCH(bool, connected);
+    QFETCH(QByteArray, status);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, hold);
+    QFETCH(QString, says);
+    m_server = std::make_unique<HttpsTestServer>();
+    QString why;
+    if (!m_server->start(&why)) QSKIP(qPrintable(why));
+    m_server->respond(QStringLiteral("/info"),
+                      {status, {}, body, hold ? std::optional<qint64>(100) : std::nullopt, hold});
+    ScopedNotices notices;
+    TClarivexMainForm window;
+    window.createWindowSteps({});
+    TAutoUpgrade &upgrade = *window.AutoUpgrade;
+    upgrade.timer()->stop();
+    upgrade.InfoURL = m_server->url(QStringLiteral("/info")).toString();
+    upgrade.InfoTransfer.tls = m_server->clientTls();
+    upgrade.InfoTransfer.proxy = QNetworkProxy(QNetworkProxy::NoProxy);
+    upgrade.InfoTransfer.inactivityTimeoutMs = 1500;
+    upgrade.window.isConnected = [connected] { return connected; };
+    QElapsedTimer clock;
+    clock.start();
+    emit window.updateCheckRequested();
+    QVERIFY(clock.elapsed() < waitLimitMs());
+    QCOMPARE(notices->requests().size(), 1);
+    QVERIFY2(notices->requests().first().text.startsWith(says),
+             qPrintable(notices->requests().first().text));
+    QCOMPARE(upgrade.InfoTransfer.inactivityTimeoutMs, 1500);  // its own limits come back
+    QVERIFY(!upgrade.OnError && !upgrade.OnNoUpdateAvailable); // the automatic check stays quiet
 }
 
 void TestUpdateCheckWindow::storedValuesReachTheWindow()
