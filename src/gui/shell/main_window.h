@@ -34,6 +34,7 @@ class EventLog;
 class TLogsPage;
 class TOptionsPage;
 class TPathTreeView;
+class TFoundFilesMap;
 class TSchedulePage;
 class TTempFilesPage;
 class TDuplicateFilesPage;
@@ -197,6 +198,7 @@ public:
     // The list's popup menu and its actions (view, properties, print, save).
     ui::TFileListActions *listActions() const;
     TPathTreeView *PathTreeViewFileTree = nullptr;
+    TFoundFilesMap *FoundFilesMap = nullptr; // the "Map" tab
     // Shows the totals as "Files: %.0n" and "Bytes: %.0n".
     void UpdateFoundTotals(qint64 files, qint64 bytes);
     TipsPanel *tipsPanel() const { return m_tipsPanel; }
@@ -262,6 +264,7 @@ private:
     void finishTempScan();
     void wireCleaning();
     void wireListActions();
+    void wireMap();
     [[nodiscard]] QList<int> rowsToClean(bool selectedOnly) const;
     [[nodiscard]] cleaning::CleanSettings cleanSettings(bool selectedOnly) const;
     [[nodiscard]] cleaning::CleanPrompts cleanPrompts(ui::CleanProgress &progress);
