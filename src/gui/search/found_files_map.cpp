@@ -174,9 +174,22 @@ std::vector<QRgb> TFoundFilesMap::rowColours() const
 {
     std::vector<QRgb> colours(size_t(m_model->RowCount()), kDefaultColour);
     if (!m_colour) return colours;
+    // One call per group: the rows of a group share their colour.
+    std::vector<QRgb> ofGroup;
+    std::vector<bool> known;
     for (int r = 0; r < m_model->RowCount(); ++r) {
         const FoundFileRow &row = m_model->Row(r);
-        if (!row.separator) colours[size_t(r)] = m_colour(row);
+        if (row.separator) continue;
+        const auto slot = size_t(std::max(-1, row.group) + 1);
+        if (slot >= known.size()) {
+            known.resize(slot + 1, false);
+            ofGroup.resize(slot + 1, kDefaultColour);
+        }
+        if (!known[slot]) {
+            ofGroup[slot] = m_colour(row);
+            known[slot] = true;
+        }
+        colours[size_t(r)] = ofGroup[slot];
     }
     return colours;
 }
@@ -228,6 +241,7 @@ void TFoundFilesMap::jobDone(std::shared_ptr<TreemapJob> job)
     }
     m_map = std::move(job->map);
     m_picture = std::move(job->picture);
+    m_canvas->drawLabels(m_picture);
     m_canvas->mapChanged();
     updateCrumbs();
     emit mapReady();

@@ -37,6 +37,8 @@ public:
     ~TFoundFilesMap() override;
 
     // The colour of a row's file (the list's row colour, or the map's own).
+    // Rows of one group (FoundFileRow::group) share a colour: it is asked for
+    // once per group and refresh.
     using RowColour = std::function<QRgb(const FoundFileRow &)>;
     void SetRowColour(RowColour colour);
     // The line that says where a row came from (its group or set), if any.

@@ -64,17 +64,23 @@ void TreemapCanvas::paintEvent(QPaintEvent *)
         painter.drawText(rect(), Qt::AlignCenter, text);
         return;
     }
-    painter.drawImage(QRectF(rect()), picture);
     const Treemap *map = m_map->Map();
-    // Names and outlines only where the layout fits the surface as it is.
-    if (!map || map->Bounds().size() != QSizeF(size())) return;
-    drawLabels(painter);
+    // Outlines only where the layout fits the surface as it is; else the
+    // picture stretches until the next layout.
+    if (!map || map->Bounds().size() != QSizeF(size())) {
+        painter.drawImage(QRectF(rect()), picture);
+        return;
+    }
+    painter.drawImage(QPointF(0, 0), picture);
     drawOutlines(painter);
 }
 
-void TreemapCanvas::drawLabels(QPainter &painter) const
+void TreemapCanvas::drawLabels(QImage &picture) const
 {
+    if (!m_map->Map() || picture.isNull()) return;
     const Treemap &map = *m_map->Map();
+    QPainter painter(&picture);
+    painter.setFont(font());
     const QFontMetrics metrics = painter.fontMetrics();
     const int lineHeight = metrics.height();
     int labels = 0;

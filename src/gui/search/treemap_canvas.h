@@ -21,6 +21,9 @@ public:
 
     // The layout or its rows changed: outlines are found again.
     void mapChanged();
+    // Writes the folder names into a new picture of the map, once, so that a
+    // frame only copies it.
+    void drawLabels(QImage &picture) const;
     void selectionChanged();
     [[nodiscard]] const std::vector<quint32> &SelectedCells() const { return m_selected; }
 
@@ -33,7 +36,6 @@ protected:
     bool event(QEvent *event) override;
 
 private:
-    void drawLabels(QPainter &painter) const;
     void drawOutlines(QPainter &painter) const;
 
     TFoundFilesMap *m_map;
