@@ -88,12 +88,22 @@ void TreemapCanvas::drawLabels(QImage &picture) const
     QColor backdrop = palette().color(QPalette::Base);
     backdrop.setAlpha(190);
     painter.setPen(palette().color(QPalette::Text));
+    // Folders nested at one corner would write over each other: the outer
+    // name stays, an inner one that would cover it is left out.
+    std::vector<QRectF> drawn;
     const auto label = [&](const MapBox &box, const QString &text) {
         if (box.w < 48 || box.h < lineHeight + 4) return;
-        const QString shown = metrics.elidedText(text, Qt::ElideMiddle, int(box.w) - 6);
-        const QRectF area(box.x + 1, box.y + 1, metrics.horizontalAdvance(shown) + 4, lineHeight);
+        const QString shown = metrics.elidedText(text, Qt::ElideMiddle, int(box.w) - 12);
+        const QRectF area(box.x + 1, box.y + 1,
+                          std::min<qreal>(metrics.horizontalAdvance(shown) + 8, box.w - 2),
+                          lineHeight);
+        for (const QRectF &other : drawn) {
+            if (other.intersects(area)) return;
+        }
+        drawn.push_back(area);
         painter.fillRect(area, backdrop);
-        painter.drawText(area.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, shown);
+        painter.drawText(area.adjusted(3, 0, 0, 0),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, shown);
         ++labels;
     };
     while (!order.empty() && labels < kMaxLabels) {
