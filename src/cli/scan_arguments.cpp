@@ -16,11 +16,14 @@ bool parseScanArguments(const QList<QByteArray> &args, qsizetype from, bool take
             parsed.dryRun = true;
         } else if (arg == "--quiet") {
             parsed.quiet = true;
+        } else if (arg == "--map" && i + 1 < args.size() && !args[i + 1].isEmpty()) {
+            parsed.map = args[++i];
         } else if (takesDrives && arg == "--drive" && i + 1 < args.size() &&
                    !args[i + 1].isEmpty()) {
             parsed.drives << args[++i];
         } else if (!ownOption || !ownOption(arg)) {
             problem = takesDrives && arg == "--drive" ? "--drive needs a folder"
+                      : arg == "--map"                ? "--map needs a file name"
                                                       : "unknown argument '" + arg + "'";
             return false;
         }

@@ -1,7 +1,7 @@
 #pragma once
 
 // The options every scan command shares: --json, --quiet, --clean, --dry-run,
-// and, for the scans that walk drives, --drive ROOT (repeatable).
+// --map FILE.svg, and, for the scans that walk drives, --drive ROOT (repeatable).
 
 #include <QByteArray>
 #include <QList>
@@ -17,6 +17,7 @@ struct ScanArguments
     bool clean = false;
     bool dryRun = false;
     bool quiet = false;
+    QByteArray map; // --map: where the treemap picture of the found files goes
 };
 
 // Reads args[from...] into `parsed`. `ownOption` takes the scan's own options

@@ -7,6 +7,7 @@
 #include "cli/scan_clean.h"
 #include "cli/scan_duplicates_command.h"
 #include "cli/scan_folders_command.h"
+#include "cli/scan_map.h"
 #include "cli/stored_settings.h"
 #include "cli/text_encoding.h"
 #include "cli/unreadable_report.h"
@@ -30,8 +31,9 @@ int runScan(const QList<QByteArray> &args);
 
 const CliCommand kScan{
     "scan",
-    "clarivex-cli scan temp [--drive ROOT]... [--json | --null] [--quiet] "
-    "[--clean [--dry-run]] | duplicates [--drive ROOT]... [--json] [--quiet] [--clean [--dry-run]] "
+    "clarivex-cli scan temp [--drive ROOT]... [--json | --null] [--quiet] [--map FILE] "
+    "[--clean [--dry-run]] | duplicates [--drive ROOT]... [--json] [--quiet] [--map FILE] "
+    "[--clean [--dry-run]] "
     "| "
     "dirs [--json] [--quiet] [--clean [--dry-run]] | "
     "shortcuts [--json] [--quiet] [--removable] [--cdrom] [--network] [--clean [--dry-run]]",
@@ -53,6 +55,8 @@ const CliCommand kScan{
     "  --null        (temp) six NUL-ended fields per row: name, folder, size,\n"
     "                modified, attributes, group; the totals go to stderr\n"
     "  --quiet       no totals after the rows\n"
+    "  --map FILE    also draw the found files as a treemap into FILE (SVG): each\n"
+    "                file a rect, its title the path and size\n"
     "  --clean       clean every file found in the stored clean mode, without asking,\n"
     "                one line per file; --dry-run only says what would be done\n"
     "Plain rows are tab-separated: name, folder, size, modified (dd-MM-yyyy hh:mm:ss),\n"
@@ -217,7 +221,10 @@ int scanTemp(const TempScanArguments &args)
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);
     printer.totals(scan.FoundFileCount, scan.FoundByteTotal);
-    return ExitOk;
+    if (args.map.isEmpty()) return ExitOk;
+    return writeScanMap(model, args.map, [](const FoundFileRow &row) -> std::optional<int> {
+        return row.group >= 0 ? std::optional<int>(row.group) : std::nullopt;
+    });
 }
 
 int runScan(const QList<QByteArray> &args)

@@ -9,6 +9,7 @@
 #include "cli/duplicate_clean.h"
 #include "cli/found_rows_printer.h"
 #include "cli/scan_arguments.h"
+#include "cli/scan_map.h"
 #include "cli/stored_settings.h"
 #include "cli/text_encoding.h"
 #include "core/base/formats.h"
@@ -30,7 +31,8 @@ namespace {
 
 const CliCommand kUsage{
     "scan",
-    "clarivex-cli scan duplicates [--drive ROOT]... [--json] [--quiet] [--clean [--dry-run]]",
+    "clarivex-cli scan duplicates [--drive ROOT]... [--json] [--quiet] [--map FILE] [--clean "
+    "[--dry-run]]",
     nullptr};
 
 std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
@@ -153,7 +155,11 @@ int scanDuplicates(const ScanArguments &args)
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);
     printer.totals(compare.FoundFileCount, compare.FoundByteTotal, compare.SetCount);
-    return ExitOk;
+    if (args.map.isEmpty()) return ExitOk;
+    // One colour per set.
+    return writeScanMap(model, args.map, [](const FoundFileRow &row) -> std::optional<int> {
+        return row.group >= 0 ? std::optional<int>(row.group) : std::nullopt;
+    });
 }
 
 } // namespace

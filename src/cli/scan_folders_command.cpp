@@ -11,6 +11,7 @@
 #include "cli/found_rows_printer.h"
 #include "cli/scan_arguments.h"
 #include "cli/scan_clean.h"
+#include "cli/scan_map.h"
 #include "cli/stored_settings.h"
 #include "core/scanners/dead_shortcut_scan.h"
 #include "core/scanners/directory_scan.h"
@@ -73,7 +74,7 @@ int scanDirectories(const SettingsCatalogue &settings, const FolderScanArguments
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);
     printer.totals(scan.FoundFileCount, scan.FoundByteTotal);
-    return ExitOk;
+    return args.map.isEmpty() ? ExitOk : writeScanMap(model, args.map, {});
 }
 
 int scanShortcuts(const SettingsCatalogue &settings, const FolderScanArguments &args)
@@ -108,7 +109,7 @@ int scanShortcuts(const SettingsCatalogue &settings, const FolderScanArguments &
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);
     printer.totals(scan.FoundFileCount, scan.FoundByteTotal);
-    return ExitOk;
+    return args.map.isEmpty() ? ExitOk : writeScanMap(model, args.map, {});
 }
 
 } // namespace

@@ -141,6 +141,7 @@ public:
     // The colour a row is drawn in (none: the view's default).
     using RowColour = std::function<std::optional<QColor>(const FoundFileRow &)>;
     void SetRowColour(RowColour colour);
+    [[nodiscard]] const RowColour &RowColourFunction() const { return m_rowColour; }
 
     // Rows added since the last announcement are shown now (otherwise at the
     // next turn of the event loop). Bulk adding stays cheap for attached views.

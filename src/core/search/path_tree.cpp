@@ -33,6 +33,7 @@ void PathTree::clear()
     m_childIndex.clear();
     m_lastParent.clear();
     m_lastParentNode = kRoot;
+    m_lastVolumeRoot.clear();
     Node root;
     root.kind = NodeKind::Root;
     root.text = RootName;
@@ -67,22 +68,28 @@ quint32 PathTree::childFor(quint32 parent, const QString &text, NodeKind kind)
     return id;
 }
 
+const QByteArray &PathTree::volumeRootOf(const QByteArray &path)
+{
+    if (!m_volumeRootsSet) {
+        for (const platform::Volume &volume : platform::Volumes::list())
+            m_volumeRoots.append(volume.root);
+        m_volumeRootsSet = true;
+    }
+    m_lastVolumeRoot = platform::Volumes::rootOf(path, m_volumeRoots);
+    return m_lastVolumeRoot;
+}
+
 quint32 PathTree::AddPath(const QByteArray &line)
 {
     QByteArray path = line;
     QByteArray leaf = path;
     if (leaf.endsWith('/') && leaf.size() > 1) leaf.chop(1);
     if (!path.endsWith('/')) path.append('/');
-    if (!m_volumeRootsSet) {
-        for (const platform::Volume &volume : platform::Volumes::list())
-            m_volumeRoots.append(volume.root);
-        m_volumeRootsSet = true;
-    }
     // Scans give the files of a folder one after the other: the folder of the
     // last path is found again without walking down to it.
     // A volume root inside that folder part is the same one for both paths.
     const qsizetype parentEnd = path.lastIndexOf('/', path.size() - 2) + 1; // 0: none
-    const QByteArray volumeRoot = platform::Volumes::rootOf(path, m_volumeRoots);
+    const QByteArray volumeRoot = volumeRootOf(path);
     const bool onVolume = path.startsWith(volumeRoot);
     quint32 current = kRoot;
     qsizetype pos = 0;
@@ -150,6 +157,92 @@ void PathTree::SortAll()
         }
         children.swap(sorted);
     }
+}
+
+void PathTree::renumber(quint32 node)
+{
+    const std::vector<quint32> &children = m_nodes[node].children;
+    for (size_t i = 0; i < children.size(); ++i)
+        m_nodes[children[i]].row = quint32(i);
+}
+
+void PathTree::SortBySize()
+{
+    SortAll();
+    for (quint32 id = 0; id < m_nodes.size(); ++id) {
+        std::vector<quint32> &children = m_nodes[id].children;
+        if (children.size() < 2) continue;
+        std::stable_sort(children.begin(), children.end(), [this](quint32 a, quint32 b) {
+            return m_nodes[a].foundBytes > m_nodes[b].foundBytes;
+        });
+        renumber(id);
+    }
+}
+
+void PathTree::ClearFound()
+{
+    for (Node &node : m_nodes) {
+        node.foundFiles = 0;
+        node.foundBytes = 0;
+    }
+}
+
+quint32 PathTree::Locate(const QByteArray &line, bool *whole)
+{
+    if (whole) *whole = false;
+    QByteArray path = line;
+    if (!path.endsWith('/')) path.append('/');
+    const QByteArray volumeRoot = volumeRootOf(path);
+    quint32 current = FindChild(kRoot, displayText(volumeRoot));
+    if (current == 0) return kRoot;
+    qsizetype pos = path.startsWith(volumeRoot) ? volumeRoot.size() : 0;
+    while (pos < path.size()) {
+        const qsizetype slash = path.indexOf('/', pos);
+        const QByteArrayView segment(path.constData() + pos, slash - pos);
+        pos = slash + 1;
+        if (segment.isEmpty()) continue;
+        const quint32 child = FindChild(current, displayText(segment));
+        if (child == 0) return current;
+        current = child;
+    }
+    if (whole) *whole = true;
+    return current;
+}
+
+void PathTree::addFoundAt(quint32 node, quint64 files, qint64 bytes)
+{
+    for (;;) {
+        m_nodes[node].foundFiles += files;
+        m_nodes[node].foundBytes += bytes;
+        if (node == kRoot) break;
+        node = m_nodes[node].parent;
+    }
+}
+
+void PathTree::AddFound(const QByteArray &filePath, qint64 bytes)
+{
+    addFoundAt(Locate(filePath), 1, bytes);
+}
+
+void PathTree::AddFoundIn(const QByteArray &folder, const std::vector<QByteArray> &names,
+                          const std::vector<qint64> &sizes)
+{
+    bool whole = false;
+    const quint32 at = Locate(folder, &whole);
+    // The folder gets the sum once, its file nodes their own size.
+    const bool folderFound = whole && at != kRoot && m_nodes[at].kind != NodeKind::File;
+    quint64 files = 0;
+    qint64 bytes = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+        ++files;
+        bytes += sizes[i];
+        if (!folderFound) continue;
+        const quint32 file = FindChild(at, displayText(names[i]));
+        if (file == 0) continue;
+        m_nodes[file].foundFiles += 1;
+        m_nodes[file].foundBytes += sizes[i];
+    }
+    addFoundAt(at, files, bytes);
 }
 
 void PathTree::Rebuild()

@@ -29,6 +29,8 @@ public:
         quint32 fileType = 0; // FileTypeCache entry of a file node
         NodeKind kind = NodeKind::Folder;
         std::vector<quint32> children;
+        quint64 foundFiles = 0; // the found files at or below the node
+        qint64 foundBytes = 0;
     };
     static constexpr quint32 kRoot = 0;
 
@@ -46,6 +48,21 @@ public:
     quint32 AddPath(const QByteArray &path);
     // Orders the siblings of every level by the platform's string comparison.
     void SortAll();
+
+    // Orders the siblings of every level by their found bytes, largest first
+    // (equal ones by name, as SortAll).
+    void SortBySize();
+
+    // Found files: each is counted at its own node (or, when the tree has
+    // none, the deepest folder of its path) and at every node above.
+    void ClearFound();
+    void AddFound(const QByteArray &filePath, qint64 bytes);
+    // The same for many files of one folder at once.
+    void AddFoundIn(const QByteArray &folder, const std::vector<QByteArray> &names,
+                    const std::vector<qint64> &sizes);
+    // The deepest node the path leads to without adding any; `whole` says
+    // whether the path led all the way.
+    [[nodiscard]] quint32 Locate(const QByteArray &path, bool *whole = nullptr);
 
     [[nodiscard]] int NodeCounter() const { return m_counter; }
     [[nodiscard]] qsizetype NodeCount() const { return qsizetype(m_nodes.size()); }
@@ -66,6 +83,9 @@ private:
     }
 
     void clear();
+    void addFoundAt(quint32 node, quint64 files, qint64 bytes);
+    const QByteArray &volumeRootOf(const QByteArray &path);
+    void renumber(quint32 node);
     quint32 childFor(quint32 parent, const QString &text, NodeKind kind);
     void pump();
 
@@ -76,6 +96,7 @@ private:
     // The folder part of the last path added and its node (the root: none).
     QByteArray m_lastParent;
     quint32 m_lastParentNode = kRoot;
+    QByteArray m_lastVolumeRoot;
     int m_counter = 0;
     int m_pumpTick = 0;
     std::function<void()> m_pump;

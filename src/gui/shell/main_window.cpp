@@ -16,6 +16,7 @@
 #include "gui/scanners/duplicate_files_page.h"
 #include "gui/scanners/temp_files_page.h"
 #include "gui/schedule/schedule_page.h"
+#include "gui/search/found_files_map.h"
 #include "gui/search/kv_file_list_view.h"
 #include "gui/search/path_tree_view.h"
 #include "gui/shell/help_viewer.h"
@@ -200,6 +201,9 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     PathTreeViewFileTree = new TPathTreeView;
     PathTreeViewFileTree->setObjectName(QStringLiteral("PathTreeViewFileTree"));
     ExtPageControl->addTab(PathTreeViewFileTree, QStringLiteral("File Tree"));
+    FoundFilesMap = new TFoundFilesMap(FileListView->Model());
+    FoundFilesMap->setObjectName(QStringLiteral("FoundFilesMap"));
+    ExtPageControl->addTab(FoundFilesMap, QStringLiteral("Map"));
     m_tipsPanel = new TipsPanel;
     ExtPageControl->addTab(m_tipsPanel, QStringLiteral("Tips"));
     connect(ExtPageControl, &QTabWidget::currentChanged, this, &TClarivexMainForm::ShowTips);
@@ -212,6 +216,7 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     wireScans();
     wireCleaning();
     wireListActions();
+    wireMap();
     wireUtilityPages();
     wireSchedule();
     wireUpdateCheck();

@@ -36,6 +36,7 @@ class EventLog;
 class TLogsPage;
 class TOptionsPage;
 class TPathTreeView;
+class TFoundFilesMap;
 class TSchedulePage;
 class TTempFilesPage;
 class TDuplicateFilesPage;
@@ -218,6 +219,7 @@ public:
     // The list's popup menu and its actions (view, properties, print, save).
     ui::TFileListActions *listActions() const;
     TPathTreeView *PathTreeViewFileTree = nullptr;
+    TFoundFilesMap *FoundFilesMap = nullptr; // the "Map" tab
     // Shows the totals as "Files: %.0n" and "Bytes: %.0n".
     void UpdateFoundTotals(qint64 files, qint64 bytes);
     TipsPanel *tipsPanel() const { return m_tipsPanel; }
@@ -285,6 +287,7 @@ private:
     void finishTempScan();
     void wireCleaning();
     void wireListActions();
+    void wireMap();
     // The rows a clean takes, after the question about masters selected by hand.
     [[nodiscard]] cleaning::CleanSelection rowsToClean(const cleaning::CleanChoice &choice);
     [[nodiscard]] cleaning::CleanSettings cleanSettings(bool selectedOnly) const;
