@@ -131,8 +131,13 @@ void TClarivexMainForm::btnScanDirectoriesClick()
     // Looked up now: the page's folder edits may be out of date.
     const QList<QByteArray> folders =
         directoryScanFolders(DirectoryScanOptions::fromSettings(settings));
+    m_directoryScan->rules = checkedAppRules(m_directoriesPage->appRules->rules(), settings.AppRules);
+    m_directoryScan->excludedFolders = appRuleExclusions(
+        m_optionsPage->txtMoveFolderPath->text(), m_optionsPage->txtZipFileName->text());
     DirectoryScan::configure(*KvFindFile);
     m_directoryScan->run(*KvFindFile, folders);
+    for (const AppRuleSkip &skip : m_directoryScan->skippedRules)
+        WriteLogEvent(QStringLiteral("Rule %1 skipped: %2").arg(skip.ruleId, skip.reason));
     if (finishFolderScan(logName)) runAutoClean();
 }
 
