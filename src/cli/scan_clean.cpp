@@ -3,6 +3,7 @@
 #include "cli/cli_command.h"
 #include "cli/text_encoding.h"
 #include "core/cleaning/clean_operation.h"
+#include "core/cleaning/clean_selection.h"
 #include "core/cleaning/found_rows.h"
 #include "core/search/found_file_model.h"
 
@@ -10,8 +11,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <numeric>
 
 namespace clarivex::cli {
 
@@ -119,9 +118,10 @@ private:
 int cleanFound(const FoundFileModel &model, const GeneralOptions &options,
                const CleanRequest &request)
 {
-    QList<int> all(model.RowCount());
-    std::iota(all.begin(), all.end(), 0);
-    return cleanFoundRows(model, all, 0, options, request);
+    // As the automatic clean after a scan: what this scan found in this run.
+    const cleaning::CleanSelection selection = cleaning::selectRowsToClean(
+        model, cleaning::CleanChoice::automatic(model.CurrentScan(), model.CurrentRun()));
+    return cleanFoundRows(model, selection.rows, 0, options, request);
 }
 
 int cleanFoundRows(const FoundFileModel &model, const QList<int> &rowsToClean, qsizetype keptBefore,

@@ -24,8 +24,9 @@ struct CleanRequest
     bool quiet = false; // no summary line
 };
 
-// Cleans (or, dry, checks) every row of the model. ExitOk when every file was
-// (or would be) cleaned, ExitFailed when some were not.
+// Cleans (or, dry, checks) the rows of the model's current scan and run, by
+// the rules of an automatic clean. ExitOk when every file was (or would be)
+// cleaned, ExitFailed when some were not.
 [[nodiscard]] int cleanFound(const FoundFileModel &model, const GeneralOptions &options,
                              const CleanRequest &request);
 // The same for the given rows alone. `keptBefore` files the caller already

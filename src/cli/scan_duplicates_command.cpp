@@ -76,8 +76,6 @@ public:
     void print(int row)
     {
         if (m_model.IsSeparator(row)) {
-            ++m_set;
-            m_master = true;
             if (!m_json) m_out += '\n';
             return;
         }
@@ -86,13 +84,11 @@ public:
         const qint64 size = m_model.Row(row).size;
         const QString modified = m_model.CellText(row, colModified);
         const QString attributes = m_model.CellText(row, colAttributes);
-        const QString role = m_master ? QStringLiteral("master") : QStringLiteral("duplicate");
-        m_master = false;
+        const QString role =
+            m_model.IsMaster(row) ? QStringLiteral("master") : QStringLiteral("duplicate");
         if (m_json) {
-            QJsonObject object = foundRowJson(m_model, row);
+            QJsonObject object = foundRowJson(m_model, row); // with its set and role
             object.insert("group", QString());
-            object.insert("set", m_set);
-            object.insert("role", role);
             m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
         } else {
             m_out += name + '\t' + folder + '\t' + QByteArray::number(size) + '\t' +
@@ -117,8 +113,6 @@ private:
     const FoundFileModel &m_model;
     bool m_json;
     bool m_quiet;
-    int m_set = 0;
-    bool m_master = false;
     QByteArray m_out;
 };
 
@@ -137,11 +131,12 @@ int scanDuplicates(const ScanArguments &args)
             QStringLiteral("No Drives selected. Please select at least one drive to be scanned."));
 
     FoundFileModel model;
+    model.SetOrigin(ScanOrigin::Duplicates, model.BeginRun(RunTrigger::Cli));
     DuplicateCompare compare;
     compare.addSeparator = [&] { model.AddSeparator(); };
-    compare.addRow = [&](const QByteArray &path, bool, int set) {
+    compare.addRow = [&](const QByteArray &path, bool master, int set) {
         qint64 size = 0;
-        return model.AddFile(path, size, set);
+        return model.AddFile(path, size, set, master);
     };
     TKvFindFile finder;
     DuplicateScan scan;

@@ -100,6 +100,7 @@ int scanDirectories(const SettingsCatalogue &settings, const FolderScanArguments
     TKvFindFile finder;
     DirectoryScan scan;
     FoundFileModel model;
+    model.SetOrigin(ScanOrigin::Directories, model.BeginRun(RunTrigger::Cli));
     scan.addFile = [&](const QByteArray &folder, const TFindData &data, qint64 &size) {
         return model.AddFile(folder, data, &size);
     };
@@ -135,6 +136,7 @@ int scanShortcuts(const SettingsCatalogue &settings, const FolderScanArguments &
     TKvFindFile finder;
     DeadShortcutScan scan;
     FoundFileModel model;
+    model.SetOrigin(ScanOrigin::DeadShortcuts, model.BeginRun(RunTrigger::Cli));
     QHash<QByteArray, QString> targets;
     scan.addFile = [&](const QByteArray &folder, const TFindData &data, qint64 &size) {
         return model.AddFile(folder, data, &size);

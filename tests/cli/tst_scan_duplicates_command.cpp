@@ -90,6 +90,8 @@ void TestScanDuplicatesCommand::listsTheWindowsSets()
         QCOMPARE(object["role"].toString(), master ? "master" : "duplicate");
         for (const char *key : {"size", "modified", "attributes", "group"})
             QVERIFY2(object.contains(key), key);
+        QCOMPARE(object["scan"].toString(), "duplicates");
+        QCOMPARE(object["trigger"].toString(), "cli");
         master = false;
     }
     QCOMPARE(lines.last(), (QJsonObject{{"files", 3}, {"bytes", 23}, {"sets", 2}}));

@@ -10,9 +10,11 @@ namespace clarivex::cleaning {
 
 namespace {
 
-const QStringList kCommonKeys{QStringLiteral("name"), QStringLiteral("folder"),
-                              QStringLiteral("size"), QStringLiteral("modified"),
-                              QStringLiteral("attributes")};
+const QStringList kCommonKeys{
+    QStringLiteral("name"),     QStringLiteral("folder"),     QStringLiteral("size"),
+    QStringLiteral("modified"), QStringLiteral("attributes"), QStringLiteral("scan"),
+    QStringLiteral("run"),      QStringLiteral("trigger"),    QStringLiteral("run_began"),
+    QStringLiteral("set"),      QStringLiteral("role")};
 const QString kPathBase64 = QStringLiteral("path_base64");
 
 QJsonObject rowObject(const FoundFileModel &model, int row, const QList<ListExportField> &extras)

@@ -3,7 +3,8 @@
 // The found-file list saved as a file: CSV (a header row, then one row per
 // file, UTF-8) or JSON (an array of the objects clarivex-cli's --json prints).
 // Separator rows are no files and are left out. Both forms carry the same
-// fields; in CSV, "path_base64" is empty for a path that is UTF-8.
+// fields; in CSV, "path_base64" is empty for a path that is UTF-8, and "set"
+// and "role" for a row that is no duplicate.
 
 #include "core/search/found_file_model.h"
 

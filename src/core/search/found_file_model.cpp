@@ -7,6 +7,7 @@
 #include "core/search/file_type_cache.h"
 
 #include <QDateTime>
+#include <QFont>
 #include <QMetaObject>
 
 #include <fcntl.h>
@@ -51,8 +52,10 @@ namespace {
 
 constexpr qint64 kMaxNameLength = 4096;
 
-// A million rows must stay small: what the scan saw of each file fits here.
-static_assert(sizeof(FoundFileRow) <= 72);
+// A million rows must stay small: what the scan saw of each file, and where
+// the row came from, fit here.
+static_assert(sizeof(FoundFileRow) == 72);
+static_assert(int(ScanOrigin::AppRules) < (1 << kScanOriginBits));
 
 qint64 floorDiv(qint64 value, qint64 divisor)
 {
@@ -67,6 +70,7 @@ FoundFileModel::FoundFileModel(QObject *parent)
     : QAbstractTableModel(parent), m_names(std::make_unique<Arena>())
 {
     m_versions.emplace_back();
+    m_runs.push_back({RunTrigger::User, QDateTime::currentDateTime()});
 }
 
 FoundFileModel::~FoundFileModel()
@@ -168,10 +172,12 @@ bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qi
     row.inode = quint64(info.st_ino);
     row.device = deviceIndex(info.st_dev);
     row.group = group;
+    row.scan = quint8(m_originScan);
+    row.run = m_originRun;
     row.folder = folderId;
     row.nameOffset = m_names->add(data.name);
     row.nameLength = quint32(data.name.size());
-    row.fileType = FileTypeCache::shared().indexOf(data.name);
+    storeType(row, FileTypeCache::shared().indexOf(data.name));
     if (platform::hasPeExtension(data.name) && !data.isSymlink) {
         const auto strings = platform::readPeVersionStrings(data.name, dirFd);
         if (!strings.fileVersion.isEmpty() || !strings.productVersion.isEmpty()) {
@@ -184,7 +190,7 @@ bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qi
     return true;
 }
 
-bool FoundFileModel::AddFile(const QByteArray &fullPath, qint64 &size, qint32 group)
+bool FoundFileModel::AddFile(const QByteArray &fullPath, qint64 &size, qint32 group, bool master)
 {
     if (fullPath == ".") {
         AddSeparator();
@@ -195,14 +201,81 @@ bool FoundFileModel::AddFile(const QByteArray &fullPath, qint64 &size, qint32 gr
     if (slash < 0 || slash + 1 == fullPath.size()) return false;
     const auto data = ReadFindData(fullPath);
     if (!data || (data->attributes & faDirectory)) return false;
-    return AddFile(fullPath.left(slash + 1), *data, &size, group);
+    if (!AddFile(fullPath.left(slash + 1), *data, &size, group)) return false;
+    m_rows.back().master = master;
+    return true;
 }
 
 void FoundFileModel::AddSeparator()
 {
     FoundFileRow row;
     row.separator = true;
+    row.scan = quint8(m_originScan);
+    row.run = m_originRun;
     appendRow(row);
+}
+
+RunIndex FoundFileModel::BeginRun(RunTrigger trigger, const QDateTime &began)
+{
+    if (m_runs.size() >= 0xFFFF) compactRuns();
+    m_runs.push_back({trigger, began});
+    return RunIndex(m_runs.size() - 1);
+}
+
+void FoundFileModel::compactRuns()
+{
+    // Only runs that rows still refer to (and the current one) are kept.
+    std::vector<quint32> renumber(m_runs.size(), 0);
+    std::vector<bool> used(m_runs.size(), false);
+    used[0] = true;
+    used[m_originRun] = true;
+    for (const FoundFileRow &row : m_rows)
+        used[row.run] = true;
+    std::vector<ScanRun> kept;
+    for (size_t i = 0; i < m_runs.size(); ++i) {
+        if (!used[i]) continue;
+        renumber[i] = quint32(kept.size());
+        kept.push_back(m_runs[i]);
+    }
+    for (FoundFileRow &row : m_rows)
+        row.run = RunIndex(renumber[row.run]);
+    m_originRun = RunIndex(renumber[m_originRun]);
+    m_runs = std::move(kept);
+}
+
+const ScanRun &FoundFileModel::Run(RunIndex run) const
+{
+    return m_runs[run < m_runs.size() ? run : 0];
+}
+
+void FoundFileModel::SetOrigin(ScanOrigin scan, RunIndex run)
+{
+    m_originScan = scan;
+    m_originRun = run < m_runs.size() ? run : 0;
+}
+
+ScanOrigin FoundFileModel::ScanOf(int row) const
+{
+    if (row < 0 || row >= RowCount()) return ScanOrigin::TempFiles;
+    return m_rows[size_t(row)].origin();
+}
+
+RunIndex FoundFileModel::RunOf(int row) const
+{
+    if (row < 0 || row >= RowCount()) return 0;
+    return m_rows[size_t(row)].run;
+}
+
+int FoundFileModel::SetOf(int row) const
+{
+    if (row < 0 || row >= RowCount() || !m_rows[size_t(row)].isDuplicate()) return -1;
+    return m_rows[size_t(row)].group;
+}
+
+bool FoundFileModel::IsMaster(int row) const
+{
+    return row >= 0 && row < RowCount() && m_rows[size_t(row)].isDuplicate() &&
+           m_rows[size_t(row)].master;
 }
 
 void FoundFileModel::Clear()
@@ -289,6 +362,11 @@ void FoundFileModel::RemoveRows(QList<int> rows)
     }
 }
 
+void FoundFileModel::SetRowNote(RowNote note)
+{
+    m_rowNote = std::move(note);
+}
+
 void FoundFileModel::SetRowColour(RowColour colour)
 {
     m_rowColour = std::move(colour);
@@ -314,14 +392,23 @@ QString FoundFileModel::DateTimeText(qint64 nanoseconds)
     return formatDateTime(local);
 }
 
+void FoundFileModel::storeType(FoundFileRow &row, quint32 type) const
+{
+    row.fileType = type < FoundFileRow::kTypeByName ? quint16(type) : FoundFileRow::kTypeByName;
+}
+
 quint32 FoundFileModel::typeOf(int row) const
 {
     const FoundFileRow &r = m_rows[size_t(row)];
     FileTypeCache &types = FileTypeCache::shared();
-    if (r.separator || !types.needsContent(r.fileType)) return r.fileType;
-    // Kept in the row: a row is read at most once, whatever view asks.
-    const quint32 type = types.indexOfContent(FilePath(row), r.fileType);
-    const_cast<FoundFileRow &>(r).fileType = type;
+    if (r.separator) return r.fileType;
+    const quint32 named =
+        r.fileType == FoundFileRow::kTypeByName ? types.indexOf(NameOf(row)) : r.fileType;
+    if (!types.needsContent(named)) return named;
+    // Kept in the row: a row is read at most once, whatever view asks (unless
+    // the cache has grown past what the row can name).
+    const quint32 type = types.indexOfContent(FilePath(row), named);
+    storeType(const_cast<FoundFileRow &>(r), type);
     return type;
 }
 
@@ -384,6 +471,22 @@ QVariant FoundFileModel::data(const QModelIndex &index, int role) const
     case Qt::ForegroundRole:
         if (m_rowColour) {
             if (const auto colour = m_rowColour(r)) return *colour;
+        }
+        return {};
+    case Qt::FontRole:
+        // A duplicate set's master stands out from its copies.
+        if (r.master && r.isDuplicate()) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    case Qt::ToolTipRole:
+        if (r.isDuplicate())
+            return r.master ? QStringLiteral("First copy (master) of duplicate set %1").arg(r.group)
+                            : QStringLiteral("Copy in duplicate set %1").arg(r.group);
+        if (m_rowNote) {
+            if (QString note = m_rowNote(r); !note.isEmpty()) return note;
         }
         return {};
     case Qt::UserRole:

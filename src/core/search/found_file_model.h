@@ -4,8 +4,13 @@
 // besides its name), with the texts of the eleven columns made only when
 // a row is drawn. The folder of a row is shared by all rows of that folder and
 // names live in one arena, so a million rows stay small. Paths are bytes.
+//
+// Every row knows its origin (row_origin.h): the scan that found it, the run
+// it belongs to (an index into the model's run table) and, for a duplicate,
+// its set (`group`) and whether it is the set's master.
 
 #include "core/base/find_data.h"
+#include "core/search/row_origin.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
@@ -45,13 +50,25 @@ struct FoundFileRow
     quint64 inode = 0;      // as the scan saw it, with `device`: a clean checks it is still so
     quint32 folder = 0;     // into the folder table
     quint32 nameLength = 0;
-    quint32 fileType = 0; // FileTypeCache entry
+    quint16 fileType = 0; // FileTypeCache entry; kTypeByName: looked up by the name
+    RunIndex run = 0;     // into the model's run table
     quint32 versions = 0; // 0: none, else into the version table
-    qint32 group = -1;    // the scan's tag (a file group), -1 for none
+    qint32 group = -1;    // the scan's tag: a file group, or a duplicate's set; -1 for none
     quint16 device = 0;   // into the device table; 0: not recorded
     quint8 attributes = 0;
     bool separator : 1 = false;
-    bool symlink : 1 = false; // the entry is a symbolic link, listed as itself
+    bool symlink : 1 = false;          // the entry is a symbolic link, listed as itself
+    bool master : 1 = false;           // the first copy of a duplicate set
+    quint8 scan : kScanOriginBits = 0; // a ScanOrigin
+
+    static constexpr quint16 kTypeByName = 0xFFFF; // more types than the row can name
+
+    [[nodiscard]] ScanOrigin origin() const { return ScanOrigin(scan); }
+    // A file of a duplicate set (master or copy).
+    [[nodiscard]] bool isDuplicate() const
+    {
+        return !separator && origin() == ScanOrigin::Duplicates && group >= 0;
+    }
 };
 
 class FoundFileModel : public QAbstractTableModel
@@ -63,13 +80,37 @@ public:
 
     // One row for the file `name` of `folder` (raw bytes, trailing "/"). False,
     // and no row, when the file no longer exists. `size` receives its size.
+    // The row carries the current origin (SetOrigin).
     [[nodiscard]] bool AddFile(const QByteArray &folder, const TFindData &data,
                                qint64 *size = nullptr, qint32 group = -1);
     // The same for a full path; the facts are read from the file itself. The
-    // path "." adds a separator row and gives the size 0.
-    [[nodiscard]] bool AddFile(const QByteArray &fullPath, qint64 &size, qint32 group = -1);
+    // path "." adds a separator row and gives the size 0. `master`: the row
+    // is the first copy of the duplicate set `group`.
+    [[nodiscard]] bool AddFile(const QByteArray &fullPath, qint64 &size, qint32 group = -1,
+                               bool master = false);
     void AddSeparator();
+    // Removes every row. The run table and the current origin stay: a run
+    // goes on across the clearing of the list by one of its steps.
     void Clear();
+
+    // Runs: a scan the user started, a scheduled run (all its steps), a
+    // command-line scan. The table is the model's; an index stays valid while
+    // a row refers to it, and the index BeginRun gave until the next BeginRun.
+    [[nodiscard]] RunIndex BeginRun(RunTrigger trigger,
+                                    const QDateTime &began = QDateTime::currentDateTime());
+    [[nodiscard]] const ScanRun &Run(RunIndex run) const;
+    [[nodiscard]] int RunCount() const { return int(m_runs.size()); }
+    // Rows added from now on come from `scan` in `run`.
+    void SetOrigin(ScanOrigin scan, RunIndex run);
+    [[nodiscard]] ScanOrigin CurrentScan() const { return m_originScan; }
+    [[nodiscard]] RunIndex CurrentRun() const { return m_originRun; }
+    // The origin of a row; for a separator, that of the set it opens.
+    [[nodiscard]] ScanOrigin ScanOf(int row) const;
+    [[nodiscard]] RunIndex RunOf(int row) const;
+    [[nodiscard]] const ScanRun &RunOfRow(int row) const { return Run(RunOf(row)); }
+    // A duplicate's set number (from 1), -1 for a row of another scan.
+    [[nodiscard]] int SetOf(int row) const;
+    [[nodiscard]] bool IsMaster(int row) const;
 
     [[nodiscard]] int RowCount() const { return int(m_rows.size()); }
     [[nodiscard]] const FoundFileRow &Row(int row) const { return m_rows[size_t(row)]; }
@@ -98,6 +139,9 @@ public:
     // The colour a row is drawn in (none: the view's default).
     using RowColour = std::function<std::optional<QColor>(const FoundFileRow &)>;
     void SetRowColour(RowColour colour);
+    // A row's tooltip besides the duplicate sets' own (empty: none).
+    using RowNote = std::function<QString(const FoundFileRow &)>;
+    void SetRowNote(RowNote note);
 
     // Rows added since the last announcement are shown now (otherwise at the
     // next turn of the event loop). Bulk adding stays cheap for attached views.
@@ -128,6 +172,8 @@ private:
     // The row's type entry; a file whose extension names no type is read
     // for it once, when first asked.
     quint32 typeOf(int row) const;
+    void storeType(FoundFileRow &row, quint32 type) const;
+    void compactRuns();
     quint32 folderIndex(const QByteArray &folder);
     void closeFolder();
     // The row's name; " " for a separator, the caption it shows.
@@ -150,6 +196,10 @@ private:
     bool m_sortAscending = true;
     bool m_sorted = false;
     RowColour m_rowColour;
+    RowNote m_rowNote;
+    std::vector<ScanRun> m_runs; // [0]: rows added before any run began
+    ScanOrigin m_originScan = ScanOrigin::TempFiles;
+    RunIndex m_originRun = 0;
     // The folder of the last added row, opened for quick lookups of its names.
     int m_folderFd = -1;
     quint32 m_folderFdIndex = 0;

@@ -171,7 +171,7 @@ void FoundFileModel::SortRows(int column, bool ascending)
             key = r.separator ? 0 : orderOf(r.size);
             break;
         case colType:
-            key = ranks[r.separator ? separatorSlot : r.fileType]; // resolved above
+            key = ranks[r.separator ? separatorSlot : typeOf(int(i))]; // read above
             break;
         case colAttributes:
             key = ranks[r.separator ? separatorSlot : (r.attributes & 63u)];

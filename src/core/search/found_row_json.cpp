@@ -23,6 +23,19 @@ QJsonObject foundRowJson(const FoundFileModel &model, int row)
                        {"attributes", model.CellText(row, colAttributes)}};
     const QByteArray path = folder + name;
     if (!isValidUtf8(path)) object.insert("path_base64", QString::fromLatin1(path.toBase64()));
+    const ScanRun &run = model.RunOfRow(row);
+    object.insert("scan", scanOriginName(model.ScanOf(row)));
+    object.insert("run", int(model.RunOf(row)));
+    object.insert("trigger", runTriggerName(run.trigger));
+    object.insert("run_began",
+                  run.began.isValid()
+                      ? run.began.toOffsetFromUtc(run.began.offsetFromUtc()).toString(Qt::ISODate)
+                      : QString());
+    if (model.Row(row).isDuplicate()) {
+        object.insert("set", model.SetOf(row));
+        object.insert("role",
+                      model.IsMaster(row) ? QStringLiteral("master") : QStringLiteral("duplicate"));
+    }
     return object;
 }
 

@@ -1,5 +1,7 @@
 #include "gui/shell/main_window.h"
 
+#include "core/cleaning/clean_summary.h"
+
 #include "core/base/formats.h"
 #include "core/base/settings_types.h"
 #include "core/scanners/dead_shortcut_scan.h"
@@ -440,7 +442,11 @@ void TClarivexMainForm::ShowTips()
     const QByteArray selected = SelectedFilePath(FileListView);
     if (!selected.isEmpty()) {
         const QString name = QFile::decodeName(selected.mid(selected.lastIndexOf('/') + 1));
-        if (const auto tip = tipForFile(ScanKind, name)) m_tipsPanel->showTip(*tip);
+        // The tip of the scan that found the row, whatever filled the list last.
+        const QList<int> rows = FileListView->SelectedRows();
+        const int scan =
+            rows.isEmpty() ? int(ScanKind) : int(FileListView->Model()->ScanOf(rows.first()));
+        if (const auto tip = tipForFile(scan, name)) m_tipsPanel->showTip(*tip);
         return; // dead shortcuts: the panel stays empty
     }
     m_tipsPanel->showTip(tipForPage(currentPage(), m_deadShortcutsPage->explanation()));
@@ -449,6 +455,7 @@ void TClarivexMainForm::ShowTips()
 void TClarivexMainForm::UpdateFoundTotals(qint64 files, qint64 bytes)
 {
     clarivex::UpdateFoundTotals(FoundTotals{files, bytes}, lblBytesFound, lblFilesFound);
+    lblBytesFound->setToolTip(cleaning::exactAndReadableBytes(bytes));
 }
 
 QString TClarivexMainForm::currentPage() const

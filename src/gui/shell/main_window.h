@@ -7,6 +7,7 @@
 // that own them; the window holds the navigation and the scanning state.
 
 #include "core/cleaning/system_protection.h"
+#include "core/search/row_origin.h"
 #include "core/shell/settings_catalogue.h"
 
 #include <QMainWindow>
@@ -59,6 +60,8 @@ class CopyDataServer;
 
 namespace cleaning {
 class TZip;
+struct CleanChoice;
+struct CleanSelection;
 struct CleanPrompts;
 struct CleanReport;
 struct CleanRow;
@@ -146,6 +149,10 @@ public:
     // The clean operation on the selected rows or on all rows, in the mode of
     // the Options page; a row leaves the list when its file left its place.
     void CleanFiles(bool selectedOnly);
+    // The same for the rows the clean's rules give for `choice`
+    // (core/cleaning/clean_selection.h): never a set's last copy, a master
+    // only when selected by hand and confirmed.
+    void CleanFiles(const cleaning::CleanChoice &choice);
     // The system that scans skip and cleans refuse: "/" unless a test builds
     // a fake one. The stored "ProtectSystemFiles" says whether it is in force.
     void setSystemRoot(const QByteArray &root, const QByteArray &dpkgInfo = {});
@@ -262,20 +269,28 @@ private:
     void finishTempScan();
     void wireCleaning();
     void wireListActions();
-    [[nodiscard]] QList<int> rowsToClean(bool selectedOnly) const;
+    // The rows a clean takes, after the question about masters selected by hand.
+    [[nodiscard]] cleaning::CleanSelection rowsToClean(const cleaning::CleanChoice &choice);
     [[nodiscard]] cleaning::CleanSettings cleanSettings(bool selectedOnly) const;
+    // What started a clean, as the log says it.
+    [[nodiscard]] QString cleanTrigger(const cleaning::CleanChoice &choice) const;
     [[nodiscard]] cleaning::CleanPrompts cleanPrompts(ui::CleanProgress &progress);
     void connectZipEvents(cleaning::TZip &zip, ui::CleanProgress &progress);
     void showCleanReport(const QList<int> &rows, const QList<cleaning::CleanRow> &cleanRows,
-                         const cleaning::CleanReport &report);
+                         const cleaning::CleanReport &report,
+                         const cleaning::CleanSelection &selection, const QString &trigger);
     void wireDirectoryScans();
     // The steps both folder scans share before and after their walk.
     // False when the log could not be written: the scan ends there.
     [[nodiscard]] bool startFolderScan(TScanKind kind, const QString &logName);
     [[nodiscard]] bool finishFolderScan(const QString &logName);
     void stopFolderScans();
-    // CleanFiles for all rows without questions, when the page asks for it.
-    void runAutoClean();
+    // The rows that `scan` found in `run` cleaned without questions, when
+    // `enabled` (that scan's automatic-clean option) says so.
+    void runAutoClean(ScanOrigin scan, RunIndex run, bool enabled);
+    // A scan is about to fill the list: the run its rows belong to (the
+    // scheduled run's, or a new one of the user's), set as the list's origin.
+    RunIndex beginScanRun(ScanOrigin scan);
     void wireDuplicates();
     void DuplicateScanStart(const QList<QByteArray> &roots);
     void finishDuplicateScan(const DuplicateCompare &compare);
@@ -319,6 +334,8 @@ private:
     std::unique_ptr<TempFileScan> m_tempScan;
     std::unique_ptr<DirectoryScan> m_directoryScan;
     std::unique_ptr<DeadShortcutScan> m_shortcutScan;
+    QStringList m_appRuleIds; // the application rules whose rows were listed
+    QStringList m_appRuleNotes;
     std::unique_ptr<DuplicateScan> m_duplicateScan;
     QList<FileGroup> m_scanGroups; // the groups as the running scan took them
     // What a scan reports for every file is shown when the window next paints.
@@ -328,6 +345,8 @@ private:
     TSchedulePage *m_schedulePage = nullptr;
     platform::CopyDataServer *m_messages = nullptr;
     int m_scheduledRuns = 0;
+    RunIndex m_scheduledRun = 0; // while ScheduledRunActive
+    RunIndex m_tempScanRun = 0;  // the run of the temporary-file scan in progress
     std::unique_ptr<ScheduleUnit> m_schedule;
     bool m_toldNoTray = false;    // "Hide" without a tray has said it minimises
     bool m_windowCreated = false; // the computation waits for the window's creation

@@ -1,7 +1,9 @@
-// The clean commands of the main window: which rows a clean takes, the
-// questions and dialogs it raises through the notice service, its progress,
-// the zip events on the status bar, and what the list and the totals show
-// afterwards. The clean itself (modes, checks, outcomes) is CleanOperation.
+// The clean commands of the main window: which rows a clean takes (by the
+// rules of clean_selection.h, with the question about a master selected by
+// hand), the questions and dialogs it raises through the notice service, its
+// progress, the zip events on the status bar, and what the list, the totals,
+// the status bar and the log show afterwards. The clean itself (modes,
+// checks, outcomes) is CleanOperation.
 //
 // The list tells the truth: a row leaves it exactly when its file left its
 // place, and the totals are lowered by exactly the rows that left, whether
@@ -11,6 +13,8 @@
 
 #include "core/base/event_pump.h"
 #include "core/cleaning/clean_operation.h"
+#include "core/cleaning/clean_selection.h"
+#include "core/cleaning/clean_summary.h"
 #include "core/cleaning/clean_texts.h"
 #include "core/cleaning/found_rows.h"
 #include "core/cleaning/zip_backup.h"
@@ -55,7 +59,8 @@ QString deleteForGoodQuestion(const QByteArray &path, const QString &reason)
 
 void TClarivexMainForm::wireCleaning()
 {
-    connect(this, &TClarivexMainForm::cleanRequested, this, &TClarivexMainForm::CleanFiles);
+    connect(this, &TClarivexMainForm::cleanRequested, this,
+            [this](bool selectedOnly) { CleanFiles(selectedOnly); });
     connect(FileListView, &TKvFileListView::deleteKeyReleased, this, [this] {
         if (!scanInProgress()) CleanFiles(true);
     });
@@ -72,23 +77,31 @@ cleaning::SystemProtection &TClarivexMainForm::systemProtection()
     return m_protection;
 }
 
-QList<int> TClarivexMainForm::rowsToClean(bool selectedOnly) const
+cleaning::CleanSelection TClarivexMainForm::rowsToClean(const cleaning::CleanChoice &choice)
 {
     const FoundFileModel &model = *FileListView->Model();
-    QList<int> rows;
-    if (ScanKind == skDuplicates) {
-        // Only the selected file of a duplicate group, never a separator.
-        const QList<int> selected = FileListView->SelectedRows();
-        if (!selected.isEmpty() && !model.IsSeparator(selected.first())) rows << selected.first();
-        return rows;
+    cleaning::CleanSelection selection = cleaning::selectRowsToClean(model, choice);
+    if (selection.masters.isEmpty()) return selection;
+    // Only a hand-made selection holds a master; it goes only when the user
+    // agrees, and the rest of the selection is cleaned either way.
+    if (AutoCleaning ||
+        !ui::notices().confirm(this, kCaption, cleaning::masterQuestion(model, selection),
+                               ui::NoticeIcon::Warning))
+        selection.dropMasters();
+    return selection;
+}
+
+QString TClarivexMainForm::cleanTrigger(const cleaning::CleanChoice &choice) const
+{
+    switch (choice.scope) {
+    case cleaning::CleanScope::All:
+        return QStringLiteral("Clean All");
+    case cleaning::CleanScope::Selected:
+        return QStringLiteral("Clean Selected");
+    case cleaning::CleanScope::Automatic:
+        break;
     }
-    const QList<int> candidates = selectedOnly ? FileListView->SelectedRows() : QList<int>();
-    const int count = selectedOnly ? int(candidates.size()) : model.RowCount();
-    for (int i = 0; i < count; ++i) {
-        const int row = selectedOnly ? candidates[i] : i;
-        if (!model.IsSeparator(row)) rows << row;
-    }
-    return rows;
+    return ScheduledRunActive ? QStringLiteral("scheduled") : QStringLiteral("automatic");
 }
 
 cleaning::CleanSettings TClarivexMainForm::cleanSettings(bool selectedOnly) const
@@ -158,11 +171,30 @@ cleaning::CleanPrompts TClarivexMainForm::cleanPrompts(ui::CleanProgress &progre
 
 void TClarivexMainForm::CleanFiles(bool selectedOnly)
 {
+    CleanFiles(selectedOnly ? cleaning::CleanChoice::selectedRows(FileListView->SelectedRows())
+                            : cleaning::CleanChoice::all());
+}
+
+void TClarivexMainForm::CleanFiles(const cleaning::CleanChoice &choice)
+{
     FoundFileModel &model = *FileListView->Model();
     model.FlushPending();
     if (model.RowCount() == 0 || m_cleaning) return;
-    const QList<int> rows = rowsToClean(selectedOnly);
-    if (rows.isEmpty()) return;
+    const bool selectedOnly = choice.scope == cleaning::CleanScope::Selected;
+    const cleaning::CleanSelection selection = rowsToClean(choice);
+    const QList<int> &rows = selection.rows;
+    if (rows.isEmpty()) {
+        // Only copies a duplicate set must keep: say so, rather than nothing.
+        const qsizetype kept = selection.keptLastCopy.size() + selection.keptMasters.size();
+        if (kept > 0 && !AutoCleaning) {
+            cleaning::CleanTally tally;
+            tally.keep(QString::fromLatin1(cleaning::kKeptMaster), selection.keptMasters.size());
+            tally.keep(QString::fromLatin1(cleaning::kKeptLastCopy), selection.keptLastCopy.size());
+            setStatusText(0, cleaning::cleanDoneText(tally));
+            setStatusText(1, cleaning::cleanKeptText(tally));
+        }
+        return;
+    }
 
     const QList<cleaning::CleanRow> cleanRows = cleaning::cleanRowsOf(model, rows);
 
@@ -184,24 +216,31 @@ void TClarivexMainForm::CleanFiles(bool selectedOnly)
     ui::CleanProgress progress(this, cleanRows.size());
     cleaning::CleanOperation clean(systemProtection(), cleanPrompts(progress));
     const cleaning::CleanReport report = clean.run(cleanRows, cleanSettings(selectedOnly));
-    showCleanReport(rows, cleanRows, report);
+    showCleanReport(rows, cleanRows, report, selection, cleanTrigger(choice));
 }
 
 void TClarivexMainForm::showCleanReport(const QList<int> &rows,
                                         const QList<cleaning::CleanRow> &cleanRows,
-                                        const cleaning::CleanReport &report)
+                                        const cleaning::CleanReport &report,
+                                        const cleaning::CleanSelection &selection,
+                                        const QString &trigger)
 {
     FoundFileModel &model = *FileListView->Model();
     QList<int> gone;
     qint64 goneBytes = 0;
+    QList<qint64> sizes;
+    QList<bool> vanishedRows;
     for (qsizetype i = 0; i < rows.size(); ++i) {
+        const bool listed =
+            rows[i] < model.RowCount() && model.FilePath(rows[i]) == cleanRows[i].path;
+        sizes << (listed ? model.Row(rows[i]).size : 0);
         const cleaning::RowFate fate = report.rows[i].fate;
         // A file that went away by itself also left its place.
-        if (fate != cleaning::RowFate::Cleaned &&
-            !(fate == cleaning::RowFate::Failed && vanished(cleanRows[i].path)))
-            continue;
+        const bool byItself = fate == cleaning::RowFate::Failed && vanished(cleanRows[i].path);
+        vanishedRows << byItself;
+        if (fate != cleaning::RowFate::Cleaned && !byItself) continue;
         // The list cannot change while a clean runs; this only makes sure.
-        if (rows[i] >= model.RowCount() || model.FilePath(rows[i]) != cleanRows[i].path) continue;
+        if (!listed) continue;
         gone << rows[i];
         goneBytes += model.Row(rows[i]).size;
     }
@@ -209,8 +248,17 @@ void TClarivexMainForm::showCleanReport(const QList<int> &rows,
     FoundFileCount = qMax<qint64>(0, FoundFileCount - gone.size());
     FoundByteTotal = qMax<qint64>(0, FoundByteTotal - goneBytes);
     UpdateFoundTotals(FoundFileCount, FoundByteTotal);
-    if (!report.status0.isEmpty()) setStatusText(0, report.status0);
-    setStatusText(1, report.status1);
+
+    const auto mode = cleaning::CleanMode(cleanSettings(false).DeleteType);
+    cleaning::CleanTally tally = cleaning::tallyClean(mode, report, sizes, vanishedRows);
+    tally.keep(QString::fromLatin1(cleaning::kKeptMaster), selection.keptMasters.size());
+    tally.keep(QString::fromLatin1(cleaning::kKeptLastCopy), selection.keptLastCopy.size());
+    const QString done = cleaning::cleanDoneText(tally);
+    const QString kept = cleaning::cleanKeptText(tally);
+    // The zip clean's own lines (time, archive) stay; the others say what was done.
+    setStatusText(0, report.status0.isEmpty() ? done : report.status0);
+    setStatusText(1, report.status1.isEmpty() ? kept : report.status1);
+    WriteLogEvent(cleaning::cleanLogText(tally, trigger));
 }
 
 } // namespace clarivex

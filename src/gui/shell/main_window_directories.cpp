@@ -6,6 +6,7 @@
 #include "gui/shell/main_window.h"
 
 #include "core/base/formats.h"
+#include "core/cleaning/clean_selection.h"
 #include "core/scanners/dead_shortcut_scan.h"
 #include "core/scanners/directory_scan.h"
 #include "core/search/kv_find_file.h"
@@ -54,6 +55,26 @@ void TClarivexMainForm::wireDirectoryScans()
             setStatusText(panel, text);
     };
     m_directoryScan->addFile = addFile;
+    // A row found by an application rule carries the rule in its group, as
+    // an index into the rules met in this session; its tooltip names it.
+    m_directoryScan->addRuleFile = [this](const QByteArray &folder, const TFindData &data,
+                                          int rule, qint64 &size) {
+        const AppRule &found = m_directoryScan->rules[rule];
+        qsizetype index = m_appRuleIds.indexOf(found.id);
+        if (index < 0) {
+            index = m_appRuleIds.size();
+            m_appRuleIds << found.id;
+            m_appRuleNotes << QStringLiteral("Found by the rule %1: %2 (%3)")
+                                  .arg(found.id, found.description, found.risk);
+        }
+        return FileListView->AddFile(folder, data, &size, qint32(index));
+    };
+    FileListView->Model()->SetRowNote([this](const FoundFileRow &row) {
+        if (row.origin() != ScanOrigin::Directories || row.group < 0 ||
+            row.group >= m_appRuleNotes.size())
+            return QString();
+        return m_appRuleNotes[row.group];
+    });
     m_directoryScan->status = status;
     m_directoryScan->totalsChanged = [this] {
         FoundFileCount = m_directoryScan->FoundFileCount;
@@ -88,6 +109,7 @@ bool TClarivexMainForm::startFolderScan(TScanKind kind, const QString &logName)
     ExplorerPopup->hide();
     setScanCommandsEnabled(false);
     ScanKind = kind;
+    (void)beginScanRun(kind == skDirectories ? ScanOrigin::Directories : ScanOrigin::DeadShortcuts);
     if (!ScheduledRunActive) FileListView->Clear();
     PathTreeViewFileTree->Paths.clear();
     PathTreeViewFileTree->RootName = QStringLiteral("File Tree");
@@ -126,6 +148,7 @@ void TClarivexMainForm::btnScanDirectoriesClick()
     const ScanCommandsBack back{*this};
     const QString logName = QStringLiteral("Directories");
     if (!startFolderScan(skDirectories, logName)) return;
+    const RunIndex run = FileListView->Model()->CurrentRun();
     DirectorySettings settings;
     m_directoriesPage->saveSettings(settings);
     // Looked up now: the page's folder edits may be out of date.
@@ -138,7 +161,8 @@ void TClarivexMainForm::btnScanDirectoriesClick()
     m_directoryScan->run(*KvFindFile, folders);
     for (const AppRuleSkip &skip : m_directoryScan->skippedRules)
         WriteLogEvent(QStringLiteral("Rule %1 skipped: %2").arg(skip.ruleId, skip.reason));
-    if (finishFolderScan(logName)) runAutoClean();
+    if (finishFolderScan(logName))
+        runAutoClean(ScanOrigin::Directories, run, m_directoriesPage->cbDirsAutoClean->isChecked());
 }
 
 void TClarivexMainForm::btnScanDeadShortcutsClick()
@@ -147,6 +171,7 @@ void TClarivexMainForm::btnScanDeadShortcutsClick()
     const ScanCommandsBack back{*this};
     const QString logName = QStringLiteral("Dead Shortcuts");
     if (!startFolderScan(skDeadShortcuts, logName)) return;
+    const RunIndex run = FileListView->Model()->CurrentRun();
     DeadShortcutSettings settings;
     m_deadShortcutsPage->saveSettings(settings);
     DeadShortcutOptions options = DeadShortcutOptions::fromSettings(settings);
@@ -162,15 +187,24 @@ void TClarivexMainForm::btnScanDeadShortcutsClick()
                              .arg(QFile::decodeName(m_shortcutScan->Unreadable.first())));
     else if (skipped > 1)
         setStatusText(1, QStringLiteral("Skipped %1 unreadable shortcuts (see Logs)").arg(skipped));
-    runAutoClean(); // the "Clean Directories" page's option serves both scans
+    // The "Clean Directories" page's option serves both scans.
+    runAutoClean(ScanOrigin::DeadShortcuts, run, m_directoriesPage->cbDirsAutoClean->isChecked());
 }
 
-void TClarivexMainForm::runAutoClean()
+RunIndex TClarivexMainForm::beginScanRun(ScanOrigin scan)
 {
-    if (!m_directoriesPage->cbDirsAutoClean->isChecked()) return;
+    FoundFileModel &model = *FileListView->Model();
+    const RunIndex run = ScheduledRunActive ? m_scheduledRun : model.BeginRun(RunTrigger::User);
+    model.SetOrigin(scan, run);
+    return run;
+}
+
+void TClarivexMainForm::runAutoClean(ScanOrigin scan, RunIndex run, bool enabled)
+{
+    if (!enabled) return;
     AutoCleaning = true;
     try {
-        CleanFiles(false);
+        CleanFiles(cleaning::CleanChoice::automatic(scan, run));
     } catch (...) {
         AutoCleaning = false;
         throw;

@@ -39,7 +39,7 @@ void TClarivexMainForm::btnScanDupeFilesClick()
     if (scanInProgress()) return;
     ExplorerPopup->hide();
     setScanCommandsEnabled(false);
-    ScanKind = skDuplicates;
+    // ScanKind changes when the list is cleared (DuplicateScanStart).
     // A log that cannot be written ends the scan at that event.
     const auto logged = [this] {
         if (!WriteLogEvent(QStringLiteral("Duplicate Files - Begin"))) return false;
@@ -69,8 +69,12 @@ void TClarivexMainForm::btnScanDupeFilesClick()
 
 void TClarivexMainForm::DuplicateScanStart(const QList<QByteArray> &roots)
 {
+    ScanKind = skDuplicates;
+    (void)beginScanRun(ScanOrigin::Duplicates);
     EnterScanningState();
-    FileListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several rows at once (Ctrl+A, Shift): Clean Selected takes them all,
+    // and the clean's rules keep each set's master unless asked.
+    FileListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FoundFileCount = 0;
     FoundByteTotal = 0;
     UpdateFoundTotals(0, 0);
@@ -105,9 +109,9 @@ void TClarivexMainForm::DuplicateScanStart(const QList<QByteArray> &roots)
     compare.status = m_duplicateScan->status;
     compare.pump = KvFindFile->Pump;
     compare.addSeparator = [this] { FileListView->Model()->AddSeparator(); };
-    compare.addRow = [this](const QByteArray &path, bool, int set) {
+    compare.addRow = [this](const QByteArray &path, bool master, int set) {
         qint64 size = 0;
-        return FileListView->AddFile(path, size, set);
+        return FileListView->Model()->AddFile(path, size, set, master);
     };
     qint64 shown = 0;
     compare.progress = [&](qint64 walked) {

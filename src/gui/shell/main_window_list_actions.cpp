@@ -10,16 +10,6 @@
 
 namespace clarivex {
 
-namespace {
-
-// The first file after a separator (or the first row) is the set's master.
-bool isSetMaster(const FoundFileModel &model, int row)
-{
-    return row == 0 || model.IsSeparator(row - 1);
-}
-
-} // namespace
-
 void TClarivexMainForm::wireListActions()
 {
     m_listActions = new ui::TFileListActions(FileListView, this);
@@ -28,39 +18,28 @@ void TClarivexMainForm::wireListActions()
     };
     m_listActions->showError = [this](const QString &message) { ShowErrorDialog(message); };
     m_listActions->foundIn = [this](int row) -> QString {
-        const qint32 group = FileListView->Model()->Row(row).group;
-        if (ScanKind == skDuplicates && group >= 0)
-            return QStringLiteral("Duplicate set %1").arg(group);
-        if (group >= 0 && group < m_scanGroups.size())
+        const FoundFileModel &model = *FileListView->Model();
+        const qint32 group = model.Row(row).group;
+        if (model.SetOf(row) >= 0)
+            return model.IsMaster(row)
+                       ? QStringLiteral("Duplicate set %1, first copy (master)").arg(group)
+                       : QStringLiteral("Duplicate set %1").arg(group);
+        if (model.ScanOf(row) == ScanOrigin::TempFiles && group >= 0 && group < m_scanGroups.size())
             return QStringLiteral("File group: %1").arg(m_scanGroups[group].name);
         return {};
     };
+    // The set and role of a duplicate travel with every row (the common
+    // fields); the file group is the temporary-file scan's.
     m_listActions->exportFields = [this] {
         const FoundFileModel *model = FileListView->Model();
-        QList<cleaning::ListExportField> fields;
-        if (ScanKind == skDuplicates) {
-            fields << cleaning::ListExportField{QStringLiteral("group"),
-                                                [](int) { return QJsonValue(QString()); }}
-                   << cleaning::ListExportField{QStringLiteral("set"),
-                                                [model](int row) {
-                                                    return QJsonValue(model->Row(row).group);
-                                                }}
-                   << cleaning::ListExportField{QStringLiteral("role"), [model](int row) {
-                                                    return QJsonValue(
-                                                        isSetMaster(*model, row)
-                                                            ? QStringLiteral("master")
-                                                            : QStringLiteral("duplicate"));
-                                                }};
-        } else if (ScanKind == skTempFiles) {
-            const QList<FileGroup> groups = m_scanGroups;
-            fields << cleaning::ListExportField{
-                QStringLiteral("group"), [model, groups](int row) {
-                    const qint32 group = model->Row(row).group;
-                    return QJsonValue(group >= 0 && group < groups.size() ? groups[group].name
-                                                                          : QString());
-                }};
-        }
-        return fields;
+        const QList<FileGroup> groups = m_scanGroups;
+        return QList<cleaning::ListExportField>{cleaning::ListExportField{
+            QStringLiteral("group"), [model, groups](int row) {
+                const qint32 group = model->Row(row).group;
+                const bool named = model->ScanOf(row) == ScanOrigin::TempFiles && group >= 0 &&
+                                   group < groups.size();
+                return QJsonValue(named ? groups[group].name : QString());
+            }}};
     };
 }
 

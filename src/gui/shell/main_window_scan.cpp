@@ -49,10 +49,11 @@ void TClarivexMainForm::wireScans()
         FoundByteTotal = m_tempScan->FoundByteTotal;
         m_totalsPending = true;
     };
-    // Row colours: the temporary-file scan's groups, grey for duplicates.
+    // Row colours, by the scan that found the row: the temporary-file scan's
+    // groups, grey for duplicates (the master is drawn bold as well).
     FileListView->Model()->SetRowColour([this](const FoundFileRow &row) -> std::optional<QColor> {
-        if (ScanKind == skDuplicates) return QColor(0x80, 0x80, 0x80);
-        if (ScanKind != skTempFiles || row.group < 0 ||
+        if (row.origin() == ScanOrigin::Duplicates) return QColor(0x80, 0x80, 0x80);
+        if (row.origin() != ScanOrigin::TempFiles || row.group < 0 ||
             row.group >= m_tempFilesPage->GroupColors.size())
             return std::nullopt;
         return ui::colourFromText(m_tempFilesPage->GroupColors[row.group]);
@@ -89,7 +90,8 @@ void TClarivexMainForm::btnScanTempFilesClick()
     if (scanInProgress()) return;
     ExplorerPopup->hide();
     setScanCommandsEnabled(false);
-    ScanKind = skTempFiles;
+    // ScanKind changes when the list is cleared (TempScanStart): a scan that
+    // stops at one of its warnings leaves the list and what it holds as they were.
     // A log that cannot be written ends the scan at that event; the error
     // dialog has said why, once.
     const auto logged = [this] {
@@ -128,6 +130,8 @@ void TClarivexMainForm::TempScanStart()
                                   QStringLiteral("Please select at least a Group to be scanned"));
         return;
     }
+    ScanKind = skTempFiles;
+    m_tempScanRun = beginScanRun(ScanOrigin::TempFiles);
     FileListView->Clear();
     PathTreeViewFileTree->Paths.clear();
     PathTreeViewFileTree->RootName = QStringLiteral("File Tree");
@@ -181,16 +185,11 @@ void TClarivexMainForm::finishTempScan()
         PathTreeViewFileTree->setCurrentIndex(PathTreeViewFileTree->model()->index(0, 0));
     if (m_tempFilesPage->cbTFPlaySound->isChecked()) optionsPage()->sbPlaySoundClick();
     const bool autoClean = m_tempFilesPage->cbTFAutoClean->isChecked();
-    if (autoClean) {
-        AutoCleaning = true;
-        try {
-            CleanFiles(false);
-        } catch (...) {
-            AutoCleaning = false;
-            LeaveScanningState();
-            throw;
-        }
-        AutoCleaning = false;
+    try {
+        runAutoClean(ScanOrigin::TempFiles, m_tempScanRun, autoClean);
+    } catch (...) {
+        LeaveScanningState();
+        throw;
     }
     LeaveScanningState();
     showScanEnd(QStringLiteral("Temporary Files"), QStringLiteral("Scan Complete."),

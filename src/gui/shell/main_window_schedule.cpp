@@ -7,6 +7,7 @@
 #include "core/schedule/schedule_clock.h"
 #include "core/schedule/schedule_unit.h"
 #include "gui/schedule/schedule_page.h"
+#include "gui/search/kv_file_list_view.h"
 #include "gui/toolkit/busy_animation.h"
 
 #include <QCheckBox>
@@ -82,10 +83,12 @@ void TClarivexMainForm::ScheduledRun()
     // so does a scheduled run already in progress, whose scans let messages in.
     if (scanInProgress() || ScheduledRunActive) return;
     ++m_scheduledRuns;
+    // Every step's rows belong to this run: its automatic cleans take only
+    // those, never what was on the list before it began.
+    m_scheduledRun = FileListView->Model()->BeginRun(RunTrigger::Scheduled);
     const ScheduledRunScope scope(ScheduledRunActive, *Animate);
     if (m_schedulePage->cbScheduleTF->isChecked()) {
-        ScanKind = skTempFiles;
-        TempScanStart();
+        TempScanStart(); // sets ScanKind once it clears the list
         scheduleTrace(
             QStringLiteral("scheduled run: temporary files: %1 files found").arg(FoundFileCount));
     }

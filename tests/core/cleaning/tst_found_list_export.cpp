@@ -64,11 +64,19 @@ void TestFoundListExport::readBackByPython()
     // QTemporaryDir removes names by their text, which this one has none of.
     const auto unlinkBadName = qScopeGuard([&] { ::unlink((folder + names[2]).constData()); });
     FoundFileModel model;
+    // Two temporary files of the user's scan, then a duplicate set (master
+    // first) that a scheduled run found.
+    const RunIndex user = model.BeginRun(RunTrigger::User);
+    const RunIndex scheduled = model.BeginRun(RunTrigger::Scheduled);
     for (qsizetype i = 0; i < names.size(); ++i) {
         QVERIFY(writeFile(folder + names[i], QByteArray(10 * (i + 1), 'x')));
         qint64 size = 0;
+        if (i < 2)
+            model.SetOrigin(ScanOrigin::TempFiles, user);
+        else
+            model.SetOrigin(ScanOrigin::Duplicates, scheduled);
         if (i == 2) model.AddSeparator(); // a duplicate set's divider is no file
-        QVERIFY(model.AddFile(folder + names[i], size, int(i)));
+        QVERIFY(model.AddFile(folder + names[i], size, int(i), i == 2));
     }
     model.FlushPending();
     const QList<ListExportField> extras{
@@ -106,6 +114,21 @@ void TestFoundListExport::readBackByPython()
         QCOMPARE(c.value("modified").toString(), j.value("modified").toString());
         QCOMPARE(c.value("attributes").toString(), j.value("attributes").toString());
         QVERIFY(!j.value("modified").toString().isEmpty());
+        // Where the row came from, and a duplicate's set and role.
+        const bool duplicate = i >= 2;
+        const QString scan = duplicate ? "duplicates" : "temporary files";
+        QCOMPARE(j.value("scan").toString(), scan);
+        QCOMPARE(c.value("scan").toString(), scan);
+        QCOMPARE(j.value("trigger").toString(), duplicate ? "scheduled" : "user");
+        QCOMPARE(c.value("trigger").toString(), j.value("trigger").toString());
+        QCOMPARE(j.value("run").toInteger(), qint64(duplicate ? scheduled : user));
+        QCOMPARE(c.value("run").toString(), QString::number(duplicate ? scheduled : user));
+        QCOMPARE(c.value("run_began").toString(), j.value("run_began").toString());
+        QCOMPARE(j.contains("set"), duplicate);
+        QCOMPARE(c.value("set").toString(), duplicate ? QString::number(i) : QString());
+        const QString role = i == 2 ? "master" : duplicate ? "duplicate" : "";
+        QCOMPARE(j.value("role").toString(), role);
+        QCOMPARE(c.value("role").toString(), role);
         // The exact bytes, only where the text cannot carry them.
         QCOMPARE(j.contains("path_base64"), !utf8);
         const QByteArray exact =

@@ -198,6 +198,9 @@ void TestFileListActions::viewWithoutAssociationOpensTheTextEditor()
 
 void TestFileListActions::propertiesShowTheFile()
 {
+    // A copy in duplicate set 3: the row says so itself.
+    FoundFileModel *model = m_window->FileListView->Model();
+    model->SetOrigin(ScanOrigin::Duplicates, model->BeginRun(RunTrigger::User));
     const QByteArray path =
         addFile(QStringLiteral("tool.exe"),
                 peFile(versionBlock(QStringLiteral("1.2.3.4"), QStringLiteral("5.6"))), 3);
@@ -205,7 +208,6 @@ void TestFileListActions::propertiesShowTheFile()
     QVERIFY(QFile::setPermissions(QFile::decodeName(path), QFile::ReadOwner | QFile::WriteOwner |
                                                                QFile::ReadGroup |
                                                                QFile::ReadOther));
-    m_window->ScanKind = skDuplicates;
     selectRow(0);
     ScopedNotices notices;
     QElapsedTimer clock;

@@ -117,7 +117,8 @@ void TestDuplicateScanWindow::setsTotalsTextsAndLog()
              (QStringList{"Duplicate Files - Begin", "Found: 10 Bytes", "Found: 1 Files",
                           "Duplicate Files - End"}));
     QVERIFY(window.FileListView->toolTip().startsWith("NOTE: Only delete a duplicate file"));
-    QCOMPARE(window.FileListView->selectionMode(), QAbstractItemView::SingleSelection);
+    // Several rows at once: Clean Selected takes them all (masters only when asked).
+    QCOMPARE(window.FileListView->selectionMode(), QAbstractItemView::ExtendedSelection);
     QVERIFY(!window.statusProgressBar()->isVisible());
     QVERIFY(!window.scanInProgress());
     QVERIFY(window.btnCleanSelected->isEnabled());
