@@ -35,7 +35,7 @@ const CliCommand kScan{
     "[--clean [--dry-run]] | duplicates [--drive ROOT]... [--json] [--quiet] [--map FILE] "
     "[--clean [--dry-run]] "
     "| "
-    "dirs [--json] [--quiet] [--clean [--dry-run]] | "
+    "dirs [--json] [--quiet] [--rules all|ID[,ID...]] [--clean [--dry-run]] | "
     "shortcuts [--json] [--quiet] [--removable] [--cdrom] [--network] [--clean [--dry-run]]",
     runScan,
     "Runs one of the window's scans with the settings it stored, and prints what the\n"
@@ -44,7 +44,9 @@ const CliCommand kScan{
     "              filters of the \"Temporary Files\" page\n"
     "  duplicates  the duplicate-file scan of the \"Duplicate Files\" page; each set is\n"
     "              a blank line, its master, then its duplicates\n"
-    "  dirs        every file below the folders the \"Clean Directories\" page checks\n"
+    "  dirs        every file below the folders the \"Clean Directories\" page checks,\n"
+    "              then what its checked application rules find (--rules all, or\n"
+    "              rule ids separated by commas, instead of the stored choice)\n"
     "  shortcuts   the dead shortcuts of the folders the \"Dead Shortcuts\" page checks\n"
     "              (--removable, --cdrom, --network: also targets on such drives)\n"
     "Options:\n"
@@ -60,8 +62,8 @@ const CliCommand kScan{
     "  --clean       clean every file found in the stored clean mode, without asking,\n"
     "                one line per file; --dry-run only says what would be done\n"
     "Plain rows are tab-separated: name, folder, size, modified (dd-MM-yyyy hh:mm:ss),\n"
-    "attributes, then the group (temp), master/duplicate (duplicates) or the target\n"
-    "(shortcuts). The totals line \"Files: N<TAB>Bytes: N\" follows the rows.\n"};
+    "attributes, then the group (temp), master/duplicate (duplicates), the rule\n"
+    "(dirs) or the target (shortcuts). The totals line \"Files: N<TAB>Bytes: N\" follows the rows.\n"};
 const CliCommandRegistrar kRegistrar(kScan);
 
 struct TempScanArguments : ScanArguments

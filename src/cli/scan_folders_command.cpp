@@ -13,6 +13,7 @@
 #include "cli/scan_clean.h"
 #include "cli/scan_map.h"
 #include "cli/stored_settings.h"
+#include "core/scanners/app_rule_catalogue.h"
 #include "core/scanners/dead_shortcut_scan.h"
 #include "core/scanners/directory_scan.h"
 #include "core/search/found_file_model.h"
@@ -22,6 +23,7 @@
 #include <QHash>
 
 #include <cstdio>
+#include <optional>
 
 namespace clarivex::cli {
 
@@ -33,13 +35,25 @@ struct FolderScanArguments : ScanArguments
     bool removable = false;
     bool cdRom = false;
     bool network = false;
+    std::optional<QByteArray> rules; // dirs: "all" or ids, instead of the stored choices
 };
 
 bool parse(const QList<QByteArray> &args, FolderScanArguments &parsed, QByteArray &problem)
 {
     parsed.shortcuts = args.first() == "shortcuts";
-    const auto targetKinds = [&parsed](const QByteArray &arg) {
-        if (!parsed.shortcuts) return false;
+    bool rulesNext = false;
+    const auto targetKinds = [&parsed, &rulesNext](const QByteArray &arg) {
+        if (rulesNext) {
+            parsed.rules = arg;
+            rulesNext = false;
+            return true;
+        }
+        if (!parsed.shortcuts) {
+            if (arg == "--rules") return rulesNext = true;
+            if (!arg.startsWith("--rules=")) return false;
+            parsed.rules = arg.mid(8);
+            return true;
+        }
         if (arg == "--removable")
             parsed.removable = true;
         else if (arg == "--cdrom")
@@ -50,13 +64,40 @@ bool parse(const QList<QByteArray> &args, FolderScanArguments &parsed, QByteArra
             return false;
         return true;
     };
-    return parseScanArguments(args, 1, false, targetKinds, parsed, problem);
+    if (!parseScanArguments(args, 1, false, targetKinds, parsed, problem)) return false;
+    if (rulesNext || (parsed.rules && parsed.rules->isEmpty())) {
+        problem = "--rules needs all or rule ids separated by commas";
+        return false;
+    }
+    return true;
+}
+
+// The rules a directory scan walks: the stored choices, or those --rules
+// names. An id that names no rule ends the command.
+std::optional<QList<AppRule>> chosenRules(const DirectorySettings &settings,
+                                          const std::optional<QByteArray> &chosen)
+{
+    const AppRuleCatalogue catalogue = AppRuleCatalogue::load();
+    for (const QString &problem : catalogue.problems)
+        std::fprintf(stderr, "clarivex-cli: rule file left out: %s\n", qPrintable(problem));
+    if (!chosen) return checkedAppRules(catalogue.rules, settings.AppRules);
+    if (*chosen == "all") return catalogue.rules;
+    const QStringList ids = QString::fromUtf8(*chosen).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString &id : ids) {
+        if (catalogue.indexOf(id) < 0) {
+            (void)failure(QStringLiteral("no such rule: %1").arg(id));
+            return std::nullopt;
+        }
+    }
+    return checkedAppRules(catalogue.rules, ids);
 }
 
 int scanDirectories(const SettingsCatalogue &settings, const FolderScanArguments &args)
 {
     const QList<QByteArray> folders =
         directoryScanFolders(DirectoryScanOptions::fromSettings(settings.directories));
+    const std::optional<QList<AppRule>> rules = chosenRules(settings.directories, args.rules);
+    if (!rules) return ExitFailed;
     TKvFindFile finder;
     finder.KeptAway = KeptAwayFolders::fromOptions(settings.options);
     DirectoryScan scan;
@@ -65,11 +106,22 @@ int scanDirectories(const SettingsCatalogue &settings, const FolderScanArguments
     scan.addFile = [&](const QByteArray &folder, const TFindData &data, qint64 &size) {
         return model.AddFile(folder, data, &size);
     };
+    scan.addRuleFile = [&](const QByteArray &folder, const TFindData &data, int rule,
+                           qint64 &size) { return model.AddFile(folder, data, &size, rule); };
+    scan.rules = *rules;
+    scan.excludedFolders =
+        appRuleExclusions(settings.options.MoveFolderPath, settings.options.ZipFileName);
     DirectoryScan::configure(finder);
     scan.run(finder, folders);
+    for (const AppRuleSkip &skip : scan.skippedRules)
+        std::fprintf(stderr, "clarivex-cli: rule %s skipped: %s\n", qPrintable(skip.ruleId),
+                     qPrintable(skip.reason));
     if (args.clean)
         return cleanFound(model, settings.options, {args.dryRun, args.json, args.quiet});
-    FoundRowsPrinter printer(model, args.json);
+    FoundRowsPrinter printer(model, args.json, QStringLiteral("rule"), [&](int row) {
+        const qint32 rule = model.Row(row).group;
+        return rule >= 0 && rule < rules->size() ? (*rules)[rule].id : QString();
+    });
     printer.quiet = args.quiet;
     for (int row = 0; row < model.RowCount(); ++row)
         printer.print(row);

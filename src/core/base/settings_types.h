@@ -12,6 +12,7 @@
 #include <QList>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <QTime>
 
 namespace clarivex {
@@ -131,6 +132,7 @@ struct DirectorySettings
     bool NetscapeCacheDir = false; // cbNetscapeCacheDir
     bool AutoClean = false;        // cbDirsAutoClean
     QList<CheckEntry> Directories; // clbDirectories
+    QStringList AppRules;          // ids of the checked application rules
     friend bool operator==(const DirectorySettings &, const DirectorySettings &) = default;
 };
 

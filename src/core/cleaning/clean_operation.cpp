@@ -5,6 +5,7 @@
 #include "core/cleaning/clean_texts.h"
 #include "core/cleaning/entry_names.h"
 #include "core/cleaning/in_use.h"
+#include "core/cleaning/trash_expiry.h"
 #include "core/cleaning/zip_backup.h"
 #include "core/shell/settings_catalogue.h"
 
@@ -182,10 +183,13 @@ CleanReport CleanOperation::run(const QList<CleanRow> &rows, const CleanSettings
             inUse.isEmpty() ? notCleanedText(rows, report) : QString::fromLatin1(texts::kSomeInUse);
         return report;
     }
-    if (CleanMode(settings.DeleteType) == CleanMode::ZipToFolder)
-        runZip(rows, chosen, settings, report);
+    const QList<qsizetype> rest = expungeTrashItems(rows, chosen, report);
+    if (rest.isEmpty()) {
+        // Only Trash items: they are done.
+    } else if (CleanMode(settings.DeleteType) == CleanMode::ZipToFolder)
+        runZip(rows, rest, settings, report);
     else
-        runFileOperation(rows, chosen, settings, report);
+        runFileOperation(rows, rest, settings, report);
     if (report.declined) {
         report.status1 = QString::fromLatin1(texts::kNothingCleaned);
         return report;
@@ -197,6 +201,24 @@ CleanReport CleanOperation::run(const QList<CleanRow> &rows, const CleanSettings
     else if (!inUse.isEmpty())
         report.status1 = QString::fromLatin1(texts::kRemainingInUse);
     return report;
+}
+
+QList<qsizetype> CleanOperation::expungeTrashItems(const QList<CleanRow> &rows,
+                                                  const QList<qsizetype> &chosen,
+                                                  CleanReport &report)
+{
+    QList<qsizetype> rest;
+    for (const qsizetype i : chosen) {
+        const std::optional<QByteArray> info = trashRecordOf(rows[i].path);
+        if (!info) {
+            rest << i;
+            continue;
+        }
+        const EntryResult result = expungeTrashItem(rows[i].path, *info, rows[i].seen);
+        report.rows[i] = result.ok() ? RowOutcome{RowFate::Cleaned, {}, result.destination}
+                                     : RowOutcome{RowFate::Failed, result.reason, {}};
+    }
+    return rest;
 }
 
 CleanReport CleanOperation::check(const QList<CleanRow> &rows) const

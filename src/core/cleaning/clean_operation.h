@@ -126,6 +126,10 @@ public:
 private:
     [[nodiscard]] QList<qsizetype> checkRows(const QList<CleanRow> &rows, CleanReport &report,
                                              bool needsRead = true) const;
+    // Items already in a Trash are deleted with their records; gives the rest.
+    [[nodiscard]] QList<qsizetype> expungeTrashItems(const QList<CleanRow> &rows,
+                                                     const QList<qsizetype> &chosen,
+                                                     CleanReport &report);
     void runFileOperation(const QList<CleanRow> &rows, const QList<qsizetype> &chosen,
                           const CleanSettings &settings, CleanReport &report);
     void runZip(const QList<CleanRow> &rows, const QList<qsizetype> &chosen,

@@ -1,9 +1,13 @@
 #include "core/scanners/directory_scan.h"
 
+#include "core/cleaning/clean_operation.h"
 #include "core/scanners/well_known_folders.h"
 #include "core/search/kv_find_file.h"
 
 #include <QFile>
+#include <QStandardPaths>
+
+#include <unistd.h>
 
 namespace clarivex {
 
@@ -15,6 +19,7 @@ DirectoryScanOptions DirectoryScanOptions::fromSettings(const DirectorySettings 
     options.ieCache = settings.IECacheDir;
     options.netscapeCache = settings.NetscapeCacheDir;
     options.directories = settings.Directories;
+    options.appRules = settings.AppRules;
     return options;
 }
 
@@ -65,6 +70,51 @@ void DirectoryScan::run(TKvFindFile &finder, const QList<QByteArray> &folders)
     }
     finder.OnAddFile = nullptr;
     finder.OnChDir = nullptr;
+    runRules();
+}
+
+void DirectoryScan::runRules()
+{
+    skippedRules.clear();
+    if (rules.isEmpty() || m_stopped) return;
+    AppRuleScan scan;
+    scan.root = ::geteuid() == 0;
+    scan.excludedFolders = excludedFolders;
+    scan.status = status;
+    scan.stopRequested = [this] { return m_stopped; };
+    scan.addFile = [this](const QByteArray &folder, const TFindData &data, int rule,
+                          qint64 &size) {
+        const bool listed = addRuleFile ? addRuleFile(folder, data, rule, size)
+                            : addFile   ? addFile(folder, data, size)
+                                        : false;
+        if (!listed) return false;
+        CandidateKeys.append(folder + data.name + '/');
+        FoundByteTotal += size;
+        ++FoundFileCount;
+        if (totalsChanged) totalsChanged();
+        return false; // counted here, not again by the rule walk
+    };
+    scan.run(rules);
+    skippedRules = scan.skipped;
+}
+
+QList<QByteArray> appRuleExclusions(const QString &moveFolderSetting,
+                                   const QString &zipFolderSetting)
+{
+    return {QFile::encodeName(
+                QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                QStringLiteral("/Trash")),
+            cleaning::backupFolder(QFile::encodeName(moveFolderSetting)),
+            cleaning::backupFolder(QFile::encodeName(zipFolderSetting))};
+}
+
+QList<AppRule> checkedAppRules(const QList<AppRule> &all, const QStringList &ids)
+{
+    QList<AppRule> rules;
+    for (const AppRule &rule : all) {
+        if (ids.contains(rule.id)) rules << rule;
+    }
+    return rules;
 }
 
 void DirectoryScan::AddFile(const QByteArray &path, const TFindData &data)

@@ -10,6 +10,8 @@
 
 #include "core/base/find_data.h"
 #include "core/base/settings_types.h"
+#include "core/scanners/app_rule.h"
+#include "core/scanners/app_rule_scan.h"
 
 #include <QByteArray>
 #include <QList>
@@ -29,6 +31,7 @@ struct DirectoryScanOptions
     bool ieCache = false;
     bool netscapeCache = false;
     QList<CheckEntry> directories; // "Also scan this directories:"
+    QStringList appRules;          // ids of the checked application rules
 
     static DirectoryScanOptions fromSettings(const DirectorySettings &settings);
 };
@@ -36,6 +39,14 @@ struct DirectoryScanOptions
 // The folders to scan, in scan order, looked up now. A look-up that finds
 // nothing gives no folder; a folder listed twice is scanned twice.
 [[nodiscard]] QList<QByteArray> directoryScanFolders(const DirectoryScanOptions &options);
+
+// The folders no application rule enters: the home Trash and the backup
+// folders of the move and zip modes (their settings; empty: the default).
+[[nodiscard]] QList<QByteArray> appRuleExclusions(const QString &moveFolderSetting,
+                                                  const QString &zipFolderSetting);
+
+// The rules of `all` whose ids are in `ids`, in the order of `all`.
+[[nodiscard]] QList<AppRule> checkedAppRules(const QList<AppRule> &all, const QStringList &ids);
 
 class DirectoryScan
 {
@@ -46,6 +57,16 @@ public:
     // Status panel 1: the folder being searched.
     std::function<void(int panel, const QString &text)> status;
     std::function<void()> totalsChanged;
+    // A file found by an application rule (an index into `rules`); unset:
+    // such files are listed through addFile.
+    std::function<bool(const QByteArray &folder, const TFindData &data, int rule, qint64 &size)>
+        addRuleFile;
+
+    // The application rules walked after the folders, and the folders no
+    // rule enters (the Trash, the backup and archive folders).
+    QList<AppRule> rules;
+    QList<QByteArray> excludedFolders;
+    QList<AppRuleSkip> skippedRules; // the rules a guard held back in the last run
 
     // Every file, any attributes, any size and date, all subfolders.
     static void configure(TKvFindFile &finder);
@@ -60,6 +81,7 @@ public:
 
 private:
     void AddFile(const QByteArray &path, const TFindData &data);
+    void runRules();
     bool m_stopped = false;
 };
 

@@ -360,6 +360,11 @@ void FoundFileModel::RemoveRows(QList<int> rows)
     }
 }
 
+void FoundFileModel::SetRowNote(RowNote note)
+{
+    m_rowNote = std::move(note);
+}
+
 void FoundFileModel::SetRowColour(RowColour colour)
 {
     m_rowColour = std::move(colour);
@@ -478,6 +483,9 @@ QVariant FoundFileModel::data(const QModelIndex &index, int role) const
         if (r.isDuplicate())
             return r.master ? QStringLiteral("First copy (master) of duplicate set %1").arg(r.group)
                             : QStringLiteral("Copy in duplicate set %1").arg(r.group);
+        if (m_rowNote) {
+            if (QString note = m_rowNote(r); !note.isEmpty()) return note;
+        }
         return {};
     case Qt::UserRole:
         return FilePath(index.row());

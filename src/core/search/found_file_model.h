@@ -142,6 +142,9 @@ public:
     using RowColour = std::function<std::optional<QColor>(const FoundFileRow &)>;
     void SetRowColour(RowColour colour);
     [[nodiscard]] const RowColour &RowColourFunction() const { return m_rowColour; }
+    // A row's tooltip besides the duplicate sets' own (empty: none).
+    using RowNote = std::function<QString(const FoundFileRow &)>;
+    void SetRowNote(RowNote note);
 
     // Rows added since the last announcement are shown now (otherwise at the
     // next turn of the event loop). Bulk adding stays cheap for attached views.
@@ -197,6 +200,7 @@ private:
     bool m_sortAscending = true;
     bool m_sorted = false;
     RowColour m_rowColour;
+    RowNote m_rowNote;
     std::vector<ScanRun> m_runs; // [0]: rows added before any run began
     ScanOrigin m_originScan = ScanOrigin::TempFiles;
     RunIndex m_originRun = 0;

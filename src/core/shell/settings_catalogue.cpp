@@ -282,6 +282,8 @@ void loadShortcutsAndDirectories(TRegIniFile &ini, DeadShortcutSettings &s, Dire
     d.IECacheDir = ini.ReadFlag(kDirs, str("IECacheDir"), false);
     d.NetscapeCacheDir = ini.ReadFlag(kDirs, str("NetscapeCacheDir"), false);
     d.AutoClean = ini.ReadFlag(kDirs, str("AutoClean"), false);
+    d.AppRules = ini.ReadText(kDirs, str("AppRules"), QString())
+                     .split(QLatin1Char(';'), Qt::SkipEmptyParts);
     // A first start (the page was never saved) offers Linux's own junk folders.
     QStringList pageValues;
     ini.ListValueNames(kDirs, pageValues);
@@ -392,6 +394,7 @@ void saveShortcutsAndDirectories(TRegIniFile &ini, const DeadShortcutSettings &s
     ini.WriteFlag(kDirs, str("IECacheDir"), d.IECacheDir);
     ini.WriteFlag(kDirs, str("NetscapeCacheDir"), d.NetscapeCacheDir);
     ini.WriteFlag(kDirs, str("AutoClean"), d.AutoClean);
+    ini.WriteText(kDirs, str("AppRules"), d.AppRules.join(QLatin1Char(';')));
     saveCheckList(ini, kDirList, d.Directories);
 }
 

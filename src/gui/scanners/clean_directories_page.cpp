@@ -2,6 +2,7 @@
 
 #include "core/base/settings_types.h"
 #include "core/scanners/well_known_folders.h"
+#include "gui/scanners/app_rules_tab.h"
 #include "gui/scanners/check_list_entries.h"
 #include "gui/toolkit/notice_service.h"
 #include "gui/toolkit/wrap_check_box.h"
@@ -47,6 +48,8 @@ TCleanDirectoriesPage::TCleanDirectoriesPage(QWidget *parent) : QWidget(parent)
     auto *tabs = new QTabWidget(this);
     tabs->addTab(buildDirectoriesTab(), QStringLiteral("Directories"));
     tabs->addTab(buildMoreTab(), QStringLiteral("More"));
+    appRules = new ui::AppRulesTab;
+    tabs->addTab(appRules, QStringLiteral("Applications"));
     layout->addWidget(tabs);
 }
 
@@ -162,6 +165,7 @@ void TCleanDirectoriesPage::loadSettings(const DirectorySettings &s)
     cbDirsAutoClean->setChecked(s.AutoClean);
     fillFolders();
     setCheckEntries(clbDirectories, s.Directories);
+    appRules->load(s.AppRules);
 }
 
 void TCleanDirectoriesPage::saveSettings(DirectorySettings &s) const
@@ -172,6 +176,7 @@ void TCleanDirectoriesPage::saveSettings(DirectorySettings &s) const
     s.NetscapeCacheDir = cbNetscapeCacheDir->isChecked();
     s.AutoClean = cbDirsAutoClean->isChecked();
     s.Directories = checkEntries(clbDirectories);
+    s.AppRules = appRules->checkedIds();
 }
 
 void TCleanDirectoriesPage::sbDirectoryClick(int tag)

@@ -3,7 +3,8 @@
 // The "Clean Directories" page. Tab "Directories": the four well-known junk
 // folders, each with its check box, its folder (read only, filled from the
 // system at every load) and an open button, and the automatic clean. Tab
-// "More": further folders to scan, added with the folder dialog.
+// "More": further folders to scan, added with the folder dialog. Tab
+// "Applications": the application junk rules to include.
 
 #include <QWidget>
 
@@ -17,6 +18,9 @@ class QToolButton;
 namespace clarivex {
 
 struct DirectorySettings;
+namespace ui {
+class AppRulesTab;
+}
 
 class TCleanDirectoriesPage : public QWidget
 {
@@ -60,6 +64,7 @@ public:
     QListWidget *clbDirectories = nullptr;
     QToolButton *sbAddDirectory = nullptr;
     QToolButton *sbRemoveDirectory = nullptr;
+    ui::AppRulesTab *appRules = nullptr;
 
 private:
     QWidget *buildDirectoriesTab();

@@ -362,6 +362,8 @@ private:
     std::unique_ptr<DirectoryScan> m_directoryScan;
     std::unique_ptr<DeadShortcutScan> m_shortcutScan;
     QHash<QByteArray, QString> m_shortcutTargets; // a listed dead shortcut's missing target
+    QStringList m_appRuleIds; // the application rules whose rows were listed
+    QStringList m_appRuleNotes;
     std::unique_ptr<DuplicateScan> m_duplicateScan;
     QList<FileGroup> m_scanGroups; // the groups as the running scan took them
     // What a scan reports for every file is shown when the window next paints.

@@ -55,6 +55,26 @@ void TClarivexMainForm::wireDirectoryScans()
             setStatusText(panel, text);
     };
     m_directoryScan->addFile = addFile;
+    // A row found by an application rule carries the rule in its group, as
+    // an index into the rules met in this session; its tooltip names it.
+    m_directoryScan->addRuleFile = [this](const QByteArray &folder, const TFindData &data,
+                                          int rule, qint64 &size) {
+        const AppRule &found = m_directoryScan->rules[rule];
+        qsizetype index = m_appRuleIds.indexOf(found.id);
+        if (index < 0) {
+            index = m_appRuleIds.size();
+            m_appRuleIds << found.id;
+            m_appRuleNotes << QStringLiteral("Found by the rule %1: %2 (%3)")
+                                  .arg(found.id, found.description, found.risk);
+        }
+        return FileListView->AddFile(folder, data, &size, qint32(index));
+    };
+    FileListView->Model()->SetRowNote([this](const FoundFileRow &row) {
+        if (row.origin() != ScanOrigin::Directories || row.group < 0 ||
+            row.group >= m_appRuleNotes.size())
+            return QString();
+        return m_appRuleNotes[row.group];
+    });
     m_directoryScan->status = status;
     m_directoryScan->totalsChanged = [this] {
         FoundFileCount = m_directoryScan->FoundFileCount;
@@ -137,8 +157,13 @@ void TClarivexMainForm::btnScanDirectoriesClick()
     // Looked up now: the page's folder edits may be out of date.
     const QList<QByteArray> folders =
         directoryScanFolders(DirectoryScanOptions::fromSettings(settings));
+    m_directoryScan->rules = checkedAppRules(m_directoriesPage->appRules->rules(), settings.AppRules);
+    m_directoryScan->excludedFolders = appRuleExclusions(
+        m_optionsPage->txtMoveFolderPath->text(), m_optionsPage->txtZipFileName->text());
     DirectoryScan::configure(*KvFindFile);
     m_directoryScan->run(*KvFindFile, folders);
+    for (const AppRuleSkip &skip : m_directoryScan->skippedRules)
+        WriteLogEvent(QStringLiteral("Rule %1 skipped: %2").arg(skip.ruleId, skip.reason));
     if (finishFolderScan(logName))
         runAutoClean(ScanOrigin::Directories, run, m_directoriesPage->cbDirsAutoClean->isChecked());
 }

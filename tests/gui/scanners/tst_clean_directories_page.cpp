@@ -1,22 +1,27 @@
 #include "core/base/settings_types.h"
 #include "core/shell/custom_registry.h"
+#include "gui/scanners/app_rules_tab.h"
 #include "gui/scanners/clean_directories_page.h"
 #include "gui/scanners/dead_links_page.h"
 #include "support/scripted_notices.h"
 #include "support/test_main.h"
+#include "support/wait_limits.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTreeWidget>
 
 using namespace clarivex;
 using test::ScopedNotices;
 using test::ScriptedNotices;
+using test::waitLimitMs;
 
 class TestCleanDirectoriesPage : public QObject
 {
@@ -28,6 +33,7 @@ private slots:
     void openButtons();
     void addAndRemoveDirectories();
     void roundTrip();
+    void applicationRules();
     void deadLinksShowsFavorites();
 };
 
@@ -36,9 +42,10 @@ void TestCleanDirectoriesPage::initialStates()
     TCleanDirectoriesPage page;
     auto *tabs = page.findChild<QTabWidget *>();
     QVERIFY(tabs);
-    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->count(), 3);
     QCOMPARE(tabs->tabText(0), QStringLiteral("Directories"));
     QCOMPARE(tabs->tabText(1), QStringLiteral("More"));
+    QCOMPARE(tabs->tabText(2), QStringLiteral("Applications"));
     const QList<QPair<QCheckBox *, QString>> boxes = {
         {page.cbTemporaryDir, "Temporary Directory"},
         {page.cbDocsFolder, "Documents Recent Folder"},
@@ -171,10 +178,13 @@ void TestCleanDirectoriesPage::roundTrip()
     stored.IECacheDir = true;
     stored.AutoClean = true;
     stored.Directories = {{"/var/cache/apt/archives", true}, {"/home/me/Downloads", false}};
+    stored.AppRules = {QStringLiteral("thumbnails"), QStringLiteral("firefox-cache")};
     TCleanDirectoriesPage page;
     page.loadSettings(stored);
     DirectorySettings saved;
     page.saveSettings(saved);
+    std::sort(saved.AppRules.begin(), saved.AppRules.end());
+    std::sort(stored.AppRules.begin(), stored.AppRules.end());
     QCOMPARE(saved, stored);
     stored = DirectorySettings{};
     stored.DocsFolder = true;
@@ -182,6 +192,44 @@ void TestCleanDirectoriesPage::roundTrip()
     page.loadSettings(stored); // loading again replaces the list
     page.saveSettings(saved);
     QCOMPARE(saved, stored);
+}
+
+// The tab lists every rule under its application and measures them off the
+// user-interface thread.
+void TestCleanDirectoriesPage::applicationRules()
+{
+    const QString thumbs = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                           QStringLiteral("/thumbnails/normal");
+    QVERIFY(QDir().mkpath(thumbs));
+    QFile old(thumbs + QStringLiteral("/a.png"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(2048, 'p'));
+    old.setFileTime(QDateTime::currentDateTime().addDays(-40), QFileDevice::FileModificationTime);
+    old.close();
+    TCleanDirectoriesPage page;
+    page.loadSettings(DirectorySettings{});
+    ui::AppRulesTab *tab = page.appRules;
+    QVERIFY(tab->rules().size() >= 15);
+    QVERIFY(page.appRules->checkedIds().isEmpty());
+    QSignalSpy measured(tab, &ui::AppRulesTab::measured);
+    tab->measure();
+    QVERIFY(measured.wait(waitLimitMs()));
+    QTreeWidgetItem *thumbnails = nullptr;
+    for (int i = 0; i < tab->tvRules->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *application = tab->tvRules->topLevelItem(i);
+        for (int j = 0; j < application->childCount(); ++j) {
+            if (application->child(j)->data(0, Qt::UserRole) == QStringLiteral("thumbnails"))
+                thumbnails = application->child(j);
+        }
+    }
+    QVERIFY(thumbnails);
+    QCOMPARE(thumbnails->parent()->text(0), QStringLiteral("Thumbnails"));
+    QCOMPARE(thumbnails->text(1), QStringLiteral("safe"));
+    QCOMPARE(thumbnails->text(2), QStringLiteral("2.0 KB"));
+    thumbnails->setCheckState(0, Qt::Checked);
+    DirectorySettings saved;
+    page.saveSettings(saved);
+    QCOMPARE(saved.AppRules, QStringList{QStringLiteral("thumbnails")});
 }
 
 void TestCleanDirectoriesPage::deadLinksShowsFavorites()
