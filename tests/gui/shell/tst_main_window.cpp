@@ -166,8 +166,8 @@ void TestMainWindow::menusCarryTheirCaptions()
     QCOMPARE(captions(window.scanMenu()),
              (QStringList{"Temporary Files", "Duplicate Files", "Dead Shortcuts", "Directories"}));
     QCOMPARE(captions(window.trayMenu()),
-             (QStringList{"&Show...", "-Scan", "&Scan For", "-About", "About Clarivex 2000...",
-                          "-Exit this application", "&Close"}));
+             (QStringList{"&Show...", "-Scan", "&Scan For", "&Undo Last Clean", "-About",
+                          "About Clarivex 2000...", "-Exit this application", "&Close"}));
     QSignalSpy scans(&window, &TClarivexMainForm::scanRequested);
     window.scanMenu()->actions().at(3)->trigger();
     QCOMPARE(scans.size(), 1);
