@@ -34,6 +34,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSet>
 
 #include <cerrno>
 
@@ -58,18 +59,25 @@ QString deleteForGoodQuestion(const QByteArray &path, const QString &reason)
         .arg(QFile::decodeName(path), reason);
 }
 
-// The master of a duplicate's row: the master row of its set, listed above
-// it after the set's separator; -1 for a master, a row of another scan, or a
-// set whose master is no longer listed.
-int masterRowOf(const FoundFileModel &model, int row)
+// The copy a duplicate's row is compared with before it goes: its set's
+// master, or, when the master goes in the same clean, the first copy of the
+// set listed above or below it that stays; -1 for a row of another scan or
+// when no copy of its set stays listed.
+int keptCopyOf(const FoundFileModel &model, int row, const QSet<int> &going)
 {
     const int set = model.SetOf(row);
-    if (set < 0 || model.IsMaster(row)) return -1;
-    for (int above = row - 1; above >= 0 && !model.IsSeparator(above); --above) {
-        if (model.SetOf(above) != set) break;
-        if (model.IsMaster(above)) return above;
+    if (set < 0) return -1;
+    int first = row;
+    while (first > 0 && !model.IsSeparator(first - 1) && model.SetOf(first - 1) == set)
+        --first;
+    int fallback = -1;
+    for (int at = first; at < model.RowCount() && !model.IsSeparator(at) && model.SetOf(at) == set;
+         ++at) {
+        if (at == row || going.contains(at)) continue;
+        if (model.IsMaster(at)) return at;
+        if (fallback < 0) fallback = at;
     }
-    return -1;
+    return fallback;
 }
 
 } // namespace
@@ -239,9 +247,10 @@ void TClarivexMainForm::CleanFiles(const cleaning::CleanChoice &choice)
     {
         // A duplicate goes only while its master still holds its bytes: they
         // are compared right before it goes (after any question was answered).
-        clean.lastLook = [&model, &rows](qsizetype index, cleaning::FileIdentity &expected) {
+        const QSet<int> going(rows.cbegin(), rows.cend());
+        clean.lastLook = [&model, &rows, going](qsizetype index, cleaning::FileIdentity &expected) {
             const int row = rows[index];
-            const int master = masterRowOf(model, row);
+            const int master = keptCopyOf(model, row, going);
             if (master < 0) return QString();
             const DuplicateLook look =
                 lookAtDuplicate(model.FilePath(master), cleaning::seenIdentity(model, master),
