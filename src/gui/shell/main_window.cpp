@@ -458,7 +458,8 @@ void TClarivexMainForm::showEvent(QShowEvent *event)
     QTimer::singleShot(0, this, &TClarivexMainForm::givePagesTheirHeight);
     if (!m_fitOnShow) return;
     m_fitOnShow = false;
-    fitFirstWindow();
+    // A size given before the first show (a test, a caller) stands.
+    if (size() == m_loadedSize) fitFirstWindow();
 }
 
 void TClarivexMainForm::resizeEvent(QResizeEvent *event)

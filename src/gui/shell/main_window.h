@@ -378,6 +378,7 @@ private:
     std::unique_ptr<ScheduleUnit> m_schedule;
     bool m_toldNoTray = false;       // "Hide" without a tray has said it minimises
     QSplitter *m_splitter = nullptr; // the pages over the found files
+    QSize m_loadedSize;              // as the settings left it
     bool m_fitOnShow = false;        // first start: the first show picks a size that shows rows
     void fitFirstWindow();
     // The pages get the height they ask for while the found files keep a few rows.

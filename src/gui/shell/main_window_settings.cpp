@@ -82,6 +82,7 @@ void TClarivexMainForm::applySettings(const SettingsCatalogue &settings)
     setGeometry(w.Left, w.Top, std::max(w.Width, minimumWidth()),
                 std::max(w.Height, minimumHeight()));
     m_fitOnShow = w.firstStart && w.WindowState == 0;
+    m_loadedSize = size();
     if (w.WindowState == 2)
         setWindowState(Qt::WindowMaximized);
     else if (w.WindowState == 1)
