@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QListWidget>
 #include <QPushButton>
+#include <QXmlStreamReader>
 
 using namespace clarivex;
 using namespace clarivex::test;
@@ -37,6 +38,7 @@ private slots:
     void listsWhatTheWindowLists();
     void namesThatAreNotUtf8();
     void exitCodes();
+    void mapOfTheScan();
 };
 
 void TestScanCommand::listsWhatTheWindowLists()
@@ -153,6 +155,46 @@ void TestScanCommand::exitCodes()
     QCOMPARE(none.exitCode, 1);
     QCOMPARE(none.err, QByteArray("clarivex-cli: No Drives selected. Please select at least one "
                                   "drive to be scanned.\n"));
+}
+
+void TestScanCommand::mapOfTheScan()
+{
+    // --map draws every found file as a rect titled with its path and size;
+    // a map that cannot be written fails the command, a missing name is a
+    // usage error.
+    FinderTree tree;
+    tree.file("m/a/one.tmp", QByteArray(3000, 'x'));
+    tree.file("m/b/two.bak", "xy");
+    tree.file("m/b/c/" + QByteArray("th\xffree<&>.tmp"), "xyz");
+    const QByteArray svg = tree.path("map.svg");
+    const CliResult result = runCli(
+        QList<QByteArray>{"scan", "temp", "--quiet", "--map", svg, "--drive", tree.path("m")});
+    QCOMPARE(result.exitCode, 0);
+    QFile file(QFile::decodeName(svg));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader reader(&file);
+    QStringList titles;
+    bool inFile = false;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && reader.name() == QLatin1String("rect"))
+            inFile = reader.attributes().value(QLatin1String("class")) == QLatin1String("file");
+        if (reader.isStartElement() && reader.name() == QLatin1String("title") && inFile)
+            titles << reader.readElementText();
+    }
+    QVERIFY2(!reader.hasError(), qPrintable(reader.errorString()));
+    QCOMPARE(titles.size(), 3);
+    QVERIFY(titles.contains(QFile::decodeName(tree.path("m/a/one.tmp")) +
+                            QStringLiteral(", 2.93 KiB (3,000 bytes)")));
+    QVERIFY(
+        titles.contains(QFile::decodeName(tree.path("m/b/two.bak")) + QStringLiteral(", 2 bytes")));
+
+    const CliResult unwritable =
+        runCli(QList<QByteArray>{"scan", "temp", "--quiet", "--map", tree.path("no/such/map.svg"),
+                                 "--drive", tree.path("m")});
+    QCOMPARE(unwritable.exitCode, 1);
+    QVERIFY(unwritable.err.startsWith("clarivex-cli: The map could not be saved"));
+    QCOMPARE(runCli(QStringList{"scan", "temp", "--map"}).exitCode, 2);
 }
 
 CLARIVEX_TEST_MAIN(TestScanCommand)
