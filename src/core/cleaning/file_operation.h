@@ -87,7 +87,6 @@ struct FileOpCallbacks
 // at, the only one the item then acts on.
 using FileOpLastLook =
     std::function<QString(qsizetype index, std::optional<FileIdentity> &expected)>;
-};
 
 class TFileOperation : public QObject
 {

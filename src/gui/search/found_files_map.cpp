@@ -148,6 +148,12 @@ bool TFoundFilesMap::IsBusy() const
     return m_busy;
 }
 
+bool TFoundFilesMap::IsSettled() const
+{
+    return m_map && !m_busy && !m_refreshTimer->isActive() && !m_leavingQueued &&
+           m_map->Bounds().size() == QSizeF(m_canvas->size());
+}
+
 QRectF TFoundFilesMap::CanvasRect() const
 {
     return QRectF(QPointF(0, 0), QSizeF(m_canvas->size()));

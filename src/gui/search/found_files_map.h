@@ -49,6 +49,9 @@ public:
     // Lays the map out again now (otherwise when it is shown after a change).
     void Refresh();
     [[nodiscard]] bool IsBusy() const;
+    // A map is there, drawn for the canvas as it is, and no new drawing is
+    // under way or waiting.
+    [[nodiscard]] bool IsSettled() const;
     // The map as last laid out; null while the worker holds it.
     [[nodiscard]] const Treemap *Map() const { return m_map.get(); }
     [[nodiscard]] QImage Picture() const { return m_picture; }

@@ -104,7 +104,7 @@ void TestFoundFilesMap::cleanup()
 
 void TestFoundFilesMap::waitForMap()
 {
-    QTRY_VERIFY_WITH_TIMEOUT(m_map->Map() != nullptr && !m_map->IsBusy(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_map->IsSettled(), 10000);
 }
 
 quint32 TestFoundFilesMap::folderNamed(const QByteArray &relative) const
@@ -212,7 +212,7 @@ void TestFoundFilesMap::leavingRowsKeepTheOtherPlaces()
     const qint64 bytesBefore = m_map->Map()->Folder(Treemap::kRoot).bytes;
     m_model->RemoveRows({2, 9});
     // The gap is drawn on the worker: the map is back when its totals are new.
-    QTRY_VERIFY_WITH_TIMEOUT(m_map->Map() && !m_map->IsBusy() &&
+    QTRY_VERIFY_WITH_TIMEOUT(m_map->IsSettled() &&
                                  m_map->Map()->Folder(Treemap::kRoot).files ==
                                      quint64(m_model->RowCount()),
                              10000);
