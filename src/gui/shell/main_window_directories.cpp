@@ -10,6 +10,7 @@
 #include "core/scanners/dead_shortcut_scan.h"
 #include "core/scanners/directory_scan.h"
 #include "core/search/kv_find_file.h"
+#include "gui/scanners/app_rules_tab.h"
 #include "gui/scanners/clean_directories_page.h"
 #include "gui/scanners/dead_shortcuts_page.h"
 #include "gui/search/kv_file_list_view.h"
@@ -20,6 +21,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFrame>
+#include <QLineEdit>
 
 namespace clarivex {
 
