@@ -52,7 +52,7 @@ int main(int argc, char **argv)
     // removing its socket and lock.
     platform::TerminationSignals terminate;
     QObject::connect(&terminate, &platform::TerminationSignals::received, &window, [&window] {
-        window.close();
+        window.closeUnattended();
         QApplication::quit();
     });
     app.errorHandler = [&window](const QString &message) { window.ShowErrorDialog(message); };

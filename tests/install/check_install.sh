@@ -146,9 +146,17 @@ recorded=$("$usr/bin/clarivex-cli" reg get "$root" ClarivexPath 2>&1)
 # Scheduler beside it.
 "$usr/bin/clarivex-cli" reg set "$root\\Settings\\Options" RunAtStartup --flag true ||
     fail "cannot turn the Scheduler's start at log-on on"
+# Scans not scheduled: closing asks nothing about a Scheduler.
+"$usr/bin/clarivex-cli" reg set "$root\\Settings\\Schedule" ScheduleScans --flag false ||
+    fail "cannot turn scheduled scans off"
 mkdir -p "$work/fake-bin"
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s"\n' "$work/opened" >"$work/fake-bin/xdg-open"
 chmod +x "$work/fake-bin/xdg-open"
+# A browser for web pages, so that the help goes to it (the window shows the
+# help itself where the desktop has none).
+mkdir -p "$XDG_DATA_HOME/applications"
+printf '[Desktop Entry]\nType=Application\nName=Browser\nExec=%s %%u\nMimeType=text/html;\n' \
+    "$work/fake-bin/xdg-open" >"$XDG_DATA_HOME/applications/fake-browser.desktop"
 
 wait_for() { # tenths-of-a-second command...
     local tries=$1

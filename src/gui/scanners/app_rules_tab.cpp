@@ -1,6 +1,7 @@
 #include "gui/scanners/app_rules_tab.h"
 
 #include "core/base/formats.h"
+#include "core/cleaning/clean_summary.h"
 #include "core/scanners/app_rule_catalogue.h"
 #include "core/scanners/app_rule_scan.h"
 
@@ -142,9 +143,8 @@ void AppRulesTab::showMeasure(int rule, qint64 files, qint64 bytes)
         item->setText(colFree, QStringLiteral("skipped now"));
         return;
     }
-    item->setText(colFree, files == 0 ? QStringLiteral("nothing")
-                                      : QLocale().formattedDataSize(bytes, 1,
-                                                                    QLocale::DataSizeTraditionalFormat));
+    item->setText(colFree,
+                  files == 0 ? QStringLiteral("nothing") : cleaning::readableSize(bytes));
     item->setToolTip(colFree, QStringLiteral("%1 files, %2 bytes")
                                   .arg(formatGrouped(files), formatGrouped(bytes)));
 }

@@ -634,13 +634,19 @@ void TClarivexMainForm::setFoundTotalsText(const QString &files, const QString &
     lblBytesFound->setText(bytes);
 }
 
+void TClarivexMainForm::closeUnattended()
+{
+    m_closingUnattended = true;
+    close();
+}
+
 void TClarivexMainForm::closeEvent(QCloseEvent *event)
 {
     btnStopClick(); // a running search ends; closing is always allowed
     stopUtilityWork();
     if (m_schedulePage->cbCleanOnClose->isChecked())
         CleanFiles(false); // as "Clean All" does, with its confirmations
-    offerSchedulerOnClose();
+    if (!m_closingUnattended) offerSchedulerOnClose();
     startSchedulerOnClose();
     SaveAllSettings();
     event->accept();

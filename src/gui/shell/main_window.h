@@ -201,6 +201,9 @@ public:
     void createWindowSteps(const QStringList &parameters);
     // Receives the copy-data messages of the "TClarivexMainForm" class; false
     // (with the reason on stderr) when another process already does.
+    // Closes as File > Close does, but asks nothing that only a person
+    // could answer (a log-out's SIGTERM, Ctrl+C, a closed terminal).
+    void closeUnattended();
     bool listenForMessages();
     // A copy-data text: the scheduled switch runs ScheduledRun first. The
     // answer is 1 whatever the text.
@@ -321,6 +324,7 @@ private:
     // Scans scheduled, no Scheduler to run them once the window is gone: says
     // so, and offers to start one now and at every close.
     void offerSchedulerOnClose();
+    bool m_closingUnattended = false; // closed by a signal: nobody answers a question
     QString schedulerProgram() const;
     void wireSchedule();
     bool CheckAlarmDue();

@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSignalSpy>
@@ -27,6 +28,7 @@ class TestCleanDirectoriesPage : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void initialStates();
     void loadFillsTheFoldersFromTheSystem();
     void openButtons_data();
@@ -36,6 +38,21 @@ private slots:
     void applicationRules();
     void deadLinksShowsFavorites();
 };
+
+// The page reads the installed rules beside the programs; a test program
+// lies elsewhere, so the built rules are given to it as the user's own.
+void TestCleanDirectoriesPage::initTestCase()
+{
+    const QDir built(QFileInfo(QStringLiteral(CLARIVEX_CLI_PATH)).absolutePath() +
+                     QStringLiteral("/rules"));
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                         QStringLiteral("/clarivex/rules");
+    QVERIFY(QDir().mkpath(user));
+    const QStringList files = built.entryList({QStringLiteral("*.rules")}, QDir::Files);
+    QVERIFY(!files.isEmpty());
+    for (const QString &name : files)
+        QVERIFY(QFile::copy(built.filePath(name), user + QLatin1Char('/') + name));
+}
 
 void TestCleanDirectoriesPage::initialStates()
 {
@@ -204,6 +221,7 @@ void TestCleanDirectoriesPage::applicationRules()
     QFile old(thumbs + QStringLiteral("/a.png"));
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write(QByteArray(2048, 'p'));
+    QVERIFY(old.flush());
     old.setFileTime(QDateTime::currentDateTime().addDays(-40), QFileDevice::FileModificationTime);
     old.close();
     TCleanDirectoriesPage page;
@@ -225,7 +243,7 @@ void TestCleanDirectoriesPage::applicationRules()
     QVERIFY(thumbnails);
     QCOMPARE(thumbnails->parent()->text(0), QStringLiteral("Thumbnails"));
     QCOMPARE(thumbnails->text(1), QStringLiteral("safe"));
-    QCOMPARE(thumbnails->text(2), QStringLiteral("2.0 KB"));
+    QCOMPARE(thumbnails->text(2), QStringLiteral("2 KB"));
     thumbnails->setCheckState(0, Qt::Checked);
     DirectorySettings saved;
     page.saveSettings(saved);
