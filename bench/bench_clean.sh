@@ -12,6 +12,8 @@
 #   Trash clean (DeleteType 0) against `rm` of the same files (found by
 #               `find`): ours writes a .trashinfo and renames each file into
 #               the Trash. Targets: wall ratio <= 1.5, processor ratio <= 3.0.
+#   history cost: the same Trash clean against one with no clean history to
+#               write. Target: <= 1.1 (the history costs at most a tenth).
 #
 #   bench/bench_clean.sh BIN_DIR [WORK_DIR] [RUNS]
 #
@@ -117,20 +119,27 @@ zip_run() { # PREFIX...: our zip clean then the peer's, best of $runs; "ours pee
     echo "$a $b $ac $bc_"
 }
 
+# Our Trash clean, `rm`, and our Trash clean with no clean history to write
+# (its folder cannot be made): "ours peer ours_cpu peer_cpu bare bare_cpu".
 trash_run() {
-    local ours=() theirs=() left
+    local ours=() theirs=() bare=() left
     "$cli" reg set "$key\\Options" DeleteType --number 0 >/dev/null
+    mkdir -p "$work/no-history" && touch "$work/no-history/clarivex"
     for ((run = 0; run < runs; run++)); do
         fresh
         ours+=("$(timed "$cli" scan temp --drive "$work/tree" --clean)")
         left=$(find "$work/tree" -type f | wc -l)
         ((left == 0)) || { echo "RESULT: the Trash clean left $left files" >&2; exit 1; }
         fresh
+        bare+=("$(timed env XDG_STATE_HOME="$work/no-history" \
+            "$cli" scan temp --drive "$work/tree" --clean)")
+        fresh
         theirs+=("$(timed sh -c 'find "$1" -type f -print0 | xargs -0 rm -f' sh "$work/tree")")
     done
     read -r a ac <<<"$(best "${ours[@]}")"
     read -r b bc_ <<<"$(best "${theirs[@]}")"
-    echo "$a $b $ac $bc_"
+    read -r n nc <<<"$(best "${bare[@]}")"
+    echo "$a $b $ac $bc_ $n $nc"
 }
 
 echo "cores: $(nproc), load: $(cut -d' ' -f1-3 /proc/loadavg), best of $runs" \
@@ -152,6 +161,7 @@ for name in mixed text; do
 done
 for name in mixed text; do
     master=$work/$name
-    read -r a b ac bc_ <<<"$(trash_run)"
+    read -r a b ac bc_ n nc <<<"$(trash_run)"
     row "Trash clean vs rm, $name" "$a" "$b" 1.5 "$ac" "$bc_" 3.0
+    row "history cost, $name" "$a" "$n" 1.1 "$ac" "$nc" 1.1
 done
