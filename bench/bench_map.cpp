@@ -125,6 +125,19 @@ void line(const char *what, double cpu, double wall, const char *target)
     std::printf("%-30s %9.1f ms CPU %9.1f ms wall   target %s\n", what, cpu, wall, target);
 }
 
+// Files given a pixel or more by the last layout.
+qsizetype visibleFiles(const Treemap &map)
+{
+    qsizetype count = 0;
+    std::vector<MapBox> boxes;
+    for (quint32 f = 0; f < map.Folders().size(); ++f) {
+        map.CellBoxes(f, boxes);
+        count += std::count_if(boxes.begin(), boxes.end(),
+                               [](const MapBox &b) { return b.w * b.h >= 1; });
+    }
+    return count;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -215,10 +228,7 @@ int main(int argc, char **argv)
     const double frameCpu = timer.cpu() / kFrames, frameWall = timer.wall() / kFrames;
 
     std::printf("folders %zu, files of a pixel or more: %lld, pooled areas %zu\n",
-                map.Folders().size(),
-                qlonglong(std::count_if(map.Cells().begin(), map.Cells().end(),
-                                        [](const MapCell &c) { return c.box.w * c.box.h >= 1; })),
-                map.Others().size());
+                map.Folders().size(), qlonglong(visibleFiles(map)), map.Others().size());
     line("rows read (window thread)", snapshotCpu, snapshotWall, "-");
     line("build + layout (worker)", layoutCpu, layoutWall, "<= 300 ms");
     line("row colours", coloursCpu, coloursWall, "-");

@@ -7,15 +7,6 @@
 
 namespace clarivex {
 
-namespace {
-
-double weightOf(const MapCell &cell)
-{
-    return cell.row == Treemap::kNoRow ? 0.0 : double(cell.bytes);
-}
-
-} // namespace
-
 void Treemap::Clear()
 {
     m_cells.clear();
@@ -148,47 +139,72 @@ void Treemap::Layout(quint32 view, const QRectF &bounds, double minArea)
 {
     m_view = view;
     m_bounds = bounds;
+    m_minArea = minArea;
     m_others.clear();
-    for (MapFolder &folder : m_folders)
+    // The weights this layout sees stay as they are until the next one, so
+    // that the files' boxes can be worked out again after rows left.
+    for (MapCell &cell : m_cells) {
+        if (cell.row == kNoRow) cell.bytes = 0;
+    }
+    for (MapFolder &folder : m_folders) {
         folder.placed = false;
+        folder.laidOutBytes = folder.bytes;
+    }
     if (view >= m_folders.size()) return;
-    layoutFolder(view, bounds.x(), bounds.y(), bounds.width(), bounds.height(), minArea);
+    layoutFolder(view, {float(bounds.x()), float(bounds.y()), float(bounds.width()),
+                        float(bounds.height())});
 }
 
-void Treemap::layoutFolder(quint32 folder, double x, double y, double w, double h, double minArea)
+void Treemap::layoutFolder(quint32 folder, const MapBox &box)
 {
-    m_folders[folder].box = {float(x), float(y), float(w), float(h)};
+    m_folders[folder].box = box;
     m_folders[folder].placed = true;
+    std::sort(m_cells.begin() + qsizetype(m_folders[folder].cellBegin),
+              m_cells.begin() + qsizetype(m_folders[folder].cellEnd),
+              [](const MapCell &a, const MapCell &b) { return a.bytes > b.bytes; });
+    MapOther pooled;
+    std::vector<quint32> children;
+    arrange(folder, box, pooled, [&](Placed kind, quint32 index, const MapBox &at) {
+        if (kind == Placed::Folder) {
+            m_folders[index].box = at;
+            children.push_back(index);
+        } else if (kind == Placed::Other) {
+            pooled.box = at;
+            m_others.push_back(pooled);
+        }
+    });
+    for (quint32 child : children)
+        layoutFolder(child, m_folders[child].box);
+}
+
+template <typename Place>
+void Treemap::arrange(quint32 folder, const MapBox &box, MapOther &pooled, Place &&place) const
+{
     const size_t cellBegin = m_folders[folder].cellBegin;
     const size_t cellEnd = m_folders[folder].cellEnd;
-    std::sort(m_cells.begin() + qsizetype(cellBegin), m_cells.begin() + qsizetype(cellEnd),
-              [](const MapCell &a, const MapCell &b) { return weightOf(a) > weightOf(b); });
+    const double x = box.x, y = box.y, w = std::max(0.0f, box.w), h = std::max(0.0f, box.h);
     double total = 0;
     for (size_t c = cellBegin; c < cellEnd; ++c)
-        total += weightOf(m_cells[c]);
+        total += double(m_cells[c].bytes);
     for (const quint32 *c = ChildrenBegin(folder); c != ChildrenEnd(folder); ++c)
-        total += double(m_folders[*c].bytes);
-    const double area = std::max(0.0, w) * std::max(0.0, h);
-    const double scale = total > 0 ? area / total : 0.0;
+        total += double(m_folders[*c].laidOutBytes);
+    const double scale = total > 0 ? w * h / total : 0.0;
 
     // The child folders that get an area, and one "other" for the rest.
     std::vector<Item> big;
-    MapOther other;
-    other.parent = folder;
+    pooled = {};
+    pooled.parent = folder;
     for (const quint32 *c = ChildrenBegin(folder); c != ChildrenEnd(folder); ++c) {
         const MapFolder &child = m_folders[*c];
-        if (double(child.bytes) * scale < minArea) {
-            ++other.folders;
-            other.files += child.files;
-            other.bytes += child.bytes;
+        if (double(child.laidOutBytes) * scale < m_minArea) {
+            ++pooled.folders;
+            pooled.files += child.files;
+            pooled.bytes += child.laidOutBytes;
         } else {
-            big.push_back({double(child.bytes), *c, false});
+            big.push_back({double(child.laidOutBytes), *c, false});
         }
     }
-    if (other.folders > 0) {
-        m_others.push_back(other);
-        big.push_back({double(other.bytes), quint32(m_others.size() - 1), true});
-    }
+    if (pooled.folders > 0) big.push_back({double(pooled.bytes), 0, true});
     std::stable_sort(big.begin(), big.end(),
                      [](const Item &a, const Item &b) { return a.weight > b.weight; });
 
@@ -202,26 +218,24 @@ void Treemap::layoutFolder(quint32 folder, double x, double y, double w, double 
     const auto isCell = [&](Pos p) {
         if (p.b == big.size()) return true;
         if (p.c == cellEnd) return false;
-        return weightOf(m_cells[p.c]) >= big[p.b].weight;
+        return double(m_cells[p.c].bytes) >= big[p.b].weight;
     };
     const auto weightAt = [&](Pos p) {
-        return isCell(p) ? weightOf(m_cells[p.c]) * scale : big[p.b].weight * scale;
+        return isCell(p) ? double(m_cells[p.c].bytes) * scale : big[p.b].weight * scale;
     };
     const auto step = [&](Pos &p) { isCell(p) ? ++p.c : ++p.b; };
-    const auto place = [&](Pos p, double bx, double by, double bw, double bh) {
-        const MapBox box{float(bx), float(by), float(bw), float(bh)};
+    const auto put = [&](Pos p, double bx, double by, double bw, double bh) {
+        const MapBox at{float(bx), float(by), float(bw), float(bh)};
         if (isCell(p))
-            m_cells[p.c].box = box;
-        else if (big[p.b].other)
-            m_others[big[p.b].index].box = box;
+            place(Placed::Cell, quint32(p.c), at);
         else
-            m_folders[big[p.b].index].box = box;
+            place(big[p.b].other ? Placed::Other : Placed::Folder, big[p.b].index, at);
     };
 
     // Squarified rows (Bruls, Huizing, van Wijk): a row grows while its worst
     // aspect ratio improves, then is laid along the short side of what is left.
     Pos p{cellBegin, 0};
-    double rx = x, ry = y, rw = std::max(0.0, w), rh = std::max(0.0, h);
+    double rx = x, ry = y, rw = w, rh = h;
     while (!atEnd(p) && weightAt(p) > 0) {
         const double side = std::min(rw, rh);
         Pos q = p;
@@ -253,9 +267,9 @@ void Treemap::layoutFolder(quint32 folder, double x, double y, double w, double 
             const double length =
                 next == q ? end - along : (thickness > 0 ? weightAt(r) / thickness : 0);
             if (column)
-                place(r, rx, along, thickness, length);
+                put(r, rx, along, thickness, length);
             else
-                place(r, along, ry, length, thickness);
+                put(r, along, ry, length, thickness);
             along += length;
             r = next;
         }
@@ -269,13 +283,30 @@ void Treemap::layoutFolder(quint32 folder, double x, double y, double w, double 
         p = q;
     }
     for (; !atEnd(p); step(p)) // nothing to show: no area
-        place(p, rx, ry, 0, 0);
+        put(p, rx, ry, 0, 0);
+}
 
-    for (const Item &item : big) {
-        if (item.other) continue;
-        const MapBox box = m_folders[item.index].box;
-        layoutFolder(item.index, box.x, box.y, box.w, box.h, minArea);
-    }
+void Treemap::CellBoxes(quint32 folder, std::vector<MapBox> &boxes) const
+{
+    boxes.clear();
+    if (folder >= m_folders.size()) return;
+    const MapFolder &node = m_folders[folder];
+    boxes.assign(node.cellEnd - node.cellBegin, MapBox{});
+    if (!node.placed) return;
+    MapOther pooled;
+    arrange(folder, node.box, pooled, [&](Placed kind, quint32 index, const MapBox &at) {
+        if (kind == Placed::Cell) boxes[index - node.cellBegin] = at;
+    });
+}
+
+MapBox Treemap::CellBox(quint32 cell) const
+{
+    if (cell >= m_cells.size()) return {};
+    const quint32 folder = FolderOfCell(cell);
+    std::vector<MapBox> boxes;
+    CellBoxes(folder, boxes);
+    const quint32 at = cell - m_folders[folder].cellBegin;
+    return at < boxes.size() ? boxes[at] : MapBox{};
 }
 
 Treemap::Hit Treemap::HitTest(QPointF point) const
@@ -306,8 +337,10 @@ Treemap::Hit Treemap::HitTest(QPointF point) const
         }
     }
     const MapFolder &node = m_folders[folder];
+    std::vector<MapBox> boxes;
+    CellBoxes(folder, boxes);
     for (quint32 c = node.cellBegin; c < node.cellEnd; ++c) {
-        if (m_cells[c].row != kNoRow && m_cells[c].box.contains(point)) {
+        if (m_cells[c].row != kNoRow && boxes[c - node.cellBegin].contains(point)) {
             hit.kind = Hit::Cell;
             hit.index = c;
             return hit;

@@ -26,14 +26,15 @@ struct MapBox
     [[nodiscard]] QRectF rect() const { return {x, y, w, h}; }
 };
 
-// One file: 24 bytes, the only storage the map needs per row.
+// One file: 8 bytes, the only storage the map needs per row. Where a file
+// lies is worked out again from its folder's box when it is drawn or pointed
+// at (Treemap::CellBoxes), so a layout keeps nothing per file.
 struct MapCell
 {
-    MapBox box;  // where the last layout put it
     quint32 row; // its found-file row; kNoRow once the row left the list
     float bytes; // its size, for the proportions (exact sizes stay in the rows)
 };
-static_assert(sizeof(MapCell) == 24);
+static_assert(sizeof(MapCell) == 8);
 
 struct MapFolder
 {
@@ -42,6 +43,7 @@ struct MapFolder
     quint32 childBegin = 0, childEnd = 0; // into Treemap::Children()
     quint32 cellBegin = 0, cellEnd = 0;   // its own files
     qint64 bytes = 0;                     // of the files below it, exactly
+    qint64 laidOutBytes = 0;              // `bytes` when the last layout ran
     quint64 files = 0;
     MapBox box;
     bool placed = false; // has an area of its own in the last layout
@@ -65,7 +67,7 @@ public:
 
     // What a treemap is built from: the folder paths (with "/" between parts),
     // and the cells of each folder in one run: folder f owns cells
-    // [folderStart[f], folderStart[f + 1]). The cells' boxes are ignored.
+    // [folderStart[f], folderStart[f + 1]).
     struct Source
     {
         std::vector<QByteArray> folders;
@@ -88,6 +90,11 @@ public:
     [[nodiscard]] const std::vector<MapFolder> &Folders() const { return m_folders; }
     [[nodiscard]] const std::vector<MapOther> &Others() const { return m_others; }
     [[nodiscard]] const MapFolder &Folder(quint32 id) const { return m_folders[id]; }
+    // Where the files of a placed folder lie in the last layout: one box per
+    // cell of [cellBegin, cellEnd), an empty one for a file with no area.
+    // Empty boxes only for a folder the last layout did not place.
+    void CellBoxes(quint32 folder, std::vector<MapBox> &boxes) const;
+    [[nodiscard]] MapBox CellBox(quint32 cell) const;
     [[nodiscard]] const quint32 *ChildrenBegin(quint32 id) const;
     [[nodiscard]] const quint32 *ChildrenEnd(quint32 id) const;
     // The folder whose own files include cell `cell`.
@@ -120,7 +127,13 @@ private:
         quint32 index;
         bool other;
     };
-    void layoutFolder(quint32 folder, double x, double y, double w, double h, double minArea);
+    enum class Placed : quint8 { Cell, Folder, Other };
+    // Squarifies one folder's files and child areas into its box, telling
+    // `place` where each goes. Depends only on what the last layout saw, so
+    // the boxes of files can be worked out again at any time.
+    template <typename Place>
+    void arrange(quint32 folder, const MapBox &box, MapOther &pooled, Place &&place) const;
+    void layoutFolder(quint32 folder, const MapBox &box);
 
     std::vector<MapCell> m_cells;
     std::vector<MapFolder> m_folders;
@@ -129,6 +142,7 @@ private:
     std::vector<MapOther> m_others;
     quint32 m_view = kRoot;
     QRectF m_bounds;
+    double m_minArea = 0;
 };
 
 } // namespace clarivex

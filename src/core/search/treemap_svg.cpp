@@ -89,17 +89,20 @@ bool writeTreemapSvg(QIODevice &out, const Treemap &map, const TreemapRows &rows
     if (!map.IsEmpty() && map.View() < map.Folders().size()) {
         std::vector<quint32> stack{map.View()};
         QByteArray frames;
+        std::vector<MapBox> boxes;
         while (!stack.empty()) {
             const quint32 id = stack.back();
             stack.pop_back();
             const MapFolder &folder = map.Folder(id);
             if (!folder.placed) continue;
+            map.CellBoxes(id, boxes);
             for (quint32 c = folder.cellBegin; c < folder.cellEnd; ++c) {
                 const MapCell &cell = map.Cells()[c];
-                if (cell.row == Treemap::kNoRow || cell.box.w <= 0 || cell.box.h <= 0) continue;
+                const MapBox &box = boxes[c - folder.cellBegin];
+                if (cell.row == Treemap::kNoRow || box.w <= 0 || box.h <= 0) continue;
                 const QString title = QFile::decodeName(rows.path(cell.row)) +
                                       QStringLiteral(", ") + mapSizeText(rows.size(cell.row));
-                text += "<rect class=\"file\" " + rectOf(cell.box) + " fill=\"" +
+                text += "<rect class=\"file\" " + rectOf(box) + " fill=\"" +
                         colourText(rows.colour(cell.row)) + "\"><title>" + xmlText(title) +
                         "</title></rect>\n";
                 if (text.size() > (1 << 20) && !flush()) return false;

@@ -48,6 +48,20 @@ void TreemapCanvas::selectionChanged()
             if (rows.contains(cells[c].row)) m_selected.push_back(quint32(c));
         }
     }
+    // Their boxes, one folder's files worked out at a time.
+    m_selectedBoxes.assign(m_selected.size(), MapBox{});
+    std::vector<MapBox> boxes;
+    quint32 boxesOf = Treemap::kNoRow;
+    for (size_t i = 0; i < m_selected.size(); ++i) {
+        const quint32 folder = map->FolderOfCell(m_selected[i]);
+        if (folder != boxesOf) {
+            map->CellBoxes(folder, boxes);
+            boxesOf = folder;
+        }
+        const size_t at = m_selected[i] - map->Folder(folder).cellBegin;
+        if (at < boxes.size()) m_selectedBoxes[i] = boxes[at];
+    }
+    m_hoverBox = m_hoverCell >= 0 && map ? map->CellBox(quint32(m_hoverCell)) : MapBox{};
     update();
 }
 
@@ -124,9 +138,9 @@ void TreemapCanvas::drawLabels(QImage &picture) const
 void TreemapCanvas::drawOutlines(QPainter &painter) const
 {
     const Treemap &map = *m_map->Map();
-    const auto outline = [&](quint32 cell, const QColor &colour) {
+    const auto outline = [&](quint32 cell, const MapBox &at, const QColor &colour) {
         if (cell >= map.Cells().size() || map.Cells()[cell].row == Treemap::kNoRow) return;
-        QRectF box = map.Cells()[cell].box.rect();
+        QRectF box = at.rect();
         // A file too small to see still gets a mark of a few pixels.
         if (box.width() < 5 || box.height() < 5)
             box = QRectF(box.center() - QPointF(3, 3), QSizeF(6, 6));
@@ -136,9 +150,10 @@ void TreemapCanvas::drawOutlines(QPainter &painter) const
         painter.drawRect(box.adjusted(1, 1, -1, -1));
     };
     painter.setBrush(Qt::NoBrush);
-    for (quint32 cell : m_selected)
-        outline(cell, palette().color(QPalette::Highlight).darker(140));
-    if (m_hoverCell >= 0) outline(quint32(m_hoverCell), Qt::black);
+    for (size_t i = 0; i < m_selected.size(); ++i)
+        outline(m_selected[i], m_selectedBoxes[i],
+                palette().color(QPalette::Highlight).darker(140));
+    if (m_hoverCell >= 0) outline(quint32(m_hoverCell), m_hoverBox, Qt::black);
 }
 
 void TreemapCanvas::resizeEvent(QResizeEvent *event)
@@ -183,6 +198,7 @@ bool TreemapCanvas::event(QEvent *event)
         }();
         if (hover != m_hoverCell) {
             m_hoverCell = hover;
+            m_hoverBox = hover >= 0 ? map->CellBox(quint32(hover)) : MapBox{};
             update();
         }
         if (tip.isEmpty())

@@ -5,6 +5,8 @@
 // under the pointer and of the rows selected in the list. Mouse and popup
 // menu go to the map.
 
+#include "core/search/treemap_layout.h"
+
 #include <QWidget>
 
 #include <vector>
@@ -39,8 +41,10 @@ private:
     void drawOutlines(QPainter &painter) const;
 
     TFoundFilesMap *m_map;
-    std::vector<quint32> m_selected; // cells of the selected rows
+    std::vector<quint32> m_selected;     // cells of the selected rows
+    std::vector<MapBox> m_selectedBoxes; // where they lie
     qint64 m_hoverCell = -1;
+    MapBox m_hoverBox;
 };
 
 } // namespace clarivex

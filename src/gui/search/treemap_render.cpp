@@ -16,14 +16,18 @@ QRgb colourOf(const TreemapColours &colours, quint32 row)
     return row < colours.ofRow.size() ? colours.ofRow[row] : colours.other;
 }
 
-void drawFolderFiles(QPainter &painter, const Treemap &map, const MapFolder &folder,
-                     const TreemapColours &colours, double pixels)
+void drawFolderFiles(QPainter &painter, const Treemap &map, quint32 id,
+                     const TreemapColours &colours, double pixels, std::vector<MapBox> &boxes)
 {
-    const MapCell *cells = map.Cells().data();
+    const MapFolder &folder = map.Folder(id);
+    if (folder.cellBegin == folder.cellEnd) return;
+    map.CellBoxes(id, boxes);
+    const MapCell *cells = map.Cells().data() + folder.cellBegin;
+    const size_t count = folder.cellEnd - folder.cellBegin;
     double tinyArea = 0, red = 0, green = 0, blue = 0;
-    for (quint32 c = folder.cellBegin; c < folder.cellEnd; ++c) {
+    for (size_t c = 0; c < count; ++c) {
         const MapCell &cell = cells[c];
-        const double area = double(cell.box.w) * cell.box.h * pixels;
+        const double area = double(boxes[c].w) * boxes[c].h * pixels;
         if (area <= 0 || area >= kTinyArea) continue;
         const QRgb rgb =
             cell.row == Treemap::kNoRow ? colours.background : colourOf(colours, cell.row);
@@ -35,17 +39,18 @@ void drawFolderFiles(QPainter &painter, const Treemap &map, const MapFolder &fol
     if (tinyArea > 0)
         painter.fillRect(folder.box.rect(),
                          QColor(int(red / tinyArea), int(green / tinyArea), int(blue / tinyArea)));
-    for (quint32 c = folder.cellBegin; c < folder.cellEnd; ++c) {
+    for (size_t c = 0; c < count; ++c) {
         const MapCell &cell = cells[c];
-        if (double(cell.box.w) * cell.box.h * pixels < kTinyArea) continue;
-        const QRectF rect = cell.box.rect();
+        const MapBox &box = boxes[c];
+        if (double(box.w) * box.h * pixels < kTinyArea) continue;
+        const QRectF rect = box.rect();
         if (cell.row == Treemap::kNoRow) {
             painter.fillRect(rect, QColor::fromRgb(colours.background));
             continue;
         }
         const QColor colour = QColor::fromRgb(colourOf(colours, cell.row));
         painter.fillRect(rect, colour);
-        if (cell.box.w * pixels >= 16 && cell.box.h * pixels >= 16) {
+        if (box.w * pixels >= 16 && box.h * pixels >= 16) {
             // A lit top-left and a shaded bottom-right edge tell neighbours apart.
             const qreal px = 1.0 / std::sqrt(pixels);
             painter.fillRect(QRectF(rect.left(), rect.top(), rect.width(), px),
@@ -73,13 +78,14 @@ QImage renderTreemap(const Treemap &map, QSize size, qreal pixelRatio,
     const double pixels = pixelRatio * pixelRatio; // device pixels per unit of area
     std::vector<quint32> order{map.View()};
     std::vector<quint32> placed;
+    std::vector<MapBox> boxes;
     while (!order.empty()) {
         const quint32 id = order.back();
         order.pop_back();
         const MapFolder &folder = map.Folder(id);
         if (!folder.placed) continue;
         placed.push_back(id);
-        drawFolderFiles(painter, map, folder, colours, pixels);
+        drawFolderFiles(painter, map, id, colours, pixels, boxes);
         for (const quint32 *child = map.ChildrenBegin(id); child != map.ChildrenEnd(id); ++child)
             order.push_back(*child);
     }

@@ -42,7 +42,7 @@ Fixture randomFixture(quint32 seed, int folders, int files, double zeroShare)
         qint64 bytes = 0;
         for (qint64 size : perFolder[f]) {
             const auto row = quint32(fixture.sizeOfRow.size());
-            fixture.source.cells.push_back({{}, row, float(size)});
+            fixture.source.cells.push_back({row, float(size)});
             fixture.sizeOfRow.push_back(size);
             fixture.pathOfRow.push_back(paths[f] + "f" + QByteArray::number(row));
             bytes += size;
@@ -65,6 +65,18 @@ double overlap(const MapBox &a, const MapBox &b)
     const double w = std::min(double(a.x) + a.w, double(b.x) + b.w) - std::max(a.x, b.x);
     const double h = std::min(double(a.y) + a.h, double(b.y) + b.h) - std::max(a.y, b.y);
     return w > 0 && h > 0 ? w * h : 0;
+}
+
+// Every cell's box, by cell, as a painter gets them: one folder at a time.
+std::vector<MapBox> allBoxes(const Treemap &map)
+{
+    std::vector<MapBox> all(map.Cells().size());
+    std::vector<MapBox> boxes;
+    for (quint32 f = 0; f < map.Folders().size(); ++f) {
+        map.CellBoxes(f, boxes);
+        std::copy(boxes.begin(), boxes.end(), all.begin() + map.Folder(f).cellBegin);
+    }
+    return all;
 }
 
 } // namespace
@@ -121,11 +133,13 @@ void TestTreemapLayout::properties()
                        float(bounds.height())};
     const std::vector<MapCell> &cells = map.Cells();
     QCOMPARE(cells.size(), fixture.sizeOfRow.size());
+    const std::vector<MapBox> boxes = allBoxes(map);
     double covered = 0;
     for (quint32 c = 0; c < cells.size(); ++c) {
         const MapCell &cell = cells[c];
+        const MapBox &box = boxes[c];
         const double expected = area * double(fixture.sizeOfRow[cell.row]) / total;
-        const double got = double(cell.box.w) * cell.box.h;
+        const double got = double(box.w) * box.h;
         covered += got;
         if (expected == 0)
             QCOMPARE(got, 0.0);
@@ -133,10 +147,10 @@ void TestTreemapLayout::properties()
             QVERIFY2(std::abs(got - expected) <= 0.01 * expected,
                      qPrintable(
                          QStringLiteral("row %1: %2 for %3").arg(cell.row).arg(got).arg(expected)));
-        QVERIFY(inside(cell.box, outer));
+        QVERIFY(inside(box, outer));
         const MapFolder &folder = map.Folder(map.FolderOfCell(c));
         QVERIFY(folder.placed);
-        QVERIFY(inside(cell.box, folder.box));
+        QVERIFY(inside(box, folder.box));
         QVERIFY(map.PathOf(map.FolderOfCell(c)) + "f" + QByteArray::number(cell.row) ==
                 fixture.pathOfRow[cell.row]);
     }
@@ -144,7 +158,7 @@ void TestTreemapLayout::properties()
     for (quint32 a = 0; a < cells.size(); ++a) {
         for (quint32 b = a + 1; b < cells.size(); ++b) {
             // Edges meet within single precision; anything more is an overlap.
-            const MapBox &x = cells[a].box, &y = cells[b].box;
+            const MapBox &x = boxes[a], &y = boxes[b];
             const double shared = overlap(x, y);
             QVERIFY2(shared <= 2e-4 * (x.w + x.h + y.w + y.h),
                      qPrintable(QStringLiteral("%1 and %2 share %3")
@@ -168,12 +182,12 @@ void TestTreemapLayout::tinyFoldersPooled()
     // "other" area, sized by their bytes, and none of them is placed.
     Treemap::Source source;
     source.folders.push_back("/big/");
-    source.cells.push_back({{}, 0, 1e6f});
+    source.cells.push_back({0, 1e6f});
     source.folderBytes.push_back(1000000);
     source.folderStart.push_back(1);
     for (int i = 0; i < 50; ++i) {
         source.folders.push_back("/small/s" + QByteArray::number(i) + '/');
-        source.cells.push_back({{}, quint32(i + 1), 1.0f});
+        source.cells.push_back({quint32(i + 1), 1.0f});
         source.folderBytes.push_back(1);
         source.folderStart.push_back(quint32(i + 2));
     }
@@ -216,10 +230,11 @@ void TestTreemapLayout::hitTestAndPaths()
     Treemap map;
     map.Build(std::move(fixture.source));
     map.Layout(Treemap::kRoot, QRectF(0, 0, 640, 480), 0);
+    const std::vector<MapBox> boxes = allBoxes(map);
     for (quint32 c = 0; c < map.Cells().size(); ++c) {
         const MapCell &cell = map.Cells()[c];
-        if (cell.box.w < 1 || cell.box.h < 1) continue;
-        const Treemap::Hit hit = map.HitTest(cell.box.rect().center());
+        if (boxes[c].w < 1 || boxes[c].h < 1) continue;
+        const Treemap::Hit hit = map.HitTest(boxes[c].rect().center());
         QCOMPARE(hit.kind, Treemap::Hit::Cell);
         QCOMPARE(hit.index, c);
         QCOMPARE(hit.folder, map.FolderOfCell(c));
@@ -238,8 +253,8 @@ void TestTreemapLayout::rowsLeaveWithoutNewLayout()
     map.Build(std::move(fixture.source));
     map.Layout(Treemap::kRoot, QRectF(0, 0, 500, 400), 0);
     std::map<quint32, QRectF> before;
-    for (const MapCell &cell : map.Cells())
-        before[cell.row] = cell.box.rect();
+    for (quint32 c = 0; c < map.Cells().size(); ++c)
+        before[map.Cells()[c].row] = map.CellBox(c).rect();
     const qsizetype gone =
         map.RemapRows([](quint32 row) { return row < 10 ? Treemap::kNoRow : row - 10; });
     QCOMPARE(gone, qsizetype(10));
@@ -249,9 +264,11 @@ void TestTreemapLayout::rowsLeaveWithoutNewLayout()
         left += fixture.sizeOfRow[row];
     QCOMPARE(map.Folder(Treemap::kRoot).bytes, left);
     QCOMPARE(map.Folder(Treemap::kRoot).files, quint64(50));
-    for (const MapCell &cell : map.Cells()) {
+    const std::vector<MapBox> boxes = allBoxes(map);
+    for (quint32 c = 0; c < map.Cells().size(); ++c) {
+        const MapCell &cell = map.Cells()[c];
         if (cell.row == Treemap::kNoRow) continue;
-        QCOMPARE(cell.box.rect(), before[cell.row + 10]);
+        QCOMPARE(boxes[c].rect(), before[cell.row + 10]);
     }
 }
 
@@ -261,7 +278,7 @@ void TestTreemapLayout::svgReadBack()
     // size; a name that is not UTF-8 or holds markup still reads back.
     Treemap::Source source;
     source.folders = {"/a/", "/b/c/"};
-    source.cells = {{{}, 0, 3000.0f}, {{}, 1, 1000.0f}, {{}, 2, 2000.0f}, {{}, 3, 0.0f}};
+    source.cells = {{0, 3000.0f}, {1, 1000.0f}, {2, 2000.0f}, {3, 0.0f}};
     source.folderBytes = {4000, 2000};
     source.folderStart = {0, 2, 4};
     const std::vector<QByteArray> paths{"/a/x<&>.tmp", "/a/\xff\xfe.bak", "/b/c/y.log",

@@ -120,7 +120,7 @@ QPointF TestFoundFilesMap::centreOfRow(int row) const
 {
     const Treemap &map = *m_map->Map();
     const qint64 cell = map.CellOfRow(quint32(row));
-    return cell < 0 ? QPointF(-1, -1) : map.Cells()[size_t(cell)].box.rect().center();
+    return cell < 0 ? QPointF(-1, -1) : map.CellBox(quint32(cell)).rect().center();
 }
 
 void TestFoundFilesMap::everyRowHasItsPlace()
@@ -206,25 +206,25 @@ void TestFoundFilesMap::leavingRowsKeepTheOtherPlaces()
     std::map<QByteArray, QRectF> before;
     for (int row = 0; row < m_model->RowCount(); ++row)
         before[m_model->FilePath(row)] =
-            m_map->Map()->Cells()[size_t(m_map->Map()->CellOfRow(quint32(row)))].box.rect();
+            m_map->Map()->CellBox(quint32(m_map->Map()->CellOfRow(quint32(row)))).rect();
     const QByteArray gonePath = m_model->FilePath(2);
     const qint64 goneSize = m_model->Row(2).size;
     const qint64 bytesBefore = m_map->Map()->Folder(Treemap::kRoot).bytes;
     m_model->RemoveRows({2, 9});
     // The gap is drawn on the worker: the map is back when its totals are new.
-    QTRY_VERIFY_WITH_TIMEOUT(m_map->IsSettled() &&
-                                 m_map->Map()->Folder(Treemap::kRoot).files ==
-                                     quint64(m_model->RowCount()),
+    QTRY_VERIFY_WITH_TIMEOUT(m_map->IsSettled() && m_map->Map()->Folder(Treemap::kRoot).files ==
+                                                       quint64(m_model->RowCount()),
                              10000);
     const Treemap &map = *m_map->Map();
     QVERIFY(map.Folder(Treemap::kRoot).bytes < bytesBefore - goneSize + 1);
     int live = 0;
-    for (const MapCell &cell : map.Cells()) {
+    for (quint32 c = 0; c < map.Cells().size(); ++c) {
+        const MapCell &cell = map.Cells()[c];
         if (cell.row == Treemap::kNoRow) continue;
         ++live;
         const QByteArray path = m_model->FilePath(int(cell.row));
         QVERIFY(path != gonePath);
-        QCOMPARE(cell.box.rect(), before[path]); // no new layout
+        QCOMPARE(map.CellBox(c).rect(), before[path]); // no new layout
     }
     QCOMPARE(live, m_model->RowCount());
 }
@@ -240,7 +240,7 @@ void TestFoundFilesMap::sortingTheListKeepsThePlaces()
     for (size_t c = 0; c < cells.size(); ++c)
         QCOMPARE(m_model->FilePath(int(cells[c].row)), pathOfCell[c]);
     // Clicks still select the file under the pointer.
-    m_map->ClickAt(cells[0].box.rect().center());
+    m_map->ClickAt(m_map->Map()->CellBox(0).rect().center());
     QCOMPARE(m_model->FilePath(m_selection->currentIndex().row()), pathOfCell[0]);
 }
 
