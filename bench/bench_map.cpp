@@ -167,13 +167,21 @@ int main(int argc, char **argv)
     // Sizes as a home's files have them: most small, a few very large.
     FoundFileModel model;
     QRandomGenerator random(7);
+    // Each pass over the tree's files lists them under folders of its own, so
+    // that the rows spread over folders as thickly as the tree's files do.
     for (qsizetype i = 0; i < kRows; ++i) {
-        const Found &found = files[size_t(i) % files.size()];
+        const size_t at = size_t(i) % files.size();
+        const Found &found = files[at];
+        const qsizetype pass = i / qsizetype(files.size());
         TFindData data;
         data.name = found.name;
         data.size = qint64(std::pow(10.0, random.generateDouble() * 7.5));
         data.attributes = faArchive;
-        (void)model.AddFile(found.folder, data, nullptr, int(i % 7));
+        data.device = 1; // known: the model looks at no file
+        data.inode = quint64(i) + 1;
+        const QByteArray folder =
+            pass == 0 ? found.folder : found.folder + "pass" + QByteArray::number(pass) + '/';
+        (void)model.AddFile(folder, data, nullptr, int(i % 7));
     }
     model.FlushPending();
     std::printf("%d rows in %zu distinct files, map %dx%d\n", model.RowCount(), files.size(),

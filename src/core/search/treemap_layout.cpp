@@ -13,6 +13,7 @@ void Treemap::Clear()
     m_cells.shrink_to_fit();
     m_folders.clear();
     m_children.clear();
+    m_names.clear();
     m_cellOwners.clear();
     m_others.clear();
     m_view = kRoot;
@@ -23,9 +24,14 @@ void Treemap::Build(Source source)
 {
     Clear();
     m_cells = std::move(source.cells);
-    MapFolder root;
-    root.name = "/";
-    m_folders.push_back(root);
+    const auto named = [this](const QByteArray &name) {
+        MapFolder node;
+        node.nameAt = quint32(m_names.size());
+        node.nameSize = quint32(name.size());
+        m_names += name;
+        return node;
+    };
+    m_folders.push_back(named("/"));
     QHash<std::pair<quint32, QByteArray>, quint32> index;
     for (size_t f = 0; f < source.folders.size(); ++f) {
         const QByteArray &path = source.folders[f];
@@ -40,8 +46,7 @@ void Treemap::Build(Source source)
             const auto key = std::make_pair(current, part);
             auto found = index.constFind(key);
             if (found == index.cend()) {
-                MapFolder node;
-                node.name = part;
+                MapFolder node = named(part);
                 node.parent = current;
                 m_folders.push_back(node);
                 found = index.insert(key, quint32(m_folders.size() - 1));
@@ -52,7 +57,8 @@ void Treemap::Build(Source source)
         // that every node's files stay one run.
         if (m_folders[current].cellEnd != m_folders[current].cellBegin) {
             MapFolder twin;
-            twin.name = m_folders[current].name;
+            twin.nameAt = m_folders[current].nameAt;
+            twin.nameSize = m_folders[current].nameSize;
             twin.parent = m_folders[current].parent;
             if (current == kRoot) twin.parent = kRoot;
             m_folders.push_back(twin);
@@ -86,6 +92,10 @@ void Treemap::Build(Source source)
     std::sort(m_cellOwners.begin(), m_cellOwners.end(), [this](quint32 a, quint32 b) {
         return m_folders[a].cellBegin < m_folders[b].cellBegin;
     });
+    // The map lives as long as the list: no room kept for growth.
+    m_folders.shrink_to_fit();
+    m_cellOwners.shrink_to_fit();
+    m_names.squeeze();
 }
 
 const quint32 *Treemap::ChildrenBegin(quint32 id) const
@@ -106,11 +116,17 @@ quint32 Treemap::FolderOfCell(quint32 cell) const
     return after == m_cellOwners.begin() ? kRoot : *(after - 1);
 }
 
+QByteArray Treemap::NameOf(quint32 folder) const
+{
+    if (folder >= m_folders.size()) return {};
+    return m_names.mid(m_folders[folder].nameAt, m_folders[folder].nameSize);
+}
+
 QByteArray Treemap::PathOf(quint32 folder) const
 {
     QList<QByteArray> parts;
     for (quint32 f = folder; f != kRoot && f < m_folders.size(); f = m_folders[f].parent)
-        parts.prepend(m_folders[f].name);
+        parts.prepend(NameOf(f));
     QByteArray path = "/";
     for (const QByteArray &part : parts)
         path += part + '/';

@@ -36,17 +36,18 @@ struct MapCell
 };
 static_assert(sizeof(MapCell) == 8);
 
+// One folder of the files' paths: 72 bytes, its name kept apart (NameOf).
 struct MapFolder
 {
-    QByteArray name; // one part of the path ("/" for the root)
+    quint32 nameAt = 0, nameSize = 0; // in the map's store of names
     quint32 parent = 0;
     quint32 childBegin = 0, childEnd = 0; // into Treemap::Children()
     quint32 cellBegin = 0, cellEnd = 0;   // its own files
+    bool placed = false;                  // has an area of its own in the last layout
     qint64 bytes = 0;                     // of the files below it, exactly
     qint64 laidOutBytes = 0;              // `bytes` when the last layout ran
     quint64 files = 0;
     MapBox box;
-    bool placed = false; // has an area of its own in the last layout
 };
 
 // Child folders too small to draw, shown as one area of their parent.
@@ -99,6 +100,8 @@ public:
     [[nodiscard]] const quint32 *ChildrenEnd(quint32 id) const;
     // The folder whose own files include cell `cell`.
     [[nodiscard]] quint32 FolderOfCell(quint32 cell) const;
+    // One part of the folder's path ("/" for the root).
+    [[nodiscard]] QByteArray NameOf(quint32 folder) const;
     // The folder's full path, "/" between parts and at the end.
     [[nodiscard]] QByteArray PathOf(quint32 folder) const;
     // The cell of a row, or -1 (a linear search: for a click, not a loop).
@@ -137,6 +140,7 @@ private:
 
     std::vector<MapCell> m_cells;
     std::vector<MapFolder> m_folders;
+    QByteArray m_names; // every folder's name, one after another
     std::vector<quint32> m_children;
     std::vector<quint32> m_cellOwners; // folders with files, by cellBegin
     std::vector<MapOther> m_others;

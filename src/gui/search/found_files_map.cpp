@@ -460,7 +460,7 @@ void TFoundFilesMap::updateCrumbs()
     }
     QStringList parts;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const QString name = QFile::decodeName(m_map->Folder(*it).name).toHtmlEscaped();
+        const QString name = QFile::decodeName(m_map->NameOf(*it)).toHtmlEscaped();
         parts << (it + 1 == chain.rend()
                       ? QStringLiteral("<b>%1</b>").arg(name)
                       : QStringLiteral("<a href=\"%1\">%2</a>").arg(*it).arg(name));

@@ -127,7 +127,7 @@ void TreemapCanvas::drawLabels(QImage &picture) const
         if (!folder.placed || folder.box.w < 48 || folder.box.h < lineHeight + 4) continue;
         // A folder holding only one folder shares its area: the inner one is named.
         if (map.FirstBranch(id) == id && id != map.FirstBranch(map.View()))
-            label(folder.box, QFile::decodeName(folder.name));
+            label(folder.box, QFile::decodeName(map.NameOf(id)));
         for (const quint32 *child = map.ChildrenBegin(id); child != map.ChildrenEnd(id); ++child)
             order.push_back(*child);
     }

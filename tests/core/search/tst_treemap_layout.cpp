@@ -205,7 +205,7 @@ void TestTreemapLayout::tinyFoldersPooled()
     const double expected = 400.0 * 300 * 50 / 1000050;
     QVERIFY(std::abs(double(other.box.w) * other.box.h - expected) <= 0.01 * expected);
     for (quint32 f = 0; f < map.Folders().size(); ++f) {
-        if (map.Folder(f).name.startsWith('s')) QVERIFY(!map.Folder(f).placed);
+        if (map.NameOf(f).startsWith('s')) QVERIFY(!map.Folder(f).placed);
     }
     const Treemap::Hit hit = map.HitTest(other.box.rect().center());
     QCOMPARE(hit.kind, Treemap::Hit::Other);
@@ -213,14 +213,14 @@ void TestTreemapLayout::tinyFoldersPooled()
     // Zoomed into "/small", each folder has room of its own again.
     quint32 small = 0;
     for (quint32 f = 0; f < map.Folders().size(); ++f) {
-        if (map.Folder(f).name == "small") small = f;
+        if (map.NameOf(f) == "small") small = f;
     }
     map.Layout(small, bounds, 64);
     QVERIFY(map.Others().empty());
     QVERIFY(!map.Folder(map.FolderOfCell(0)).placed); // "/big" is outside the view
     int placed = 0;
-    for (const MapFolder &folder : map.Folders())
-        placed += folder.placed && folder.name.startsWith('s') ? 1 : 0;
+    for (quint32 f = 0; f < map.Folders().size(); ++f)
+        placed += map.Folder(f).placed && map.NameOf(f).startsWith('s') ? 1 : 0;
     QCOMPARE(placed, 51); // "small" and its fifty
 }
 
