@@ -13,19 +13,27 @@
 namespace clarivex {
 
 TKvFileListView::TKvFileListView(QWidget *parent)
-    : QTreeView(parent), m_model(new FoundFileModel(this))
+    : QTableView(parent), m_model(new FoundFileModel(this))
 {
     installStyleIcons();
     setModel(m_model);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true); // a million rows scroll without measuring each
+    // Every row as high as one line: a million rows scroll without measuring each.
+    QHeaderView *rows = verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(1);
+    rows->setDefaultSectionSize(std::max(fontMetrics().height(), 16) + 4);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setTabKeyNavigation(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
-    setAllColumnsShowFocus(true);
     QHeaderView *head = header();
+    head->setHighlightSections(false);
+    head->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     head->setSectionsClickable(true);
     head->setStretchLastSection(false);
     head->setSectionResizeMode(QHeaderView::Interactive);
@@ -65,7 +73,7 @@ void TKvFileListView::showEvent(QShowEvent *event)
         m_loaded = true;
         LoadColumnSizes();
     }
-    QTreeView::showEvent(event);
+    QTableView::showEvent(event);
 }
 
 bool TKvFileListView::AddFile(const QByteArray &folder, const TFindData &data, qint64 *size,
@@ -151,7 +159,7 @@ void TKvFileListView::sectionResized(int column, int newSize)
 bool TKvFileListView::viewportEvent(QEvent *event)
 {
     if (event->type() == QEvent::Resize) layoutColumns();
-    return QTreeView::viewportEvent(event);
+    return QTableView::viewportEvent(event);
 }
 
 void TKvFileListView::showSortIndicator()
@@ -189,7 +197,7 @@ QList<int> TKvFileListView::SelectedRows() const
 void TKvFileListView::keyReleaseEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Delete) emit deleteKeyReleased();
-    QTreeView::keyReleaseEvent(event);
+    QTableView::keyReleaseEvent(event);
 }
 
 QByteArray SelectedFilePath(const TKvFileListView *list)

@@ -8,18 +8,23 @@
 #include "core/search/column_sizes.h"
 #include "core/search/found_file_model.h"
 
-#include <QTreeView>
+#include <QTableView>
 
 class QLabel;
 
 namespace clarivex {
 
-class TKvFileListView : public QTreeView
+// A table rather than a tree: a tree view keeps a record of every row and
+// lays all of them out again whenever rows arrive, which froze the window for
+// hundreds of milliseconds at a time with millions of rows.
+class TKvFileListView : public QTableView
 {
     Q_OBJECT
 public:
     explicit TKvFileListView(QWidget *parent = nullptr);
     ~TKvFileListView() override;
+
+    [[nodiscard]] QHeaderView *header() const { return horizontalHeader(); }
 
     [[nodiscard]] FoundFileModel *Model() const { return m_model; }
     TFLSaveSettings SaveSettings;

@@ -64,7 +64,7 @@ void TestFirstHour::firstStartShowsFifteenRows()
         qint64 size = 0;
         QVERIFY(window.FileListView->AddFile(QFile::encodeName(file.fileName()), size));
         window.FileListView->Model()->FlushPending();
-        const int rowHeight = window.FileListView->sizeHintForRow(0);
+        const int rowHeight = window.FileListView->rowHeight(0);
         QVERIFY(rowHeight > 0);
         const int rows = window.FileListView->viewport()->height() / rowHeight;
         const QRect area = window.screen()->availableGeometry();
