@@ -226,6 +226,9 @@ LinkResult replaceWithLink(const LinkRequest &request, const ContentCheck &check
             return kept(QStringLiteral("its owner or permissions differ from its master's"));
     }
 
+    // A stale temporary may be a name of the master: it goes before the
+    // master's times are noted.
+    if (!request.dryRun) (void)removeStaleLinkTemporaries(duplicate.folder.get());
     const UniqueFd masterFd(::openat(master.folder.get(), master.name.constData(),
                                      O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st;
@@ -246,7 +249,6 @@ LinkResult replaceWithLink(const LinkRequest &request, const ContentCheck &check
             return kept(QStringLiteral("changed since the scan"));
     }
     if (request.dryRun) return result;
-    (void)removeStaleLinkTemporaries(duplicate.folder.get());
 
     const int folder = duplicate.folder.get();
     const auto unchanged = [&] {
