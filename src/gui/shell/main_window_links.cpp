@@ -54,7 +54,10 @@ QPushButton *TClarivexMainForm::buildLinkButton(QWidget *column)
     auto *layout = new QHBoxLayout(button);
     layout->setContentsMargins(4, 2, 4, 2);
     layout->addWidget(label);
-    button->setMinimumHeight(label->fontMetrics().lineSpacing() * 2 + 10);
+    // As tall as the wrapped caption in the column's width (fixed, see buildButtonColumn).
+    const QRect wrapped = label->fontMetrics().boundingRect(
+        QRect(0, 0, column->width() - 12, 1000), Qt::TextWordWrap | Qt::AlignCenter, caption);
+    button->setMinimumHeight(wrapped.height() + 10);
     auto *menu = new QMenu(button);
     menu->setObjectName(QStringLiteral("LinkKindMenu"));
     QAction *hard = menu->addAction(QStringLiteral("&Hard Links..."));
