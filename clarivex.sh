@@ -11,7 +11,8 @@ PACKAGES=(g++ cmake ninja-build pkg-config openssl python3 qt6-base-dev qt6-svg-
           libsqlite3-dev libzip-dev zlib1g-dev libdeflate-dev libcanberra-dev libxxhash-dev
           shared-mime-info poppler-utils
           hicolor-icon-theme adwaita-icon-theme fonts-dejavu-core xvfb xauth
-          desktop-file-utils appstream man-db groff-base bash-completion xdotool dpkg-dev file)
+          desktop-file-utils appstream man-db groff-base bash-completion xdotool dpkg-dev file
+          xfsprogs btrfs-progs)
 
 install_missing() {
     local missing=()

@@ -41,6 +41,10 @@ int cleanDuplicates(const FoundFileModel &model, const GeneralOptions &options,
         ++kept;
         reportKept(model.FilePath(row), QStringLiteral("the last copy of its duplicate set"));
     }
+    for (int row : selection.keptReferences) {
+        ++kept;
+        reportKept(model.FilePath(row), QStringLiteral("in a reference folder"));
+    }
     for (int row : selection.rows) {
         const int master = masters.value(model.SetOf(row), -1);
         if (master != row) chosen.append(row);

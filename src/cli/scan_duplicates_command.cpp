@@ -1,12 +1,17 @@
 // clarivex-cli scan duplicates: the duplicate-file scan with the stored
 // settings, without a window. It prints the sets as the window lists them:
 // separator, master, duplicates; then the totals. With --clean it cleans the
-// duplicates instead (see duplicate_clean.h).
+// duplicates instead (see duplicate_clean.h), or with --link replaces them by
+// links to their masters (duplicate_link_command.h). --reference FOLDER
+// (repeatable, besides the page's stored list) names folders whose files are
+// always masters and never cleaned; --keep newest|oldest|shortest-path|first
+// chooses which copy of each set is the master (the one kept).
 
 #include "cli/scan_duplicates_command.h"
 
 #include "cli/cli_command.h"
 #include "cli/duplicate_clean.h"
+#include "cli/duplicate_link_command.h"
 #include "cli/found_rows_printer.h"
 #include "cli/scan_arguments.h"
 #include "cli/scan_map.h"
@@ -14,11 +19,14 @@
 #include "cli/text_encoding.h"
 #include "core/base/formats.h"
 #include "core/platform/volumes.h"
+#include "core/scanners/duplicate_keep.h"
 #include "core/scanners/duplicate_scan.h"
 #include "core/search/found_file_model.h"
 #include "core/search/found_row_json.h"
 #include "core/search/kv_find_file.h"
 
+#include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -31,15 +39,75 @@ namespace {
 
 const CliCommand kUsage{
     "scan",
-    "clarivex-cli scan duplicates [--drive ROOT]... [--json] [--quiet] [--map FILE] [--clean "
-    "[--dry-run]]",
+    "clarivex-cli scan duplicates [--drive ROOT]... [--reference FOLDER]... [--keep "
+    "newest|oldest|shortest-path|first] [--json] [--quiet] [--map FILE] [--clean [--link "
+    "hard|reflink] [--dry-run]]",
     nullptr};
 
-std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
+struct DuplicateArguments : ScanArguments
 {
-    ScanArguments parsed;
-    if (!parseScanArguments(args, 0, true, nullptr, parsed, problem)) return std::nullopt;
+    std::optional<cleaning::LinkKind> link;
+    std::optional<KeepRule> keep;
+    QList<QByteArray> references;
+};
+
+std::optional<DuplicateArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
+{
+    DuplicateArguments parsed;
+    QList<QByteArray> rest;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QByteArray &arg = args[i];
+        const bool hasValue = i + 1 < args.size() && !args[i + 1].isEmpty();
+        if (arg == "--link") {
+            parsed.link =
+                hasValue ? cleaning::linkKindFromName(QString::fromUtf8(args[++i])) : std::nullopt;
+            if (!parsed.link) {
+                problem = "--link takes hard or reflink";
+                return std::nullopt;
+            }
+        } else if (arg == "--keep") {
+            parsed.keep = hasValue ? keepRuleFromName(QString::fromUtf8(args[++i])) : std::nullopt;
+            if (!parsed.keep) {
+                problem = "--keep takes newest, oldest, shortest-path or first";
+                return std::nullopt;
+            }
+        } else if (arg == "--reference") {
+            if (!hasValue) {
+                problem = "--reference needs a folder";
+                return std::nullopt;
+            }
+            parsed.references << args[++i];
+        } else {
+            rest << arg;
+        }
+    }
+    if (!parseScanArguments(rest, 0, true, nullptr, parsed, problem)) return std::nullopt;
+    if (parsed.link && !parsed.clean) {
+        problem = "--link goes with --clean";
+        return std::nullopt;
+    }
     return parsed;
+}
+
+// The folder as an absolute path without "." or "..", no trailing "/".
+QByteArray absoluteFolder(const QByteArray &folder)
+{
+    return QFile::encodeName(
+        QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(folder))));
+}
+
+// The command's reference folders and the page's checked ones.
+QList<QByteArray> referenceFolders(const DuplicateArguments &args,
+                                   const DuplicateFileSettings &settings)
+{
+    QList<QByteArray> folders;
+    for (const QByteArray &folder : args.references)
+        folders << absoluteFolder(folder);
+    for (const CheckEntry &entry : settings.ReferenceFolders) {
+        if (entry.checked && !entry.text.isEmpty())
+            folders << absoluteFolder(QFile::encodeName(entry.text));
+    }
+    return folders;
 }
 
 // The drives given, or the checked rows of the page's drive list.
@@ -118,16 +186,23 @@ private:
     QByteArray m_out;
 };
 
-int scanDuplicates(const ScanArguments &args)
+int scanDuplicates(const DuplicateArguments &args)
 {
-    for (const QByteArray &root : args.drives) {
+    for (const QByteArray &root : args.drives + args.references) {
         if (const int missing = checkFolder("scan duplicates", root); missing != ExitOk)
             return missing;
     }
     SettingsCatalogue settings;
     int exitCode = ExitOk;
     if (!loadStoredSettings(settings, exitCode)) return exitCode;
-    const QList<DuplicateDrive> drives = chooseDrives(args, settings.duplicates);
+    QList<DuplicateDrive> drives = chooseDrives(args, settings.duplicates);
+    const QList<QByteArray> references = referenceFolders(args, settings.duplicates);
+    // A reference folder is scanned with the drives, walked once.
+    for (const QByteArray &folder : references) {
+        if (std::none_of(drives.cbegin(), drives.cend(),
+                         [&](const DuplicateDrive &d) { return isInFolder(folder, d.root); }))
+            drives.append({folder, false});
+    }
     if (drives.isEmpty())
         return failure(
             QStringLiteral("No Drives selected. Please select at least one drive to be scanned."));
@@ -149,6 +224,10 @@ int scanDuplicates(const ScanArguments &args)
     if (scan.collector.ProtectedFoldersSkipped > 0)
         std::fprintf(stderr, "clarivex-cli: protected system folders skipped: %lld\n",
                      qlonglong(scan.collector.ProtectedFoldersSkipped));
+    (void)markReferenceFolders(model, references);
+    if (args.keep) (void)keepOnePerSet(model, *args.keep);
+    if (args.clean && args.link)
+        return linkDuplicates(model, *args.link, {args.dryRun, args.json, args.quiet});
     if (args.clean)
         return cleanDuplicates(model, settings.options, {args.dryRun, args.json, args.quiet});
     SetPrinter printer(model, args.json, args.quiet);

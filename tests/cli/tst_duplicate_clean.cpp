@@ -46,6 +46,7 @@ private slots:
     void mastersStayDuplicatesGo();
     void duplicateUnlikeItsMasterIsKept();
     void nothingFoundCleansNothing();
+    void linkedDuplicatesKeepTheirPathsUntilUndo();
 
 private:
     std::unique_ptr<FinderTree> m_tree;
@@ -124,6 +125,40 @@ void TestDuplicateClean::nothingFoundCleansNothing()
                                                       m_tree->path("c"), "--clean", "--dry-run"});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QByteArray("Would clean: 0 of 0 files\n"));
+}
+
+// --link: the copies become names of the reference folder's file (the
+// master, whatever --keep says), every path reads the same bytes, and undo
+// gives each its own file again.
+void TestDuplicateClean::linkedDuplicatesKeepTheirPathsUntilUndo()
+{
+    storeOptions(false);
+    for (const char *path : {"c/ref/a", "c/x/a", "c/y/a"})
+        m_tree->file(path, "0123456789");
+    const auto inode = [&](const char *path) {
+        struct stat st = {};
+        (void)::lstat(m_tree->path(path).constData(), &st);
+        return st.st_ino;
+    };
+    const CliResult linked = runCli(QList<QByteArray>{
+        "scan", "duplicates", "--drive", m_tree->path("c"), "--reference", m_tree->path("c/ref"),
+        "--keep", "shortest-path", "--clean", "--link", "hard"});
+    QCOMPARE(linked.exitCode, 0);
+    QVERIFY2(
+        linked.out.contains("linked: " + m_tree->path("c/x/a") + " -> " + m_tree->path("c/ref/a")),
+        linked.out.constData());
+    QVERIFY(linked.out.trimmed().endsWith("Linked: 2 of 2 files, 20 bytes freed"));
+    QCOMPARE(inode("c/x/a"), inode("c/ref/a"));
+    QCOMPARE(inode("c/y/a"), inode("c/ref/a"));
+
+    const CliResult undone = runCli(QList<QByteArray>{"undo"});
+    QCOMPARE(undone.exitCode, 0);
+    for (const char *path : {"c/x/a", "c/y/a"}) {
+        QVERIFY(inode(path) != inode("c/ref/a"));
+        QFile file(QFile::decodeName(m_tree->path(path)));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("0123456789"));
+    }
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestDuplicateClean)

@@ -102,14 +102,15 @@ struct TempFileSettings : ScanFilterSettings
 // "Duplicate Files" page.
 struct DuplicateFileSettings : ScanFilterSettings
 {
-    bool FloppyIsMaster = true;     // chkFloppyIsMaster
-    bool CheckFileTimeStamp = true; // chkCheckFileTimeStamp
-    bool SkipSysBackup = true;      // chkSkipSysBackup
-    bool SkipEmptyFiles = true;     // chkSkipEmptyFiles
-    bool CheckFileName = true;      // chkCheckFileName
-    bool CheckFileSize = true;      // chkCheckFileSize
-    QList<CheckEntry> FilesToScan;  // clbDupeFilesToScanFor
-    QList<CheckEntry> FilesToSkip;  // clbDupeFoldersToSkip
+    bool FloppyIsMaster = true;         // chkFloppyIsMaster
+    bool CheckFileTimeStamp = true;     // chkCheckFileTimeStamp
+    bool SkipSysBackup = true;          // chkSkipSysBackup
+    bool SkipEmptyFiles = true;         // chkSkipEmptyFiles
+    bool CheckFileName = true;          // chkCheckFileName
+    bool CheckFileSize = true;          // chkCheckFileSize
+    QList<CheckEntry> FilesToScan;      // clbDupeFilesToScanFor
+    QList<CheckEntry> FilesToSkip;      // clbDupeFoldersToSkip
+    QList<CheckEntry> ReferenceFolders; // clbDupeReferenceFolders: full paths, checked ones apply
     friend bool operator==(const DuplicateFileSettings &, const DuplicateFileSettings &) = default;
 };
 

@@ -20,8 +20,8 @@ HistoryFile withAbsolutePaths(HistoryFile file)
 {
     file.path = absolute(file.path);
     file.place = absolute(file.place);
-    if (file.where != Whereabouts::Archived)
-        file.detail = absolute(file.detail); // not an entry name
+    if (file.where != Whereabouts::Archived && file.where != Whereabouts::Linked)
+        file.detail = absolute(file.detail); // not an entry name, nor a kind of link
     return file;
 }
 

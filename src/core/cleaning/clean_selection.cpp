@@ -45,9 +45,10 @@ FileKey fileKey(const FoundFileModel &model, int row)
 struct DuplicateSet
 {
     std::vector<FileKey> files;
-    int masterFile = -1;     // index into files
-    std::vector<int> rowsOf; // per file: the first row that lists it as a set member
-    std::vector<bool> taken; // per file
+    int masterFile = -1;         // index into files
+    std::vector<int> rowsOf;     // per file: the first row that lists it as a set member
+    std::vector<bool> taken;     // per file
+    std::vector<bool> reference; // per file: in a reference folder
 };
 
 struct SetMember
@@ -117,13 +118,19 @@ CleanSelection selectRowsToClean(const FoundFileModel &model, const CleanChoice 
         }
         DuplicateSet &set = sets[size_t(*found)];
         FileKey key = fileKey(model, row);
-        if (members.count(key) != 0) continue; // one file listed twice counts once
+        if (const auto listed = members.find(key); listed != members.end()) {
+            // One file listed twice counts once; in a reference folder by either row.
+            if (facts.reference)
+                sets[size_t(listed->second.set)].reference[size_t(listed->second.file)] = true;
+            continue;
+        }
         const int file = int(set.files.size());
         if (facts.master && set.masterFile < 0) set.masterFile = file;
         members.emplace(key, SetMember{*found, file});
         set.files.push_back(std::move(key));
         set.rowsOf.push_back(row);
         set.taken.push_back(false);
+        set.reference.push_back(facts.reference);
     }
     if (sets.empty()) {
         selection.rows = chosen;
@@ -142,6 +149,10 @@ CleanSelection selectRowsToClean(const FoundFileModel &model, const CleanChoice 
         DuplicateSet &set = sets[size_t(member->second.set)];
         if (member->second.file == set.masterFile && choice.scope != CleanScope::Selected) {
             selection.keptMasters << row;
+            continue;
+        }
+        if (set.reference[size_t(member->second.file)]) {
+            selection.keptReferences << row;
             continue;
         }
         set.taken[size_t(member->second.file)] = true;

@@ -10,6 +10,8 @@
 //   - a clean of all rows and an automatic clean never take a set's master;
 //     a master goes only when the user selected it by hand and then agreed
 //     to a question (`masters`), and only while another copy of its set stays;
+//   - no clean takes a file of a reference folder (the model's reference
+//     rows), whatever the scope, the selection or an answer to a question;
 //   - an automatic clean takes only the rows its own scan found in its own
 //     run, so rows that were on the list before the run began stay.
 //
@@ -66,6 +68,7 @@ struct CleanSelection
     QList<MasterChoice> masters; // hand-selected masters: ask first
     QList<int> keptLastCopy;     // chosen, but the last copy of their set
     QList<int> keptMasters;      // chosen by a clean of all or an automatic clean
+    QList<int> keptReferences;   // chosen, but in a reference folder
     [[nodiscard]] bool isEmpty() const { return rows.isEmpty(); }
     // The question about the masters was answered No: they stay.
     void dropMasters();

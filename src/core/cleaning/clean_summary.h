@@ -52,6 +52,7 @@ struct CleanTally
 [[nodiscard]] QString keptReason(RowFate fate);
 inline constexpr char kKeptLastCopy[] = "the last copy of a duplicate set";
 inline constexpr char kKeptMaster[] = "the first copy of a duplicate set";
+inline constexpr char kKeptReference[] = "in a reference folder";
 
 // The one-line account of a clean that the notification after an automatic
 // or scheduled clean shows: "Cleaned 1,204 files, 312 MB".

@@ -111,7 +111,9 @@ UndoLine moveBack(const HistoryFile &file, bool dryRun)
 }
 
 // A duplicate replaced by a hard link of the copy kept becomes a file of its
-// own again: a copy is written beside it and renamed over the link.
+// own again: a copy is written beside it and renamed over the link, with the
+// duplicate's own modification time (the link had the master's). A reflink
+// copy has been a file of its own all along (its blocks are shared unseen).
 UndoLine splitLink(const HistoryFile &file, bool dryRun)
 {
     UndoLine line{file.path, UndoFate::Failed, {}, file.place};
@@ -140,6 +142,12 @@ UndoLine splitLink(const HistoryFile &file, bool dryRun)
         PendingFile out(entry.folder.get(), 0600, error);
         if (error == 0) error = copyContents(in, out.fd());
         if (error == 0) error = copyAttributes(entry.st, out.fd());
+        if (error == 0 && file.identity.modified != 0) {
+            const struct timespec times[2] = {entry.st.st_atim,
+                                              {time_t(file.identity.modified / 1000000000),
+                                               long(file.identity.modified % 1000000000)}};
+            if (::futimens(out.fd(), times) != 0) error = errno;
+        }
         if (error == 0) error = syncAndCheckSize(out.fd(), entry.st.st_size);
         QByteArray taken;
         if (error == 0)

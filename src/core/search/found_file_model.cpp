@@ -279,6 +279,25 @@ bool FoundFileModel::IsMaster(int row) const
            m_rows[size_t(row)].master;
 }
 
+void FoundFileModel::SetMaster(int row, bool master)
+{
+    if (SetOf(row) < 0 || m_rows[size_t(row)].master == master) return;
+    m_rows[size_t(row)].master = master;
+    emit dataChanged(index(row, 0), index(row, kFoundFileColumnCount - 1));
+}
+
+bool FoundFileModel::IsReference(int row) const
+{
+    return row >= 0 && row < RowCount() && m_rows[size_t(row)].isDuplicate() &&
+           m_rows[size_t(row)].reference;
+}
+
+void FoundFileModel::SetReference(int row, bool reference)
+{
+    if (SetOf(row) < 0) return;
+    m_rows[size_t(row)].reference = reference;
+}
+
 void FoundFileModel::Clear()
 {
     beginResetModel();
@@ -481,8 +500,12 @@ QVariant FoundFileModel::data(const QModelIndex &index, int role) const
         return {};
     case Qt::ToolTipRole:
         if (r.isDuplicate())
-            return r.master ? QStringLiteral("First copy (master) of duplicate set %1").arg(r.group)
-                            : QStringLiteral("Copy in duplicate set %1").arg(r.group);
+            return r.master
+                       ? (r.reference ? QStringLiteral("First copy (master) of duplicate set %1, "
+                                                       "in a reference folder")
+                                      : QStringLiteral("First copy (master) of duplicate set %1"))
+                             .arg(r.group)
+                       : QStringLiteral("Copy in duplicate set %1").arg(r.group);
         if (m_rowNote) {
             if (QString note = m_rowNote(r); !note.isEmpty()) return note;
         }

@@ -61,6 +61,7 @@ struct FoundFileRow
     bool separator : 1 = false;
     bool symlink : 1 = false;          // the entry is a symbolic link, listed as itself
     bool master : 1 = false;           // the first copy of a duplicate set
+    bool reference : 1 = false;        // a duplicate in a reference folder: never cleaned
     quint8 scan : kScanOriginBits = 0; // a ScanOrigin
 
     static constexpr quint16 kTypeByName = 0xFFFF; // more types than the row can name
@@ -113,6 +114,12 @@ public:
     // A duplicate's set number (from 1), -1 for a row of another scan.
     [[nodiscard]] int SetOf(int row) const;
     [[nodiscard]] bool IsMaster(int row) const;
+    // Makes a duplicate's row its set's master (the copy a clean keeps), or
+    // a copy; the caller keeps one master per set.
+    void SetMaster(int row, bool master);
+    // A duplicate in a reference folder: a clean never takes it.
+    [[nodiscard]] bool IsReference(int row) const;
+    void SetReference(int row, bool reference);
 
     [[nodiscard]] int RowCount() const { return int(m_rows.size()); }
     [[nodiscard]] const FoundFileRow &Row(int row) const { return m_rows[size_t(row)]; }

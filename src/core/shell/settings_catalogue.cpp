@@ -29,6 +29,7 @@ const QString kTempSkip = QStringLiteral("Settings\\Temporary Files\\Files To Sk
 const QString kDupe = QStringLiteral("Settings\\Duplicate Files");
 const QString kDupeScan = QStringLiteral("Settings\\Duplicate Files\\Files To Scan");
 const QString kDupeSkip = QStringLiteral("Settings\\Duplicate Files\\Files To Skip");
+const QString kDupeReference = QStringLiteral("Settings\\Duplicate Files\\Reference Folders");
 const QString kDead = QStringLiteral("Settings\\Dead Shortcuts");
 const QString kDirs = QStringLiteral("Settings\\Clean Directories");
 const QString kDirList = QStringLiteral("Settings\\Clean DirectoriesDirectories");
@@ -269,6 +270,7 @@ void loadDuplicates(TRegIniFile &ini, DuplicateFileSettings &d)
     d.SelectedDrives = loadDriveMarks(ini, kDupe);
     d.FilesToScan = loadCheckList(ini, kDupeScan, {{str("*.*"), false}});
     d.FilesToSkip = loadCheckList(ini, kDupeSkip, factoryFoldersToSkip());
+    d.ReferenceFolders = loadCheckList(ini, kDupeReference, {});
     loadFilterTail(ini, kDupe, d);
 }
 
@@ -282,8 +284,8 @@ void loadShortcutsAndDirectories(TRegIniFile &ini, DeadShortcutSettings &s, Dire
     d.IECacheDir = ini.ReadFlag(kDirs, str("IECacheDir"), false);
     d.NetscapeCacheDir = ini.ReadFlag(kDirs, str("NetscapeCacheDir"), false);
     d.AutoClean = ini.ReadFlag(kDirs, str("AutoClean"), false);
-    d.AppRules = ini.ReadText(kDirs, str("AppRules"), QString())
-                     .split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    d.AppRules =
+        ini.ReadText(kDirs, str("AppRules"), QString()).split(QLatin1Char(';'), Qt::SkipEmptyParts);
     // A first start (the page was never saved) offers Linux's own junk folders.
     QStringList pageValues;
     ini.ListValueNames(kDirs, pageValues);
@@ -380,6 +382,7 @@ void saveDuplicates(TRegIniFile &ini, const DuplicateFileSettings &d)
     saveDriveMarks(ini, kDupe, d.SelectedDrives);
     saveCheckList(ini, kDupeScan, d.FilesToScan);
     saveCheckList(ini, kDupeSkip, d.FilesToSkip);
+    saveCheckList(ini, kDupeReference, d.ReferenceFolders);
     saveFilterTail(ini, kDupe, d);
 }
 

@@ -87,6 +87,7 @@ TDuplicateFilesPage::TDuplicateFilesPage(QWidget *parent) : QWidget(parent)
     tabs->addTab(buildFoldersTab(), QStringLiteral("Folders"));
     filters = new ScanFiltersPanel(QStringLiteral("DF"));
     tabs->addTab(filters, QStringLiteral("Advanced"));
+    tabs->addTab(buildReferenceTab(), QStringLiteral("Reference Folders"));
     layout->addWidget(tabs);
     DiskListViewDFChange();
 }
@@ -158,6 +159,30 @@ QWidget *TDuplicateFilesPage::buildFoldersTab()
                    {btnDFAddFolder, btnDFRemoveFolder}, tab);
 }
 
+QWidget *TDuplicateFilesPage::buildReferenceTab()
+{
+    auto *tab = new QWidget;
+    clbDupeReferenceFolders = checkList("clbDupeReferenceFolders", tab);
+    btnDFAddReference = button("btnDFAddReference", "A&dd", tab);
+    btnDFRemoveReference = button("btnDFRemoveReference", "R&emove", tab);
+    connect(btnDFAddReference, &QPushButton::clicked, this, [this] {
+        const QString chosen = ui::notices().existingFolder(this, QStringLiteral("Select folder:"),
+                                                            QStringLiteral("/"));
+        if (!chosen.isEmpty())
+            addCheckEntry(clbDupeReferenceFolders, QDir::cleanPath(chosen), true);
+    });
+    connect(btnDFRemoveReference, &QPushButton::clicked, this,
+            [this] { (void)removeCurrentEntry(clbDupeReferenceFolders); });
+    return listTab("Reference folders (their files are always kept as masters, never cleaned):",
+                   clbDupeReferenceFolders, nullptr, {btnDFAddReference, btnDFRemoveReference},
+                   tab);
+}
+
+QList<CheckEntry> TDuplicateFilesPage::referenceFolders() const
+{
+    return checkEntries(clbDupeReferenceFolders);
+}
+
 void TDuplicateFilesPage::loadSettings(const DuplicateFileSettings &s)
 {
     chkFloppyIsMaster->setChecked(s.FloppyIsMaster);
@@ -170,6 +195,7 @@ void TDuplicateFilesPage::loadSettings(const DuplicateFileSettings &s)
     DiskListViewDF->ApplyDriveMarks(s.SelectedDrives);
     setCheckEntries(clbDupeFilesToScanFor, s.FilesToScan);
     setCheckEntries(clbDupeFoldersToSkip, s.FilesToSkip);
+    setCheckEntries(clbDupeReferenceFolders, s.ReferenceFolders);
     filters->loadSettings(s);
 }
 
@@ -185,6 +211,7 @@ void TDuplicateFilesPage::saveSettings(DuplicateFileSettings &s) const
     s.SelectedDrives = DiskListViewDF->DriveMarks();
     s.FilesToScan = checkEntries(clbDupeFilesToScanFor);
     s.FilesToSkip = checkEntries(clbDupeFoldersToSkip);
+    s.ReferenceFolders = checkEntries(clbDupeReferenceFolders);
     filters->saveSettings(s);
 }
 

@@ -3,8 +3,10 @@
 // The "Duplicate Files" page. Tab "Options": the drives to scan with their
 // summary, how files are compared, and the sound. Tab "Type of Files": the
 // masks of the files to compare. Tab "Folders": folders whose files are left
-// out. Tab "Advanced": the date, attribute, size and text filters.
+// out. Tab "Advanced": the date, attribute, size and text filters. Tab
+// "Reference Folders": folders whose files are always masters, never cleaned.
 
+#include "core/base/settings_types.h"
 #include "gui/search/drives_summary_label.h"
 
 #include <QWidget>
@@ -59,12 +61,19 @@ public:
     QListWidget *clbDupeFoldersToSkip = nullptr;
     QPushButton *btnDFAddFolder = nullptr;
     QPushButton *btnDFRemoveFolder = nullptr;
+    // Tab "Reference Folders": folders whose files are always masters and
+    // never cleaned (full paths).
+    QListWidget *clbDupeReferenceFolders = nullptr;
+    QPushButton *btnDFAddReference = nullptr;
+    QPushButton *btnDFRemoveReference = nullptr;
+    [[nodiscard]] QList<CheckEntry> referenceFolders() const;
     ScanFiltersPanel *filters = nullptr; // cbDFFileDate ... txtDFText
 
 private:
     QWidget *buildOptionsTab();
     QWidget *buildFileTypesTab();
     QWidget *buildFoldersTab();
+    QWidget *buildReferenceTab();
 };
 
 // The entry "Folders to be skipped" makes of a chosen folder: its path below

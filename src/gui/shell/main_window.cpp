@@ -47,9 +47,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
-#include <QLineEdit>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QProcess>
 #include <QProgressBar>
@@ -216,6 +216,7 @@ TClarivexMainForm::TClarivexMainForm(QWidget *parent) : QMainWindow(parent)
     wireScans();
     wireCleaning();
     wireListActions();
+    wireDuplicateLinks();
     wireMap();
     wireUtilityPages();
     wireSchedule();
@@ -361,6 +362,8 @@ QWidget *TClarivexMainForm::buildButtonColumn()
            QStringLiteral("Clean Selected Files"));
     button(btnCleanAll, "btnCleanAll", QStringLiteral("Clean &All"),
            QStringLiteral("Clean All Files"));
+    btnLinkDuplicates = buildLinkButton(column);
+    layout->addWidget(btnLinkDuplicates);
     button(btnHide, "btnHide", QStringLiteral("&Hide"),
            QStringLiteral("Minimizes Clarivex to the Tray Area"));
     Animate = new ui::BusyAnimation(column);
@@ -579,6 +582,8 @@ void TClarivexMainForm::EnterScanningState()
          {static_cast<QWidget *>(btnScan), static_cast<QWidget *>(btnScanNow),
           static_cast<QWidget *>(btnCleanAll), static_cast<QWidget *>(btnCleanSelected)})
         w->setEnabled(false);
+    btnLinkDuplicates->setVisible(ScanKind == skDuplicates);
+    btnLinkDuplicates->setEnabled(false);
     MenuItemScan->setEnabled(false);
     setCursor(Qt::WaitCursor);
     Animate->setActive(true);
@@ -599,6 +604,7 @@ void TClarivexMainForm::LeaveScanningState()
          {static_cast<QWidget *>(btnScan), static_cast<QWidget *>(btnScanNow),
           static_cast<QWidget *>(btnCleanAll), static_cast<QWidget *>(btnCleanSelected)})
         w->setEnabled(true);
+    btnLinkDuplicates->setEnabled(true);
     MenuItemScan->setEnabled(true);
     unsetCursor();
     Animate->setActive(false);

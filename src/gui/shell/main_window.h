@@ -61,6 +61,7 @@ class CopyDataServer;
 }
 
 namespace cleaning {
+enum class LinkKind : quint8;
 class CleanRecorder;
 class TZip;
 struct CleanChoice;
@@ -166,6 +167,9 @@ public:
     // (core/cleaning/clean_selection.h): never a set's last copy, a master
     // only when selected by hand and confirmed.
     void CleanFiles(const cleaning::CleanChoice &choice);
+    // "Replace duplicates with links": the selected duplicates (all when
+    // none is selected), after a question; see main_window_links.cpp.
+    void ReplaceDuplicatesWithLinks(cleaning::LinkKind kind);
     // The system that scans skip and cleans refuse: "/" unless a test builds
     // a fake one. The stored "ProtectSystemFiles" says whether it is in force.
     void setSystemRoot(const QByteArray &root, const QByteArray &dpkgInfo = {});
@@ -253,6 +257,7 @@ public:
     QPushButton *btnStop = nullptr;
     QPushButton *btnCleanSelected = nullptr;
     QPushButton *btnCleanAll = nullptr;
+    QPushButton *btnLinkDuplicates = nullptr; // with the duplicate list
     QPushButton *btnHide = nullptr;
 
 signals:
@@ -289,6 +294,12 @@ private:
     void stopUtilityWork();
     void finishTempScan();
     void wireCleaning();
+    QPushButton *buildLinkButton(QWidget *column);
+    void wireDuplicateLinks();
+    void selectDuplicateRows(const QList<int> &rows);
+    // The rows of the page's reference folders are marked (never cleaned).
+    void markReferenceRows();
+    [[nodiscard]] QList<QByteArray> referenceFolderPaths() const;
     void wireListActions();
     void wireMap();
     // The rows a clean takes, after the question about masters selected by hand.
@@ -366,7 +377,7 @@ private:
     std::unique_ptr<DirectoryScan> m_directoryScan;
     std::unique_ptr<DeadShortcutScan> m_shortcutScan;
     QHash<QByteArray, QString> m_shortcutTargets; // a listed dead shortcut's missing target
-    QStringList m_appRuleIds; // the application rules whose rows were listed
+    QStringList m_appRuleIds;                     // the application rules whose rows were listed
     QStringList m_appRuleNotes;
     std::unique_ptr<DuplicateScan> m_duplicateScan;
     QList<FileGroup> m_scanGroups; // the groups as the running scan took them

@@ -230,11 +230,14 @@ void TClarivexMainForm::CleanFiles(const cleaning::CleanChoice &choice)
     const QList<int> &rows = selection.rows;
     if (rows.isEmpty()) {
         // Only copies a duplicate set must keep: say so, rather than nothing.
-        const qsizetype kept = selection.keptLastCopy.size() + selection.keptMasters.size();
+        const qsizetype kept = selection.keptLastCopy.size() + selection.keptMasters.size() +
+                               selection.keptReferences.size();
         if (kept > 0 && !AutoCleaning) {
             cleaning::CleanTally tally;
             tally.keep(QString::fromLatin1(cleaning::kKeptMaster), selection.keptMasters.size());
             tally.keep(QString::fromLatin1(cleaning::kKeptLastCopy), selection.keptLastCopy.size());
+            tally.keep(QString::fromLatin1(cleaning::kKeptReference),
+                       selection.keptReferences.size());
             showCleanSummary(tally, {});
         }
         return;
@@ -339,6 +342,7 @@ void TClarivexMainForm::showCleanReport(const QList<int> &rows,
     cleaning::CleanTally tally = cleaning::tallyClean(mode, report, sizes, vanishedRows);
     tally.keep(QString::fromLatin1(cleaning::kKeptMaster), selection.keptMasters.size());
     tally.keep(QString::fromLatin1(cleaning::kKeptLastCopy), selection.keptLastCopy.size());
+    tally.keep(QString::fromLatin1(cleaning::kKeptReference), selection.keptReferences.size());
     showCleanSummary(tally, report);
     WriteLogEvent(cleaning::cleanLogText(tally, trigger));
 }

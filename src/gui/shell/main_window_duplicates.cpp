@@ -6,6 +6,7 @@
 
 #include "core/base/formats.h"
 #include "core/platform/volumes.h"
+#include "core/scanners/duplicate_keep.h"
 #include "core/scanners/duplicate_scan.h"
 #include "core/search/kv_find_file.h"
 #include "gui/scanners/duplicate_files_page.h"
@@ -93,6 +94,12 @@ void TClarivexMainForm::DuplicateScanStart(const QList<QByteArray> &roots)
         }
         drives.append(drive);
     }
+    // A reference folder outside the drives chosen is scanned with them.
+    for (const QByteArray &folder : referenceFolderPaths()) {
+        if (std::none_of(drives.cbegin(), drives.cend(),
+                         [&](const DuplicateDrive &d) { return isInFolder(folder, d.root); }))
+            drives.append({folder, false});
+    }
 
     DuplicateCompare compare;
     qint64 progressStep = 1;
@@ -127,6 +134,7 @@ void TClarivexMainForm::DuplicateScanStart(const QList<QByteArray> &roots)
     m_duplicateScan->collector.protection = systemProtection();
     m_duplicateScan->run(*KvFindFile, drives, m_duplicatesPage->scanOptions(), compare);
     m_duplicateScan->compareStarts = nullptr;
+    markReferenceRows();
     finishDuplicateScan(compare);
 }
 

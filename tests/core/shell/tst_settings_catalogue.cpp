@@ -80,6 +80,8 @@ SettingsCatalogue changedCatalogue()
     d.SelectedDrives = QByteArray("\xFF", 1);
     d.FilesToScan = {{QStringLiteral("*.dll"), true}};
     d.FilesToSkip = {{QStringLiteral("backup"), true}};
+    d.ReferenceFolders = {{QStringLiteral("/srv/photos"), true},
+                          {QStringLiteral("/mnt/old disk/b\u00e4ck"), false}};
     d.FileDate = d.Size = d.Max = d.Min = d.ScanForText = true;
     d.Hidden = d.ReadOnly = d.System = false;
     d.Between1 = QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59));

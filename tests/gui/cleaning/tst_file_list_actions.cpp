@@ -187,9 +187,10 @@ void TestFileListActions::popupItems()
     QStringList captions;
     for (QAction *action : a.ListViewPopupMenu->actions())
         if (!action->isSeparator()) captions << action->text();
-    QCOMPARE(captions, (QStringList{"&View File", "&Delete File", "Print &List of Files",
-                                    "Printer &Setup", "&Remove from List without delete file(s)",
-                                    "&Explorer Menu", "&Properties", "Save List &As..."}));
+    QCOMPARE(captions,
+             (QStringList{"&View File", "&Delete File", "Print &List of Files", "Printer &Setup",
+                          "&Remove from List without delete file(s)", "&Explorer Menu",
+                          "&Properties", "Save List &As...", "Select &Duplicates"}));
     emit a.ListViewPopupMenu->aboutToShow();
     for (QAction *action :
          {a.ItemViewFile, a.ItemProperties, a.ItemDeleteFile, a.ItemPrintListofFiles})

@@ -37,7 +37,8 @@ void TestDuplicateFilesPage::initialStates()
     QStringList names;
     for (int i = 0; i < tabs->count(); ++i)
         names << tabs->tabText(i);
-    QCOMPARE(names, (QStringList{"Options", "Type of Files", "Folders", "Advanced"}));
+    QCOMPARE(names,
+             (QStringList{"Options", "Type of Files", "Folders", "Advanced", "Reference Folders"}));
     const QList<QPair<QCheckBox *, QString>> options = {
         {page.chkFloppyIsMaster, "Treat floppy as master"},
         {page.chkCheckFileTimeStamp, "Require same date/time"},

@@ -5,6 +5,7 @@
 #include "core/search/kv_find_file.h"
 #include "core/shell/event_log.h"
 #include "core/shell/registry_database.h"
+#include "gui/scanners/check_list_entries.h"
 #include "gui/scanners/duplicate_files_page.h"
 #include "gui/search/disk_list_view.h"
 #include "gui/search/kv_file_list_view.h"
@@ -16,6 +17,7 @@
 #include "support/scripted_notices.h"
 #include "support/test_main.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -87,6 +89,7 @@ private slots:
     void removableDriveAsMaster();
     void masterChangedWhileAsked_data();
     void masterChangedWhileAsked();
+    void referenceFolderLinksAndSelection();
 
 private:
     std::unique_ptr<FinderTree> m_tree;
@@ -319,6 +322,48 @@ void TestDuplicateScanWindow::masterChangedWhileAsked()
     QCOMPARE(listRows(window, m_tree->path("c")).size(), duplicateGoes ? 2 : 3);
     if (!duplicateGoes)
         QVERIFY2(window.statusText(1).contains("master"), qPrintable(window.statusText(1)));
+}
+
+// A reference folder's file is its set's master and never goes, even
+// selected by hand; the popup menu selects all but the master; "Replace
+// duplicates with links" makes the copy a name of the master after a question.
+void TestDuplicateScanWindow::referenceFolderLinksAndSelection()
+{
+    ScopedNotices notices;
+    TClarivexMainForm window;
+    window.createWindowSteps({});
+    window.duplicatesPage()->DiskListViewDF->SetChecked(0, true);
+    addCheckEntry(window.duplicatesPage()->clbDupeReferenceFolders,
+                  QFile::decodeName(m_tree->path("c/y")), true);
+    window.ShowPage(QStringLiteral("Duplicate Files"));
+    window.btnScanNow->click();
+    QCOMPARE(listRows(window, m_tree->path("c")), (QStringList{"-", "x/a.txt", "y/a.txt"}));
+    FoundFileModel *model = window.FileListView->Model();
+    QVERIFY(model->IsMaster(2) && model->IsReference(2) && !model->IsMaster(1));
+    QVERIFY(window.btnLinkDuplicates->isVisibleTo(&window));
+
+    window.FileListView->setCurrentIndex(model->index(2, 0));
+    window.btnCleanSelected->click();
+    QVERIFY(notices->requests().isEmpty()); // no question about a master that cannot go
+    QCOMPARE(listRows(window, m_tree->path("c")).size(), 3);
+    QVERIFY2(window.statusText(1).contains("in a reference folder"),
+             qPrintable(window.statusText(1)));
+
+    window.findChild<QAction *>(QStringLiteral("ItemSelectButFirst"))->trigger();
+    QCOMPARE(window.FileListView->SelectedRows(), QList<int>{1});
+    QVERIFY(model->IsMaster(2)); // the reference file stays the master
+
+    notices->queueConfirm(true);
+    window.findChild<QAction *>(QStringLiteral("ItemHardLinks"))->trigger();
+    QCOMPARE(notices->requests().size(), 1);
+    struct stat copy;
+    struct stat kept;
+    QCOMPARE(::lstat(m_tree->path("c/x/a.txt").constData(), &copy), 0);
+    QCOMPARE(::lstat(m_tree->path("c/y/a.txt").constData(), &kept), 0);
+    QCOMPARE(copy.st_ino, kept.st_ino);
+    QCOMPARE(listRows(window, m_tree->path("c")), (QStringList{"-", "y/a.txt"}));
+    QVERIFY2(window.statusText(1).startsWith("Replaced 1 duplicates with hard links"),
+             qPrintable(window.statusText(1)));
 }
 
 CLARIVEX_TEST_MAIN(TestDuplicateScanWindow)
