@@ -42,7 +42,7 @@ if [[ -n ${2:-} ]]; then
 else
     work=$(mktemp -d)
 fi
-trap 'rm -rf "$work"' EXIT
+trap 'echo "removing the spent copies..." >&2; rm -rf "$work"' EXIT
 
 source "$(dirname "$0")/bench_common.sh"
 need_tool zip zip
@@ -75,8 +75,22 @@ key='HKCU\Software\Marlowtek\Clarivex 2000\Settings'
 "$cli" reg set "$key\\Temporary Files\\Files Group" All --text '1*;' >/dev/null
 "$cli" reg set "$key\\Options" ZipFileName --text "$work/zips" >/dev/null
 
+# A fresh copy for every run. What the last run left (the tree, the Trash,
+# the archives) is set aside, not deleted, until the end: on ext4 without a
+# journal the kernel skips inodes freed in the last minutes when it allocates
+# one, so deleting 40,000 files just before a timed run makes every file
+# created in it (a .trashinfo) scan past them, a cost no user's clean meets.
 master=
-fresh() { rm -rf "$work/tree" "$work/zips" "$work/peer.zip" "$XDG_DATA_HOME/Trash"; cp -a "$master" "$work/tree"; sync; }
+spent=0
+fresh() {
+    local aside=$work/spent/$((spent += 1)) item
+    mkdir -p "$aside"
+    for item in "$work/tree" "$work/zips" "$work/peer.zip" "$XDG_DATA_HOME/Trash"; do
+        if [[ -e $item ]]; then mv "$item" "$aside/"; fi
+    done
+    cp -a "$master" "$work/tree"
+    sync
+}
 
 # timed COMMAND...: "wall cpu" seconds of one run (cpu = user + system).
 timed() {
@@ -89,7 +103,8 @@ best() { printf '%s\n' "$@" | sort -n | head -n 1; }
 ratio() { echo "$1 / $2" | bc -l; }
 verdict() { (($(echo "$1 <= $2" | bc -l))) && echo met || echo MISSED; }
 
-# row LABEL OURS PEER TARGET [CPU_OURS CPU_PEER CPU_TARGET]
+# row LABEL OURS PEER TARGET [CPU_OURS CPU_PEER CPU_TARGET]; the load
+# average when the row's runs ended closes the line.
 row() {
     local r c=""
     r=$(ratio "$2" "$3")
@@ -97,9 +112,13 @@ row() {
     if [[ -n ${5:-} ]]; then
         c=$(ratio "$5" "$6")
         printf ' | cpu %7s %7s %6.2f' "$5" "$6" "$c"
-        [[ -n ${7:-} ]] && printf ' %6s %-6s' "<=$7" "$(verdict "$c" "$7")"
+        if [[ -n ${7:-} ]]; then
+            printf ' %6s %-6s' "<=$7" "$(verdict "$c" "$7")"
+        else
+            printf ' %13s' ""
+        fi
     fi
-    echo
+    printf ' | load %s\n' "$(cut -d' ' -f1 /proc/loadavg)"
 }
 
 zip_run() { # PREFIX...: our zip clean then the peer's, best of $runs; "ours peer ours_cpu peer_cpu"
@@ -151,7 +170,7 @@ for name in mixed text; do
     echo "tree $name: $files files, $bytes bytes"
 done
 printf '%-26s %8s %8s %6s %6s %-6s | %s\n' "" "clarivex" "peer" "ratio" "target" "" \
-    "processor time: clarivex, peer, ratio"
+    "processor time: clarivex, peer, ratio, target | load"
 for name in mixed text; do
     master=$work/$name
     read -r a b ac bc_ <<<"$(zip_run)"
