@@ -154,7 +154,7 @@ bool readBackEntry(zip_t *archive, zip_int64_t index, ReadBackBuffers &buffers, 
     const bool deflated = st.comp_method == ZIP_CM_DEFLATE;
     constexpr zip_uint64_t kWhole = ReadBackBuffers::kWholeLimit;
     if ((!deflated && st.comp_method != ZIP_CM_STORE) || st.size > kWhole || st.comp_size > kWhole)
-        return readBackStreamed(archive, index, crc, size);
+        return readBackStreamed(archive, index, crc, size) && crc == st.crc;
     // Read raw, one byte more than the directory says to see an entry that is longer.
     zip_file_t *file = zip_fopen_index(archive, zip_uint64_t(index), ZIP_FL_COMPRESSED);
     if (!file) return false;
