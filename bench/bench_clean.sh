@@ -23,6 +23,10 @@
 # from a fresh copy (not timed); the best of RUNS (default 3) counts. The scan
 # lists every file ("*" as its only group) and the settings, Trash and archives
 # live in WORK_DIR (default: a temporary folder), which is removed at the end.
+#
+# A peer's wall time includes its unlinks, which on a volume mounted with
+# "discard" wait for the disk; the processor-time column is the steadier
+# figure there. The load average closes every row.
 
 set -euo pipefail
 export LC_ALL=C
@@ -42,7 +46,7 @@ if [[ -n ${2:-} ]]; then
 else
     work=$(mktemp -d)
 fi
-trap 'rm -rf "$work"' EXIT
+trap 'echo "removing the spent copies..." >&2; rm -rf "$work"' EXIT
 
 source "$(dirname "$0")/bench_common.sh"
 need_tool zip zip
@@ -75,8 +79,23 @@ key='HKCU\Software\Marlowtek\Clarivex 2000\Settings'
 "$cli" reg set "$key\\Temporary Files\\Files Group" All --text '1*;' >/dev/null
 "$cli" reg set "$key\\Options" ZipFileName --text "$work/zips" >/dev/null
 
+# A fresh copy for every run. What the last run left (the tree, the Trash,
+# the archives) is set aside, not deleted, until the end: on ext4 without a
+# journal the kernel skips inodes freed in the last minutes when it allocates
+# one, so deleting 40,000 files just before a timed run makes every file
+# created in it (a .trashinfo) scan past them, a cost no user's clean meets.
+# (The runs happen in subshells: every copy set aside gets a folder of its own.)
 master=
-fresh() { rm -rf "$work/tree" "$work/zips" "$work/peer.zip" "$XDG_DATA_HOME/Trash"; cp -a "$master" "$work/tree"; sync; }
+fresh() {
+    local aside item
+    mkdir -p "$work/spent"
+    aside=$(mktemp -d "$work/spent/XXXXXX")
+    for item in "$work/tree" "$work/zips" "$work/peer.zip" "$XDG_DATA_HOME/Trash"; do
+        if [[ -e $item ]]; then mv "$item" "$aside/"; fi
+    done
+    cp -a "$master" "$work/tree"
+    sync
+}
 
 # timed COMMAND...: "wall cpu" seconds of one run (cpu = user + system).
 timed() {
@@ -89,7 +108,8 @@ best() { printf '%s\n' "$@" | sort -n | head -n 1; }
 ratio() { echo "$1 / $2" | bc -l; }
 verdict() { (($(echo "$1 <= $2" | bc -l))) && echo met || echo MISSED; }
 
-# row LABEL OURS PEER TARGET [CPU_OURS CPU_PEER CPU_TARGET]
+# row LABEL OURS PEER TARGET [CPU_OURS CPU_PEER CPU_TARGET]; the load
+# average when the row's runs ended closes the line.
 row() {
     local r c=""
     r=$(ratio "$2" "$3")
@@ -97,49 +117,41 @@ row() {
     if [[ -n ${5:-} ]]; then
         c=$(ratio "$5" "$6")
         printf ' | cpu %7s %7s %6.2f' "$5" "$6" "$c"
-        [[ -n ${7:-} ]] && printf ' %6s %-6s' "<=$7" "$(verdict "$c" "$7")"
+        if [[ -n ${7:-} ]]; then
+            printf ' %6s %-6s' "<=$7" "$(verdict "$c" "$7")"
+        else
+            printf ' %13s' ""
+        fi
     fi
-    echo
+    printf ' | load %s\n' "$(cut -d' ' -f1 /proc/loadavg)"
 }
 
-zip_run() { # PREFIX...: our zip clean then the peer's, best of $runs; "ours peer ours_cpu peer_cpu"
-    local ours=() theirs=() left
-    "$cli" reg set "$key\\Options" DeleteType --number 3 >/dev/null
+# ours MODE [PREFIX...]: our clean (DeleteType MODE: 0 Trash, 3 zip) of a
+# fresh copy, best "wall cpu" of $runs; PREFIX runs it (taskset, env).
+ours() {
+    local mode=$1 results=() left
+    shift
+    "$cli" reg set "$key\\Options" DeleteType --number "$mode" >/dev/null
     for ((run = 0; run < runs; run++)); do
         fresh
-        ours+=("$(timed "$@" "$cli" scan temp --drive "$work/tree" --clean)")
+        results+=("$(timed "$@" "$cli" scan temp --drive "$work/tree" --clean)")
         left=$(find "$work/tree" -type f | wc -l)
-        ((left == 0)) || { echo "RESULT: the zip clean left $left files" >&2; exit 1; }
-        unzip -tqq "$work"/zips/*.zip >/dev/null || { echo "RESULT: unzip -t failed" >&2; exit 1; }
-        fresh
-        theirs+=("$(timed "$@" sh -c 'cd "$1" && zip -r -m -q "$2" tree' sh "$work" "$work/peer.zip")")
+        ((left == 0)) || { echo "RESULT: the clean left $left files" >&2; exit 1; }
+        if ((mode == 3)); then
+            unzip -tqq "$work"/zips/*.zip >/dev/null || { echo "RESULT: unzip -t failed" >&2; exit 1; }
+        fi
     done
-    read -r a ac <<<"$(best "${ours[@]}")"
-    read -r b bc_ <<<"$(best "${theirs[@]}")"
-    echo "$a $b $ac $bc_"
+    best "${results[@]}"
 }
 
-# Our Trash clean, `rm`, and our Trash clean with no clean history to write
-# (its folder cannot be made): "ours peer ours_cpu peer_cpu bare bare_cpu".
-trash_run() {
-    local ours=() theirs=() bare=() left
-    "$cli" reg set "$key\\Options" DeleteType --number 0 >/dev/null
-    mkdir -p "$work/no-history" && touch "$work/no-history/clarivex"
+# peer COMMAND...: a peer on a fresh copy, best "wall cpu" of $runs.
+peer() {
+    local results=()
     for ((run = 0; run < runs; run++)); do
         fresh
-        ours+=("$(timed "$cli" scan temp --drive "$work/tree" --clean)")
-        left=$(find "$work/tree" -type f | wc -l)
-        ((left == 0)) || { echo "RESULT: the Trash clean left $left files" >&2; exit 1; }
-        fresh
-        bare+=("$(timed env XDG_STATE_HOME="$work/no-history" \
-            "$cli" scan temp --drive "$work/tree" --clean)")
-        fresh
-        theirs+=("$(timed sh -c 'find "$1" -type f -print0 | xargs -0 rm -f' sh "$work/tree")")
+        results+=("$(timed "$@")")
     done
-    read -r a ac <<<"$(best "${ours[@]}")"
-    read -r b bc_ <<<"$(best "${theirs[@]}")"
-    read -r n nc <<<"$(best "${bare[@]}")"
-    echo "$a $b $ac $bc_ $n $nc"
+    best "${results[@]}"
 }
 
 echo "cores: $(nproc), load: $(cut -d' ' -f1-3 /proc/loadavg), best of $runs" \
@@ -151,17 +163,30 @@ for name in mixed text; do
     echo "tree $name: $files files, $bytes bytes"
 done
 printf '%-26s %8s %8s %6s %6s %-6s | %s\n' "" "clarivex" "peer" "ratio" "target" "" \
-    "processor time: clarivex, peer, ratio"
+    "processor time: clarivex, peer, ratio, target | load"
+# Every clean of ours first, the peers after: the peers delete what they
+# take, and freshly freed inodes would slow the files our next run creates.
+declare -A got
+mkdir -p "$work/no-history" && touch "$work/no-history/clarivex" # no history can be made
 for name in mixed text; do
     master=$work/$name
-    read -r a b ac bc_ <<<"$(zip_run)"
-    row "zip clean, $name" "$a" "$b" 0.5 "$ac" "$bc_"
-    read -r a b ac bc_ <<<"$(zip_run taskset -c 0)"
-    row "zip clean, $name, 1 core" "$a" "$b" 1.0 "$ac" "$bc_"
+    got[zip-$name]=$(ours 3)
+    got[zip1-$name]=$(ours 3 taskset -c 0)
+    got[trash-$name]=$(ours 0)
+    got[bare-$name]=$(ours 0 env XDG_STATE_HOME="$work/no-history")
 done
 for name in mixed text; do
     master=$work/$name
-    read -r a b ac bc_ n nc <<<"$(trash_run)"
+    zip_peer=(sh -c 'cd "$1" && zip -r -m -q "$2" tree' sh "$work" "$work/peer.zip")
+    read -r a ac <<<"${got[zip-$name]}"
+    read -r b bc_ <<<"$(peer "${zip_peer[@]}")"
+    row "zip clean, $name" "$a" "$b" 0.5 "$ac" "$bc_"
+    read -r a ac <<<"${got[zip1-$name]}"
+    read -r b bc_ <<<"$(peer taskset -c 0 "${zip_peer[@]}")"
+    row "zip clean, $name, 1 core" "$a" "$b" 1.0 "$ac" "$bc_"
+    read -r a ac <<<"${got[trash-$name]}"
+    read -r b bc_ <<<"$(peer sh -c 'find "$1" -type f -print0 | xargs -0 rm -f' sh "$work/tree")"
     row "Trash clean vs rm, $name" "$a" "$b" 1.5 "$ac" "$bc_" 3.0
+    read -r n nc <<<"${got[bare-$name]}"
     row "history cost, $name" "$a" "$n" 1.1 "$ac" "$nc" 1.1
 done

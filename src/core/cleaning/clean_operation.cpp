@@ -204,8 +204,8 @@ CleanReport CleanOperation::run(const QList<CleanRow> &rows, const CleanSettings
 }
 
 QList<qsizetype> CleanOperation::expungeTrashItems(const QList<CleanRow> &rows,
-                                                  const QList<qsizetype> &chosen,
-                                                  CleanReport &report)
+                                                   const QList<qsizetype> &chosen,
+                                                   CleanReport &report)
 {
     QList<qsizetype> rest;
     for (const qsizetype i : chosen) {
@@ -259,11 +259,12 @@ QList<qsizetype> CleanOperation::checkRows(const QList<CleanRow> &rows, CleanRep
                                            bool needsRead) const
 {
     const OpenFiles open = OpenFiles::snapshot(procRoot);
+    SystemProtection::ResolvedFolders folders;
     QList<qsizetype> chosen;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         RowOutcome &outcome = report.rows[i];
         const CleanRow &row = rows[i];
-        if (m_protection.isProtectedPath(row.path)) {
+        if (m_protection.isProtectedPath(row.path, folders)) {
             outcome = {RowFate::Protected, QStringLiteral("a protected system file"), {}};
             continue;
         }
@@ -275,7 +276,7 @@ QList<qsizetype> CleanOperation::checkRows(const QList<CleanRow> &rows, CleanRep
             outcome = {now ? RowFate::Changed : RowFate::Failed, changed, {}};
             continue;
         }
-        const UseCheck use = checkUse(row.path, open, needsRead);
+        const UseCheck use = checkUse(row.path, *now, open, needsRead);
         if (!use.reason.isEmpty()) {
             outcome = {use.inUse ? RowFate::InUse : RowFate::Failed, use.reason, {}};
             continue;

@@ -148,7 +148,12 @@ FileOpOutcome TFileOperation::runItem(qsizetype index)
     const QByteArray &source = m_sources[index];
     std::optional<FileIdentity> expected =
         index < m_identities.size() ? m_identities[index] : std::nullopt;
-    if ((m_flags & fofFilesOnly) && isFolder(source, false))
+    // A removal checks the identity right before it acts, so a file that is
+    // now a folder is refused there; the folder test is needed only without
+    // an identity, or for one that is a folder.
+    const bool checkedLater =
+        m_operation == foDelete && expected && expected->kind != FileKind::Directory;
+    if ((m_flags & fofFilesOnly) && !checkedLater && isFolder(source, false))
         return {source, FileOpState::Failed,
                 EntryResult::refused(EISDIR, QStringLiteral("is a folder"))};
     if (m_lastLook) {

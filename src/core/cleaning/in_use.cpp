@@ -63,10 +63,15 @@ OpenFiles OpenFiles::snapshot(const QByteArray &procRoot)
 
 UseCheck checkUse(const QByteArray &path, const OpenFiles &open, bool needsRead)
 {
-    struct stat st;
-    if (::lstat(path.constData(), &st) != 0)
-        return {true, QString::fromLocal8Bit(std::strerror(errno))};
-    if (S_ISLNK(st.st_mode)) return {};
+    const std::optional<FileIdentity> now = readIdentity(path);
+    if (!now) return {true, QString::fromLocal8Bit(std::strerror(errno))};
+    return checkUse(path, *now, open, needsRead);
+}
+
+UseCheck checkUse(const QByteArray &path, const FileIdentity &now, const OpenFiles &open,
+                  bool needsRead)
+{
+    if (now.kind == FileKind::Symlink) return {};
     if (needsRead) {
         const UniqueFd fd(
             ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
@@ -78,7 +83,8 @@ UseCheck checkUse(const QByteArray &path, const OpenFiles &open, bool needsRead)
             return {true, text};
         }
     }
-    if (open.isOpen(st.st_dev, st.st_ino)) return {true, QStringLiteral("open in another program")};
+    if (open.isOpen(now.device, now.inode))
+        return {true, QStringLiteral("open in another program")};
     return {};
 }
 

@@ -42,6 +42,9 @@ struct UseCheck
 // file it may not read is then refused as unreadable, not as in use. A clean
 // that only renames or unlinks needs no read access and opens nothing.
 [[nodiscard]] UseCheck checkUse(const QByteArray &path, const OpenFiles &open, bool needsRead);
+// The same for an entry whose identity was read just now (no second lstat).
+[[nodiscard]] UseCheck checkUse(const QByteArray &path, const FileIdentity &now,
+                                const OpenFiles &open, bool needsRead);
 // checkUse()'s reason for a clean that reads the file.
 [[nodiscard]] QString inUseReason(const QByteArray &path, const OpenFiles &open);
 

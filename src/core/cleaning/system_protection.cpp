@@ -77,8 +77,17 @@ bool SystemProtection::isProtectedFolder(const QByteArray &folder) const
 bool SystemProtection::isProtectedPath(const QByteArray &path) const
 {
     if (!enabled) return false;
+    ResolvedFolders once;
+    return isProtectedPath(path, once);
+}
+
+bool SystemProtection::isProtectedPath(const QByteArray &path, ResolvedFolders &folders) const
+{
+    if (!enabled) return false;
     const PathParts parts = splitPath(tidy(path));
-    const QByteArray relative = belowRoot(joinPath(resolved(parts.folder), parts.name));
+    auto known = folders.constFind(parts.folder);
+    if (known == folders.constEnd()) known = folders.insert(parts.folder, resolved(parts.folder));
+    const QByteArray relative = belowRoot(joinPath(*known, parts.name));
     if (relative.isNull() || relative.isEmpty()) return false;
     return isSystemFolderName(relative) || isPackageFile(relative);
 }

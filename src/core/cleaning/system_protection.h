@@ -8,6 +8,7 @@
 // temporary folder. A stored setting may turn the protection off.
 
 #include <QByteArray>
+#include <QHash>
 #include <QSet>
 
 namespace clarivex::cleaning {
@@ -25,6 +26,10 @@ public:
     // content, or a package's file). The folder part of the path is resolved
     // first, so a link to a system folder does not hide one.
     [[nodiscard]] bool isProtectedPath(const QByteArray &path) const;
+    // The folders resolved by one pass over many paths (a clean's checks):
+    // each folder is resolved once for the pass, not once per file.
+    using ResolvedFolders = QHash<QByteArray, QByteArray>;
+    [[nodiscard]] bool isProtectedPath(const QByteArray &path, ResolvedFolders &resolved) const;
 
 private:
     // `path` relative to the root ("usr/lib/x"); empty when it is the root, or

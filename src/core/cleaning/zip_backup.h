@@ -41,6 +41,8 @@
 #include <sys/stat.h>
 #include <zip.h>
 
+struct libdeflate_decompressor;
+
 namespace clarivex::cleaning {
 
 class DeflatePool;
@@ -64,6 +66,25 @@ struct ZipItem
     ZipItemState state = ZipItemState::Failed;
     EntryResult result; // why it failed or stayed
 };
+
+// The read-back check of one entry: its bytes as they read back from the
+// archive, their CRC-32 and size, true only when the entry reads whole and
+// matches the CRC its directory records. An entry up to kWholeLimit is read
+// raw and inflated in one go (libdeflate); a larger one streams through
+// libzip. The buffers are reused from entry to entry (one per thread).
+struct ReadBackBuffers
+{
+    static constexpr qint64 kWholeLimit = 16LL << 20;
+    ReadBackBuffers() = default;
+    ~ReadBackBuffers();
+    ReadBackBuffers(const ReadBackBuffers &) = delete;
+    ReadBackBuffers &operator=(const ReadBackBuffers &) = delete;
+    QByteArray raw;
+    QByteArray plain;
+    libdeflate_decompressor *inflater = nullptr;
+};
+[[nodiscard]] bool readBackEntry(zip_t *archive, zip_int64_t index, ReadBackBuffers &buffers,
+                                 quint32 &crc, qint64 &size);
 
 class TZip
 {

@@ -129,6 +129,11 @@ void TestCleanOperation::protection()
     root.file(path);
     SystemProtection protection(root.root());
     QCOMPARE(protection.isProtectedPath(root.path(path)), file);
+    // A clean's pass resolves each folder once, for all its files.
+    SystemProtection::ResolvedFolders folders;
+    QVERIFY(!protection.isProtectedPath(root.path("home/u/report.bak"), folders));
+    QCOMPARE(protection.isProtectedPath(root.path(path), folders), file);
+    QCOMPARE(protection.isProtectedPath(root.path(path), folders), file);
     QCOMPARE(protection.isProtectedFolder(splitPath(root.path(path)).folder), folder);
     QVERIFY(!protection.isProtectedFolder(root.root()));
     protection.enabled = false;

@@ -79,6 +79,7 @@ private slots:
     void noUsableTrashKeepsTheFile();
     void trashOnAnotherVolume();
     void deleteNeverFollowsLinks();
+    void replacedEntryIsRefused_data();
     void replacedEntryIsRefused();
     void collisionsKeepEveryContent();
     void moveAcrossVolumesKeepsModeAndTimes();
@@ -333,27 +334,44 @@ void TestFileOperation::deleteNeverFollowsLinks()
     QCOMPARE(readBytes(tree.path("keep/target.txt")), QByteArray("keep"));
 }
 
+void TestFileOperation::replacedEntryIsRefused_data()
+{
+    QTest::addColumn<bool>("byFolder"); // else by a link to a precious file
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("link") << false << QStringLiteral("replaced by a symbolic link");
+    // The removal itself tells a folder from the file the scan saw (no
+    // separate folder test runs first when the identity is known).
+    QTest::newRow("folder") << true << QStringLiteral("replaced by a folder");
+}
+
 void TestFileOperation::replacedEntryIsRefused()
 {
+    QFETCH(bool, byFolder);
+    QFETCH(QString, reason);
     FinderTree tree;
     tree.file("victim.txt", "precious");
     tree.file("junk.tmp", "junk");
     const FileIdentity seen = *readIdentity(tree.path("junk.tmp"));
-    // After the scan the junk file is replaced by a link to a precious file.
     QCOMPARE(::unlink(tree.path("junk.tmp").constData()), 0);
-    tree.link("junk.tmp", tree.path("victim.txt"));
+    if (byFolder)
+        tree.file("junk.tmp/inside.txt", "precious too");
+    else
+        tree.link("junk.tmp", tree.path("victim.txt"));
     for (const TFileOpFlags flags : {kQuiet, kQuiet | fofAllowUndo}) {
         TFileOperation op;
         op.setOperation(foDelete);
-        op.setFlags(flags);
+        op.setFlags(flags | (byFolder ? fofFilesOnly : TFileOpFlag(0)));
         op.setSourcePaths({tree.path("junk.tmp")});
         op.setSourceIdentities({seen});
         QVERIFY(!op.Execute());
         QCOMPARE(op.Outcomes()[0].state, FileOpState::Failed);
-        QCOMPARE(op.Outcomes()[0].result.reason, QStringLiteral("replaced by a symbolic link"));
+        QCOMPARE(op.Outcomes()[0].result.reason, reason);
         QVERIFY(exists(tree.path("junk.tmp")));
         QCOMPARE(readBytes(tree.path("victim.txt")), QByteArray("precious"));
+        if (byFolder)
+            QCOMPARE(readBytes(tree.path("junk.tmp/inside.txt")), QByteArray("precious too"));
     }
+    QVERIFY(!exists(homeTrash() + "/info/junk.tmp.trashinfo"));
 }
 
 void TestFileOperation::collisionsKeepEveryContent()

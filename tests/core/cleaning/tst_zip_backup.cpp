@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <zip.h>
+#include <zlib.h>
 
 using namespace clarivex;
 using namespace clarivex::cleaning;
@@ -146,6 +147,8 @@ private slots:
     void sizeLimitKeepsEverySource();
     void killMidZipLeavesNoArchive();
     void cancelKeepsEverything();
+    void readBackSeesDamage_data();
+    void readBackSeesDamage();
 };
 
 void TestZipBackup::archivesAndRemovesOnlyWhatReadsBack()
@@ -419,6 +422,66 @@ void TestZipBackup::cancelKeepsEverything()
     QCOMPARE(events.errors, QList<int>({zmUserAborted}));
     QVERIFY(!exists(tree.path("day.zip")));
     QCOMPARE(readBytes(tree.path("a.tmp")), QByteArray(300000, 'a'));
+}
+
+void TestZipBackup::readBackSeesDamage_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("damaged");
+    QByteArray text;
+    for (int i = 0; i < 400; ++i)
+        text += "line " + QByteArray::number(i * 7919 % 1000) + " of a temporary file\n";
+    QTest::newRow("deflated") << int(ZIP_CM_DEFLATE) << text << false;
+    QTest::newRow("deflated, a byte changed") << int(ZIP_CM_DEFLATE) << text << true;
+    QTest::newRow("stored") << int(ZIP_CM_STORE) << text << false;
+    QTest::newRow("stored, a byte changed") << int(ZIP_CM_STORE) << text << true;
+    QTest::newRow("empty") << int(ZIP_CM_DEFLATE) << QByteArray() << false;
+}
+
+// The check before a source goes: an entry whose bytes were damaged on the
+// way to the disk never reads back as good, deflated or stored.
+void TestZipBackup::readBackSeesDamage()
+{
+    QFETCH(int, method);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, damaged);
+    FinderTree tree;
+    const QByteArray archive = tree.path("a.zip");
+    int code = 0;
+    zip_t *writer = zip_open(archive.constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    QVERIFY(writer);
+    zip_source_t *source =
+        zip_source_buffer(writer, content.constData(), zip_uint64_t(content.size()), 0);
+    QCOMPARE(zip_file_add(writer, "tmp/x.tmp", source, ZIP_FL_ENC_UTF_8), 0);
+    QCOMPARE(zip_set_file_compression(writer, 0, zip_int32_t(method), 0), 0);
+    QCOMPARE(zip_close(writer), 0);
+    if (damaged) {
+        // The entry's data follows its local header (30 bytes, name, extra).
+        QByteArray bytes = readBytes(archive);
+        const int nameLength = uchar(bytes[26]) | uchar(bytes[27]) << 8;
+        const int extraLength = uchar(bytes[28]) | uchar(bytes[29]) << 8;
+        zip_t *reader = zip_open(archive.constData(), ZIP_RDONLY, &code);
+        zip_stat_t st;
+        QCOMPARE(zip_stat_index(reader, 0, 0, &st), 0);
+        zip_discard(reader);
+        bytes[30 + nameLength + extraLength + qsizetype(st.comp_size / 2)] ^= 0x20;
+        QFile file(QFile::decodeName(archive));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    zip_t *reader = zip_open(archive.constData(), ZIP_RDONLY, &code);
+    QVERIFY(reader);
+    ReadBackBuffers buffers;
+    quint32 crc = 0;
+    qint64 size = -1;
+    const bool good = readBackEntry(reader, 0, buffers, crc, size);
+    zip_discard(reader);
+    QCOMPARE(good, !damaged);
+    if (!damaged) {
+        QCOMPARE(size, content.size());
+        QCOMPARE(crc, quint32(::crc32(0, reinterpret_cast<const Bytef *>(content.constData()),
+                                      uInt(content.size()))));
+    }
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestZipBackup)
