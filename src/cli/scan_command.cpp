@@ -33,7 +33,7 @@ const CliCommand kScan{
     "scan",
     "clarivex-cli scan temp [--drive ROOT]... [--json | --null] [--quiet] [--map FILE] "
     "[--clean [--dry-run]] | duplicates [--drive ROOT]... [--json] [--quiet] [--map FILE] "
-    "[--clean [--dry-run]] "
+    "[--no-cache] [--clean [--dry-run]] "
     "| "
     "dirs [--json] [--quiet] [--rules all|ID[,ID...]] [--clean [--dry-run]] | "
     "shortcuts [--json] [--quiet] [--removable] [--cdrom] [--network] [--clean [--dry-run]]",
@@ -59,11 +59,14 @@ const CliCommand kScan{
     "  --quiet       no totals after the rows\n"
     "  --map FILE    also draw the found files as a treemap into FILE (SVG): each\n"
     "                file a rect, its title the path and size\n"
+    "  --no-cache    (duplicates) read every file again and keep no hashes: by\n"
+    "                default files unchanged since an earlier scan are not read\n"
     "  --clean       clean every file found in the stored clean mode, without asking,\n"
     "                one line per file; --dry-run only says what would be done\n"
     "Plain rows are tab-separated: name, folder, size, modified (dd-MM-yyyy hh:mm:ss),\n"
     "attributes, then the group (temp), master/duplicate (duplicates), the rule\n"
-    "(dirs) or the target (shortcuts). The totals line \"Files: N<TAB>Bytes: N\" follows the rows.\n"};
+    "(dirs) or the target (shortcuts). The totals line \"Files: N<TAB>Bytes: N\" follows the "
+    "rows.\n"};
 const CliCommandRegistrar kRegistrar(kScan);
 
 struct TempScanArguments : ScanArguments

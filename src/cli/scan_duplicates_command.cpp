@@ -19,6 +19,7 @@
 #include "core/search/found_row_json.h"
 #include "core/search/kv_find_file.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -31,14 +32,24 @@ namespace {
 
 const CliCommand kUsage{
     "scan",
-    "clarivex-cli scan duplicates [--drive ROOT]... [--json] [--quiet] [--map FILE] [--clean "
-    "[--dry-run]]",
+    "clarivex-cli scan duplicates [--drive ROOT]... [--json] [--quiet] [--map FILE] [--no-cache] "
+    "[--clean [--dry-run]]",
     nullptr};
 
-std::optional<ScanArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
+struct DuplicateArguments : ScanArguments
 {
-    ScanArguments parsed;
-    if (!parseScanArguments(args, 0, true, nullptr, parsed, problem)) return std::nullopt;
+    bool noCache = false; // --no-cache: read every file, keep no hashes
+};
+
+std::optional<DuplicateArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
+{
+    DuplicateArguments parsed;
+    const auto own = [&parsed](const QByteArray &arg) {
+        if (arg != "--no-cache") return false;
+        parsed.noCache = true;
+        return true;
+    };
+    if (!parseScanArguments(args, 0, true, own, parsed, problem)) return std::nullopt;
     return parsed;
 }
 
@@ -118,7 +129,7 @@ private:
     QByteArray m_out;
 };
 
-int scanDuplicates(const ScanArguments &args)
+int scanDuplicates(const DuplicateArguments &args)
 {
     for (const QByteArray &root : args.drives) {
         if (const int missing = checkFolder("scan duplicates", root); missing != ExitOk)
@@ -144,7 +155,12 @@ int scanDuplicates(const ScanArguments &args)
     finder.KeptAway = KeptAwayFolders::fromOptions(settings.options);
     DuplicateScan scan;
     scan.collector.protection.enabled = settings.options.ProtectSystemFiles;
-    scan.run(finder, drives, DuplicateScanOptions::fromSettings(settings.duplicates), compare);
+    DuplicateScanOptions options = DuplicateScanOptions::fromSettings(settings.duplicates);
+    if (args.noCache) options.useHashCache = false;
+    scan.run(finder, drives, options, compare);
+    if (!scan.CacheMovedAside.isEmpty())
+        std::fprintf(stderr, "clarivex-cli: the hash cache was damaged and was moved to %s\n",
+                     QFile::encodeName(scan.CacheMovedAside).constData());
 
     if (scan.collector.ProtectedFoldersSkipped > 0)
         std::fprintf(stderr, "clarivex-cli: protected system folders skipped: %lld\n",

@@ -88,6 +88,10 @@ void DuplicateCollector::AddFile(const TFindData &data)
     }
     Candidate candidate;
     candidate.size = data.size;
+    candidate.device = data.device;
+    candidate.inode = data.inode;
+    candidate.modified = data.lastWriteTime;
+    candidate.changed = data.changeTime;
     candidate.folder = quint32(CurrentFolderIndex);
     candidate.nameOffset = quint64(m_names.size());
     candidate.nameLength = quint16(data.name.size());

@@ -2,6 +2,12 @@
 
 #include "core/search/kv_find_file.h"
 
+#include <QDateTime>
+
+#include <chrono>
+#include <future>
+#include <memory>
+
 namespace clarivex {
 
 QList<std::pair<DuplicateDrive, DuplicateCollector::Phase>>
@@ -57,12 +63,48 @@ void DuplicateScan::collect(TKvFindFile &finder, const QList<DuplicateDrive> &dr
     collector.sortKeys(finder.Pump);
 }
 
+namespace {
+
+// Waits for `work` while keeping the caller's window alive.
+void waitPumping(std::future<void> &work, const std::function<void()> &pump)
+{
+    while (work.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        if (pump) pump();
+    }
+    work.get();
+}
+
+} // namespace
+
 void DuplicateScan::run(TKvFindFile &finder, const QList<DuplicateDrive> &drives,
                         const DuplicateScanOptions &options, DuplicateCompare &compare)
 {
+    CacheMovedAside.clear();
+    // Keyed by name nothing is read, so nothing is cached.
+    std::unique_ptr<HashCache> cache;
+    std::future<void> loading;
+    const qint64 walkStart = QDateTime::currentMSecsSinceEpoch() * 1000000;
+    if (options.useHashCache && options.checkFileSize) {
+        cache = std::make_unique<HashCache>(hashCachePath.isEmpty() ? HashCache::defaultPath()
+                                                                    : hashCachePath);
+        loading = std::async(std::launch::async, [&cache] { cache->load(); });
+    }
     collect(finder, drives, options);
+    if (cache) {
+        waitPumping(loading, finder.Pump);
+        CacheMovedAside = cache->movedAsidePath();
+        cache->racyFrom = walkStart - racyWindowNs;
+        if (!cache->isOpen()) cache.reset();
+    }
     if (compareStarts) compareStarts(qint64(collector.CandidateKeys.size()));
+    compare.cache = cache.get();
     compare.run(collector, options, &ScanContinue);
+    compare.cache = nullptr;
+    if (cache && ScanContinue) {
+        std::future<void> saving =
+            std::async(std::launch::async, [&cache] { (void)cache->save(); });
+        waitPumping(saving, finder.Pump);
+    }
 }
 
 void DuplicateScan::Stop(TKvFindFile &finder)

@@ -316,6 +316,7 @@ bool TKvFindFile::readEntries(Walk &walk, int fd)
                 data.attributes = entry.attributes;
                 data.lastWriteTime = nanoseconds(st.stx_mtime);
                 data.lastAccessTime = nanoseconds(st.stx_atime);
+                data.changeTime = nanoseconds(st.stx_ctime);
                 data.creationTime =
                     nanoseconds((st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_ctime);
                 data.size = qint64(st.stx_size);

@@ -52,6 +52,7 @@ public:
     QCheckBox *chkSkipEmptyFiles = nullptr;
     QCheckBox *chkCheckFileName = nullptr;
     QCheckBox *chkCheckFileSize = nullptr;
+    QCheckBox *chkUseHashCache = nullptr;
     QListWidget *clbDupeFilesToScanFor = nullptr;
     QLineEdit *txtDupeFilesToScanFor = nullptr;
     QPushButton *btnDFAddFile = nullptr;
