@@ -2,7 +2,7 @@
 
 #include "core/search/kv_find_file.h"
 
-#include <QDateTime>
+#include <time.h>
 
 #include <chrono>
 #include <future>
@@ -83,7 +83,11 @@ void DuplicateScan::run(TKvFindFile &finder, const QList<DuplicateDrive> &drives
     // Keyed by name nothing is read, so nothing is cached.
     std::unique_ptr<HashCache> cache;
     std::future<void> loading;
-    const qint64 walkStart = QDateTime::currentMSecsSinceEpoch() * 1000000;
+    struct timespec now
+    {
+    };
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const qint64 walkStart = qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
     if (options.useHashCache && options.checkFileSize) {
         cache = std::make_unique<HashCache>(hashCachePath.isEmpty() ? HashCache::defaultPath()
                                                                     : hashCachePath);
