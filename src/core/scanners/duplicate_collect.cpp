@@ -101,6 +101,22 @@ void DuplicateCollector::AddFile(const TFindData &data)
     CandidateKeys.push_back(candidate);
 }
 
+void DuplicateCollector::absorb(DuplicateCollector &other)
+{
+    const quint32 folderBase = quint32(CandidateFolders.size());
+    const quint64 nameBase = quint64(m_names.size());
+    CandidateFolders.append(other.CandidateFolders);
+    m_names += other.m_names;
+    CandidateKeys.reserve(CandidateKeys.size() + other.CandidateKeys.size());
+    for (Candidate candidate : other.CandidateKeys) {
+        candidate.folder += folderBase;
+        candidate.nameOffset += nameBase;
+        CandidateKeys.push_back(candidate);
+    }
+    ProtectedFoldersSkipped += other.ProtectedFoldersSkipped;
+    other.clear();
+}
+
 bool DuplicateCollector::keySeenInMaster(qint64 size, const QByteArray &lower) const
 {
     if (m_byName) return m_masterNames.count(lower.toStdString()) > 0;

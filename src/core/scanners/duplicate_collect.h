@@ -57,6 +57,9 @@ public:
     // a million keys never hold the window for long.
     void sortKeys(const std::function<void()> &pump = {});
     void clear();
+    // Takes over what `other` collected (a branch walked on another thread
+    // in the same phase), after what this one holds; `other` is left empty.
+    void absorb(DuplicateCollector &other);
 
     [[nodiscard]] bool byName() const { return m_byName; }
     [[nodiscard]] QByteArrayView nameOf(const Candidate &candidate) const;

@@ -1,5 +1,6 @@
 #include "core/scanners/duplicate_scan.h"
 
+#include "core/scanners/duplicate_walk.h"
 #include "core/search/kv_find_file.h"
 
 #include <time.h>
@@ -54,7 +55,7 @@ void DuplicateScan::collect(TKvFindFile &finder, const QList<DuplicateDrive> &dr
                           ? QStringLiteral("Scanning filtered directories ....")
                           : QStringLiteral("Scanning directories ...."));
         }
-        (void)finder.Execute(drive.root);
+        walkDuplicateDrive(finder, drive.root, options, collector, ScanContinue);
         if (!ScanContinue) break;
     }
     finder.OnChDir = nullptr;
