@@ -107,7 +107,9 @@ void DuplicateCollector::absorb(DuplicateCollector &other)
     const quint64 nameBase = quint64(m_names.size());
     CandidateFolders.append(other.CandidateFolders);
     m_names += other.m_names;
-    CandidateKeys.reserve(CandidateKeys.size() + other.CandidateKeys.size());
+    const size_t needed = CandidateKeys.size() + other.CandidateKeys.size();
+    if (CandidateKeys.capacity() < needed) // grown by half at least: many branches join
+        CandidateKeys.reserve(std::max(needed, CandidateKeys.capacity() * 3 / 2));
     for (Candidate candidate : other.CandidateKeys) {
         candidate.folder += folderBase;
         candidate.nameOffset += nameBase;

@@ -82,6 +82,10 @@ void walkDuplicateDrive(TKvFindFile &finder, const QByteArray &root,
             return keepGoing && !finder.Stopped();
         });
     }
+    size_t total = collector.CandidateKeys.size();
+    for (const Branch &branch : branches)
+        total += branch.collector.CandidateKeys.size();
+    collector.CandidateKeys.reserve(total);
     for (Branch &branch : branches) {
         collector.absorb(branch.collector);
         finder.FoldersSeen += branch.foldersSeen;
