@@ -252,8 +252,14 @@ void DuplicateCompare::hashAll(const DuplicateCollector &collector)
         std::erase_if(wanted, [&](quint32 i) {
             const std::optional<HashCacheKey> key = cacheKeyOf(keys[i]);
             const HashCacheEntry *found = key ? cache->find(*key) : nullptr;
-            if (!found || !found->hasWhole || !sameFile(m_signed[i], *key)) return false;
-            m_signed[i].hash = found->whole;
+            // A small file's edges are its whole content (read by time alone,
+            // it was never read whole).
+            const ContentHash *whole = !found                          ? nullptr
+                                       : found->hasWhole               ? &found->whole
+                                       : edgesCoverWhole(keys[i].size) ? &found->edges
+                                                                       : nullptr;
+            if (!whole || !sameFile(m_signed[i], *key)) return false;
+            m_signed[i].hash = *whole;
             m_signed[i].whole = true;
             bytes -= keys[i].size;
             ++WholeFromCache;

@@ -210,7 +210,9 @@ HashCacheEntry *HashCache::find(const HashCacheKey &key)
     const auto found = m_entries.find(DevIno{key.device, key.inode});
     if (found == m_entries.end() || !(found->second.key == key)) return nullptr;
     HashCacheEntry &entry = found->second;
-    if (entry.seenDay != today) {
+    // Written again once a week at most: an unchanged tree costs no write,
+    // and an entry still goes within kKeepDays of its last use.
+    if (entry.seenDay < today - kRefreshDays) {
         entry.seenDay = today;
         entry.dirty = true;
     }

@@ -62,6 +62,7 @@ class HashCache
 {
 public:
     static constexpr int kKeepDays = 60;
+    static constexpr int kRefreshDays = 7;
 
     [[nodiscard]] static QString defaultPath();
     explicit HashCache(const QString &path = defaultPath());
@@ -78,7 +79,7 @@ public:
     [[nodiscard]] QString error() const { return m_error; }
 
     // The entry of the file `key` describes, while it still describes it
-    // (marked as seen today); else null.
+    // (marked as seen when last marked over kRefreshDays ago); else null.
     [[nodiscard]] HashCacheEntry *find(const HashCacheKey &key);
     // Records what a scan read of a file (replacing an older entry). Files
     // changed at or after `racyFrom` (nanoseconds) are left out.

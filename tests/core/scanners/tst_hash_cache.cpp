@@ -42,7 +42,8 @@ struct Scan
     QString movedAside;
 };
 
-Scan scan(const FinderTree &tree, const QString &cachePath, bool useCache = true)
+Scan scan(const FinderTree &tree, const QString &cachePath, bool useCache = true,
+          bool byTime = false)
 {
     Scan result;
     DuplicateCompare compare;
@@ -54,7 +55,7 @@ Scan scan(const FinderTree &tree, const QString &cachePath, bool useCache = true
     };
     DuplicateScanOptions options;
     options.checkFileName = false;
-    options.checkFileTimeStamp = false;
+    options.checkFileTimeStamp = byTime;
     options.useHashCache = useCache;
     TKvFindFile finder;
     DuplicateScan duplicateScan;
@@ -109,6 +110,7 @@ private slots:
     void damagedCacheIsMovedAside();
     void entriesUnseenForSixtyDaysGo();
     void offLeavesNoCache();
+    void byTimeTakesOnlyWholeHashes();
 };
 
 void TestHashCache::rescanReadsOnlyWhatChanged_data()
@@ -265,6 +267,29 @@ void TestHashCache::offLeavesNoCache()
     const QString cachePath = cacheDir.filePath(QStringLiteral("hashes.db"));
     QCOMPARE(scan(tree, cachePath, false).rows, (QStringList{"-", "a", "b"}));
     QVERIFY(!QFileInfo::exists(cachePath));
+}
+
+// "Require same date/time" reads nothing to sign: the cache serves only whole
+// hashes, and a large file's head-and-tail hash is never taken for one.
+void TestHashCache::byTimeTakesOnlyWholeHashes()
+{
+    FinderTree tree;
+    const QDateTime when(QDate(2020, 5, 6), QTime(7, 8, 10));
+    const QList<QPair<QByteArray, QByteArray>> files = {
+        {"s1", "small"},      {"s2", "small"},      {"s3", "SMALL"}, // small: edges are the content
+        {"l1", content('1')}, {"l2", content('1')}, {"l3", content('2')}};
+    for (const auto &[name, bytes] : files) {
+        tree.file(name, bytes);
+        tree.setModified(name, when);
+    }
+    QTemporaryDir cacheDir;
+    const QString cachePath = cacheDir.filePath(QStringLiteral("hashes.db"));
+    const QStringList expected{"-", "l1", "l2", "-", "s1", "s2"};
+    QCOMPARE(scan(tree, cachePath).rows, expected);
+    const Scan byTime = scan(tree, cachePath, true, true);
+    QCOMPARE(byTime.rows, expected);
+    QCOMPARE(byTime.signedFromCache, 6);
+    QCOMPARE(byTime.wholeFromCache, 6);
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestHashCache)
