@@ -11,7 +11,8 @@
 # make-tree.py alike: the latter has many more sets to confirm. RUNS
 # (default 3) sets the warm runs per figure; each side runs once to warm the
 # cache first and the best time counts. BENCH_PEERS=0 leaves fdupes and
-# rmlint out; they are slow and run once each, warm. Missing peers are
+# rmlint out; they are slow and run once each, warm (rmlint is cut off after
+# RMLINT_LIMIT seconds, default 90, and then shown as n/a). Missing peers are
 # installed with apt-get.
 #
 # The scan runs with "Require same name" and "Require same date/time" off
@@ -156,7 +157,13 @@ bench_tree() { # TREE
     fd=n/a rm_=n/a
     if [[ ${BENCH_PEERS:-1} == 1 ]]; then
         fd=$(once_time "$work/fdupes" fdupes -r -q "$tree")
-        rm_=$(cd "$work" && once_time "$work/rmlint.log" rmlint --hidden -T df -o fdupes:"$work/rmlint" "$tree")
+        # rmlint may take minutes on a busy machine: cut off after RMLINT_LIMIT s.
+        rm_=$(cd "$work" && once_time "$work/rmlint.log" timeout "${RMLINT_LIMIT:-90}" \
+            rmlint --hidden -T df -o fdupes:"$work/rmlint" "$tree")
+        if (($(echo "$rm_ >= ${RMLINT_LIMIT:-90}" | bc -l))); then
+            rm_=n/a
+            rm -f "$work/rmlint"
+        fi
     fi
     cold_first=$(cold_time /dev/null "$cli" scan duplicates --no-cache --drive "$tree")
     cold_jd=$(cold_time /dev/null jdupes -r -q "$tree")
