@@ -155,7 +155,9 @@ void DuplicateCompare::signAll(const DuplicateCollector &collector)
         return true;
     });
     if (!cache || m_byDateTime) return; // the time alone says nothing of the content
+    size_t done = 0;
     for (const quint32 i : order) {
+        if ((++done & 4095) == 0 && pump) pump(); // a map entry each: the window stays live
         const SignedCandidate &entry = m_signed[i];
         const std::optional<HashCacheKey> key = cacheKeyOf(keys[i]);
         if (entry.ok && keys[i].size > 0 && key && sameFile(entry, *key))

@@ -66,11 +66,18 @@ void DuplicateScan::collect(TKvFindFile &finder, const QList<DuplicateDrive> &dr
 
 namespace {
 
-// Waits for `work` while keeping the caller's window alive.
-void waitPumping(std::future<void> &work, const std::function<void()> &pump)
+// Waits for `work` while keeping the caller's window alive; `stopped` is
+// called once when a Stop comes meanwhile.
+void waitPumping(std::future<void> &work, const std::function<void()> &pump, const bool &keepGoing,
+                 const std::function<void()> &stopped = {})
 {
-    while (work.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+    bool told = false;
+    while (work.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
         if (pump) pump();
+        if (!keepGoing && !told && stopped) {
+            stopped();
+            told = true;
+        }
     }
     work.get();
 }
@@ -96,7 +103,8 @@ void DuplicateScan::run(TKvFindFile &finder, const QList<DuplicateDrive> &drives
     }
     collect(finder, drives, options);
     if (cache) {
-        waitPumping(loading, finder.Pump);
+        if (!ScanContinue) cache->cancelLoad();
+        waitPumping(loading, finder.Pump, ScanContinue, [&cache] { cache->cancelLoad(); });
         CacheMovedAside = cache->movedAsidePath();
         cache->racyFrom = walkStart - racyWindowNs;
         if (!cache->isOpen()) cache.reset();
@@ -105,10 +113,15 @@ void DuplicateScan::run(TKvFindFile &finder, const QList<DuplicateDrive> &drives
     compare.cache = cache.get();
     compare.run(collector, options, &ScanContinue);
     compare.cache = nullptr;
-    if (cache && ScanContinue) {
-        std::future<void> saving =
-            std::async(std::launch::async, [&cache] { (void)cache->save(); });
-        waitPumping(saving, finder.Pump);
+    if (cache) {
+        // Written (unless stopped) and freed on a thread of its own: a map of
+        // a few hundred thousand entries takes a while to free as well.
+        const bool save = ScanContinue;
+        std::future<void> ending = std::async(std::launch::async, [&cache, save] {
+            if (save) (void)cache->save();
+            cache.reset();
+        });
+        waitPumping(ending, finder.Pump, ScanContinue);
     }
 }
 

@@ -86,8 +86,10 @@ void walkDuplicateDrive(TKvFindFile &finder, const QByteArray &root,
     for (const Branch &branch : branches)
         total += branch.collector.CandidateKeys.size();
     collector.CandidateKeys.reserve(total);
+    const bool stopped = !keepGoing || finder.Stopped(); // nothing collected is compared
     for (Branch &branch : branches) {
-        collector.absorb(branch.collector);
+        if (!stopped) collector.absorb(branch.collector);
+        if (finder.Pump) finder.Pump();
         finder.FoldersSeen += branch.foldersSeen;
         finder.FilesSeen += branch.filesSeen;
         finder.UnreadableFolders += branch.unreadable;

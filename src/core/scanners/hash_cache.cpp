@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace clarivex {
@@ -168,6 +169,10 @@ bool HashCache::readAll()
                                 "whole, seen FROM hashes",
                                 -1, &row, nullptr);
     while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+        if (m_cancel.load(std::memory_order_relaxed)) {
+            rc = SQLITE_INTERRUPT;
+            break;
+        }
         rc = sqlite3_step(row);
         if (rc != SQLITE_ROW) break;
         HashCacheEntry entry;
@@ -245,10 +250,17 @@ void HashCache::putWhole(const HashCacheKey &key, const ContentHash &whole)
 bool HashCache::save()
 {
     if (!m_db) return false;
-    bool any = false;
-    for (const auto &[id, entry] : m_entries)
-        any = any || entry.dirty;
-    if (!any) return true;
+    // In key order: appended to the table's tree rather than scattered over it.
+    std::vector<const HashCacheEntry *> dirty;
+    for (const auto &[id, entry] : m_entries) {
+        if (entry.dirty) dirty.push_back(&entry);
+    }
+    if (dirty.empty()) return true;
+    std::sort(dirty.begin(), dirty.end(), [](const HashCacheEntry *a, const HashCacheEntry *b) {
+        return qint64(a->key.device) != qint64(b->key.device)
+                   ? qint64(a->key.device) < qint64(b->key.device)
+                   : qint64(a->key.inode) < qint64(b->key.inode);
+    });
     RegistryStatement::resetStepFailure();
     if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return false;
     bool ok = true;
@@ -256,8 +268,8 @@ bool HashCache::save()
         RegistryStatement insert(m_db, "INSERT OR REPLACE INTO hashes(device, inode, size, "
                                        "modified, changed, signature, edges, whole, seen) "
                                        "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        for (auto &[id, entry] : m_entries) {
-            if (!entry.dirty) continue;
+        for (const HashCacheEntry *dirtyEntry : dirty) {
+            const HashCacheEntry &entry = *dirtyEntry;
             insert.bind(1, qint64(entry.key.device))
                 .bind(2, qint64(entry.key.inode))
                 .bind(3, entry.key.size)

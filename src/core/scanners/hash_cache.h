@@ -29,6 +29,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <limits>
 #include <unordered_map>
 #include <vector>
@@ -74,6 +75,9 @@ public:
     // and reads every entry. Safe on another thread than the one using the
     // cache afterwards, as long as only one uses it at a time.
     void load();
+    // Ends a load() running on another thread at its next entry; nothing
+    // loaded is used.
+    void cancelLoad() { m_cancel.store(true, std::memory_order_relaxed); }
     [[nodiscard]] bool isOpen() const { return m_db != nullptr; }
     [[nodiscard]] QString movedAsidePath() const { return m_movedAside; }
     [[nodiscard]] QString error() const { return m_error; }
@@ -125,6 +129,7 @@ private:
     QString m_movedAside;
     sqlite3 *m_db = nullptr;
     std::unordered_map<DevIno, HashCacheEntry, DevInoHash> m_entries;
+    std::atomic<bool> m_cancel{false};
 };
 
 } // namespace clarivex
