@@ -32,9 +32,8 @@ int runScan(const QList<QByteArray> &args);
 const CliCommand kScan{
     "scan",
     "clarivex-cli scan temp [--drive ROOT]... [--json | --null] [--quiet] [--map FILE] "
-    "[--clean [--dry-run]] | duplicates [--drive ROOT]... [--json] [--quiet] [--map FILE] "
-    "[--clean [--dry-run]] "
-    "| "
+    "[--clean [--dry-run]] | duplicates [--drive ROOT]... [--reference FOLDER]... [--keep RULE] "
+    "[--json] [--quiet] [--map FILE] [--no-cache] [--clean [--link hard|reflink] [--dry-run]] | "
     "dirs [--json] [--quiet] [--rules all|ID[,ID...]] [--clean [--dry-run]] | "
     "shortcuts [--json] [--quiet] [--removable] [--cdrom] [--network] [--clean [--dry-run]]",
     runScan,
@@ -59,6 +58,8 @@ const CliCommand kScan{
     "  --quiet       no totals after the rows\n"
     "  --map FILE    also draw the found files as a treemap into FILE (SVG): each\n"
     "                file a rect, its title the path and size\n"
+    "  --no-cache    (duplicates) read every file again and keep no hashes: by\n"
+    "                default files unchanged since an earlier scan are not read\n"
     "  --clean       clean every file found in the stored clean mode, without asking,\n"
     "                one line per file; --dry-run only says what would be done\n"
     "Duplicates only:\n"
@@ -71,7 +72,8 @@ const CliCommand kScan{
     "                byte-for-byte comparison; written to the clean history for undo\n"
     "Plain rows are tab-separated: name, folder, size, modified (dd-MM-yyyy hh:mm:ss),\n"
     "attributes, then the group (temp), master/duplicate (duplicates), the rule\n"
-    "(dirs) or the target (shortcuts). The totals line \"Files: N<TAB>Bytes: N\" follows the rows.\n"};
+    "(dirs) or the target (shortcuts). The totals line \"Files: N<TAB>Bytes: N\" follows the "
+    "rows.\n"};
 const CliCommandRegistrar kRegistrar(kScan);
 
 struct TempScanArguments : ScanArguments

@@ -40,8 +40,8 @@ namespace {
 const CliCommand kUsage{
     "scan",
     "clarivex-cli scan duplicates [--drive ROOT]... [--reference FOLDER]... [--keep "
-    "newest|oldest|shortest-path|first] [--json] [--quiet] [--map FILE] [--clean [--link "
-    "hard|reflink] [--dry-run]]",
+    "newest|oldest|shortest-path|first] [--json] [--quiet] [--map FILE] [--no-cache] [--clean "
+    "[--link hard|reflink] [--dry-run]]",
     nullptr};
 
 struct DuplicateArguments : ScanArguments
@@ -49,6 +49,7 @@ struct DuplicateArguments : ScanArguments
     std::optional<cleaning::LinkKind> link;
     std::optional<KeepRule> keep;
     QList<QByteArray> references;
+    bool noCache = false; // --no-cache: read every file, keep no hashes
 };
 
 std::optional<DuplicateArguments> parse(const QList<QByteArray> &args, QByteArray &problem)
@@ -77,6 +78,8 @@ std::optional<DuplicateArguments> parse(const QList<QByteArray> &args, QByteArra
                 return std::nullopt;
             }
             parsed.references << args[++i];
+        } else if (arg == "--no-cache") {
+            parsed.noCache = true;
         } else {
             rest << arg;
         }
@@ -219,7 +222,12 @@ int scanDuplicates(const DuplicateArguments &args)
     finder.KeptAway = KeptAwayFolders::fromOptions(settings.options);
     DuplicateScan scan;
     scan.collector.protection.enabled = settings.options.ProtectSystemFiles;
-    scan.run(finder, drives, DuplicateScanOptions::fromSettings(settings.duplicates), compare);
+    DuplicateScanOptions options = DuplicateScanOptions::fromSettings(settings.duplicates);
+    if (args.noCache) options.useHashCache = false;
+    scan.run(finder, drives, options, compare);
+    if (!scan.CacheMovedAside.isEmpty())
+        std::fprintf(stderr, "clarivex-cli: the hash cache was damaged and was moved to %s\n",
+                     QFile::encodeName(scan.CacheMovedAside).constData());
 
     if (scan.collector.ProtectedFoldersSkipped > 0)
         std::fprintf(stderr, "clarivex-cli: protected system folders skipped: %lld\n",

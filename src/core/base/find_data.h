@@ -30,6 +30,7 @@ struct TFindData
     qint64 creationTime = 0;
     qint64 lastAccessTime = 0;
     qint64 lastWriteTime = 0;
+    qint64 changeTime = 0;  // the inode's last change
     qint64 size = 0;        // bytes, 64-bit
     QByteArray name;        // the entry's name, raw bytes
     bool isSymlink = false; // a link that does not lead to a directory, reported as itself

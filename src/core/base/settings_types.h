@@ -108,6 +108,7 @@ struct DuplicateFileSettings : ScanFilterSettings
     bool SkipEmptyFiles = true;         // chkSkipEmptyFiles
     bool CheckFileName = true;          // chkCheckFileName
     bool CheckFileSize = true;          // chkCheckFileSize
+    bool UseHashCache = true;           // chkUseHashCache
     QList<CheckEntry> FilesToScan;      // clbDupeFilesToScanFor
     QList<CheckEntry> FilesToSkip;      // clbDupeFoldersToSkip
     QList<CheckEntry> ReferenceFolders; // clbDupeReferenceFolders: full paths, checked ones apply

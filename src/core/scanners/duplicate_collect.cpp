@@ -88,6 +88,10 @@ void DuplicateCollector::AddFile(const TFindData &data)
     }
     Candidate candidate;
     candidate.size = data.size;
+    candidate.device = data.device;
+    candidate.inode = data.inode;
+    candidate.modified = data.lastWriteTime;
+    candidate.changed = data.changeTime;
     candidate.folder = quint32(CurrentFolderIndex);
     candidate.nameOffset = quint64(m_names.size());
     candidate.nameLength = quint16(data.name.size());
@@ -95,6 +99,24 @@ void DuplicateCollector::AddFile(const TFindData &data)
     m_names += data.name;
     if (m_byName) m_names += lower.left(data.name.size()).leftJustified(data.name.size(), ' ');
     CandidateKeys.push_back(candidate);
+}
+
+void DuplicateCollector::absorb(DuplicateCollector &other)
+{
+    const quint32 folderBase = quint32(CandidateFolders.size());
+    const quint64 nameBase = quint64(m_names.size());
+    CandidateFolders.append(other.CandidateFolders);
+    m_names += other.m_names;
+    const size_t needed = CandidateKeys.size() + other.CandidateKeys.size();
+    if (CandidateKeys.capacity() < needed) // grown by half at least: many branches join
+        CandidateKeys.reserve(std::max(needed, CandidateKeys.capacity() * 3 / 2));
+    for (Candidate candidate : other.CandidateKeys) {
+        candidate.folder += folderBase;
+        candidate.nameOffset += nameBase;
+        CandidateKeys.push_back(candidate);
+    }
+    ProtectedFoldersSkipped += other.ProtectedFoldersSkipped;
+    other.clear();
 }
 
 bool DuplicateCollector::keySeenInMaster(qint64 size, const QByteArray &lower) const

@@ -2,8 +2,9 @@
 
 // Collect, the first phase of the duplicate scan: the finder's folder and
 // file events in duplicate mode. Every file that passes becomes a candidate:
-// a compact record (key, folder, name) of about 24 bytes plus its name, so a
-// million candidates stay small. The key is the 64-bit size with "Require
+// a compact record (key, folder, name, and the identity and times the walk
+// saw, for the hash cache) of 56 bytes plus its name, so a million
+// candidates stay small. The key is the 64-bit size with "Require
 // same size", else the lower-case name; candidates are sorted by it once
 // the walk is over (sizes in numeric order, however large).
 //
@@ -27,6 +28,10 @@ namespace clarivex {
 struct Candidate
 {
     qint64 size = 0;
+    quint64 device = 0; // as the walk saw it (0 and 0: not known)
+    quint64 inode = 0;
+    qint64 modified = 0;    // nanoseconds
+    qint64 changed = 0;     // nanoseconds
     quint64 nameOffset = 0; // into the name arena: the name, then (by name) its lower case
     quint32 folder = 0;     // into CandidateFolders
     quint16 nameLength = 0;
@@ -52,6 +57,9 @@ public:
     // a million keys never hold the window for long.
     void sortKeys(const std::function<void()> &pump = {});
     void clear();
+    // Takes over what `other` collected (a branch walked on another thread
+    // in the same phase), after what this one holds; `other` is left empty.
+    void absorb(DuplicateCollector &other);
 
     [[nodiscard]] bool byName() const { return m_byName; }
     [[nodiscard]] QByteArrayView nameOf(const Candidate &candidate) const;

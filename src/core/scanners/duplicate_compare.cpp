@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -43,6 +44,25 @@ template <typename T> void dropSecondPaths(std::vector<T> &members)
     });
 }
 
+// What the walk saw of a candidate, as the cache keys it; nothing when the
+// walk did not say.
+std::optional<HashCacheKey> cacheKeyOf(const Candidate &c)
+{
+    if ((c.device == 0 && c.inode == 0) || c.changed == 0) return std::nullopt;
+    return HashCacheKey{c.device, c.inode, c.size, c.modified, c.changed};
+}
+
+bool sameFile(const SignedCandidate &entry, const HashCacheKey &key)
+{
+    return quint64(entry.identity.device) == key.device &&
+           quint64(entry.identity.inode) == key.inode;
+}
+
+qint64 floorSeconds(qint64 nanoseconds)
+{
+    return nanoseconds / 1000000000 - (nanoseconds % 1000000000 < 0 ? 1 : 0);
+}
+
 } // namespace
 
 bool DuplicateCompare::keepGoing() const
@@ -62,6 +82,8 @@ void DuplicateCompare::run(DuplicateCollector &collector, const DuplicateScanOpt
     FoundFileCount = 0;
     FoundByteTotal = 0;
     SetCount = 0;
+    SignedFromCache = 0;
+    WholeFromCache = 0;
     m_continue = scanContinue;
     m_checkName = options.checkFileName;
     m_byDateTime = options.checkFileTimeStamp;
@@ -119,8 +141,9 @@ void DuplicateCompare::signAll(const DuplicateCollector &collector)
         while (end < keys.size() && collector.sameKey(keys[begin], keys[end]))
             ++end;
         if (comparable(keys.data() + begin, keys.data() + end)) {
-            for (size_t i = begin; i < end; ++i)
-                order.push_back(quint32(i));
+            for (size_t i = begin; i < end; ++i) {
+                if (!signFromCache(keys[i], m_signed[i])) order.push_back(quint32(i));
+            }
         }
         begin = end;
     }
@@ -131,6 +154,34 @@ void DuplicateCompare::signAll(const DuplicateCollector &collector)
         if (progress) progress(done * total / count / 4);
         return true;
     });
+    if (!cache || m_byDateTime) return; // the time alone says nothing of the content
+    size_t done = 0;
+    for (const quint32 i : order) {
+        if ((++done & 4095) == 0 && pump) pump(); // a map entry each: the window stays live
+        const SignedCandidate &entry = m_signed[i];
+        const std::optional<HashCacheKey> key = cacheKeyOf(keys[i]);
+        if (entry.ok && keys[i].size > 0 && key && sameFile(entry, *key))
+            cache->putEdges(*key, entry.signature, entry.hash);
+    }
+}
+
+bool DuplicateCompare::signFromCache(const Candidate &c, SignedCandidate &out)
+{
+    if (!cache || c.size == 0) return false;
+    const std::optional<HashCacheKey> key = cacheKeyOf(c);
+    const HashCacheEntry *found = key ? cache->find(*key) : nullptr;
+    if (!found) return false;
+    out.identity = {dev_t(c.device), ino_t(c.inode)};
+    if (m_byDateTime) {
+        out.signature = qint32(dosDateTime(floorSeconds(c.modified)) & 0x7FFFFFFF);
+    } else {
+        out.signature = found->signature;
+        out.hash = found->edges;
+        out.whole = edgesCoverWhole(c.size);
+    }
+    out.ok = true;
+    ++SignedFromCache;
+    return true;
 }
 
 void DuplicateCompare::hashAll(const DuplicateCollector &collector)
@@ -198,13 +249,38 @@ void DuplicateCompare::hashAll(const DuplicateCollector &collector)
         }
         begin = end;
     }
+    // Whole-content hashes the cache still holds need no reading.
+    if (cache) {
+        std::erase_if(wanted, [&](quint32 i) {
+            const std::optional<HashCacheKey> key = cacheKeyOf(keys[i]);
+            const HashCacheEntry *found = key ? cache->find(*key) : nullptr;
+            // A small file's edges are its whole content (read by time alone,
+            // it was never read whole).
+            const ContentHash *whole = !found                          ? nullptr
+                                       : found->hasWhole               ? &found->whole
+                                       : edgesCoverWhole(keys[i].size) ? &found->edges
+                                                                       : nullptr;
+            if (!whole || !sameFile(m_signed[i], *key)) return false;
+            m_signed[i].hash = *whole;
+            m_signed[i].whole = true;
+            bytes -= keys[i].size;
+            ++WholeFromCache;
+            return true;
+        });
+    }
     const qint64 total = qint64(keys.size());
     const qint64 count = std::max<qint64>(bytes, 1);
-    hashCandidates(collector, std::move(wanted), m_signed, [&](qint64 done) {
+    hashCandidates(collector, wanted, m_signed, [&](qint64 done) {
         if (!keepGoing()) return false;
         if (progress) progress(total / 4 + done * total / count / 4);
         return true;
     });
+    if (!cache) return;
+    for (const quint32 i : wanted) {
+        const std::optional<HashCacheKey> key = cacheKeyOf(keys[i]);
+        if (m_signed[i].ok && m_signed[i].whole && key && sameFile(m_signed[i], *key))
+            cache->putWhole(*key, m_signed[i].hash);
+    }
 }
 
 void DuplicateCompare::compareBySize(const DuplicateCollector &collector, size_t begin, size_t end)

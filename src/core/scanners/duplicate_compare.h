@@ -27,6 +27,7 @@
 
 #include "core/scanners/duplicate_collect.h"
 #include "core/scanners/duplicate_signing.h"
+#include "core/scanners/hash_cache.h"
 
 #include <QByteArray>
 #include <QString>
@@ -54,9 +55,15 @@ public:
     void run(DuplicateCollector &collector, const DuplicateScanOptions &options,
              const bool *scanContinue);
 
+    // Hashes kept from earlier scans (none: every file is read). Files whose
+    // entry still matches are not opened; what is read is put into it.
+    HashCache *cache = nullptr;
+
     qint64 FoundFileCount = 0;
     qint64 FoundByteTotal = 0;
     int SetCount = 0;
+    qint64 SignedFromCache = 0; // files not opened: their entry still held
+    qint64 WholeFromCache = 0;  // whole-content hashes taken from the cache
 
 private:
     struct Member;
@@ -64,6 +71,8 @@ private:
     [[nodiscard]] bool comparable(const Candidate *first, const Candidate *last) const;
     // Opens every file of the comparable runs once, in folder order.
     void signAll(const DuplicateCollector &collector);
+    // Fills `out` from the cache when its entry still describes the file.
+    bool signFromCache(const Candidate &c, SignedCandidate &out);
     // Reads whole the files that may still equal another one.
     void hashAll(const DuplicateCollector &collector);
     void compareBySize(const DuplicateCollector &collector, size_t begin, size_t end);

@@ -20,6 +20,7 @@ DuplicateScanOptions DuplicateScanOptions::fromSettings(const DuplicateFileSetti
     options.skipEmptyFiles = settings.SkipEmptyFiles;
     options.checkFileName = settings.CheckFileName;
     options.checkFileSize = settings.CheckFileSize;
+    options.useHashCache = settings.UseHashCache;
     options.takeSettings(settings, sizeText);
     return options;
 }

@@ -24,6 +24,9 @@ struct DuplicateScanOptions : ScanFilterOptions
     bool skipEmptyFiles = true;
     bool checkFileName = true;
     bool checkFileSize = true;
+    // Keep files' hashes between scans (see hash_cache.h). Off unless the
+    // stored settings or the caller turn it on.
+    bool useHashCache = false;
 
     static DuplicateScanOptions fromSettings(const DuplicateFileSettings &settings,
                                              const QString &sizeText = QStringLiteral("100"));

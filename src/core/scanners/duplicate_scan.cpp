@@ -1,6 +1,13 @@
 #include "core/scanners/duplicate_scan.h"
 
+#include "core/scanners/duplicate_walk.h"
 #include "core/search/kv_find_file.h"
+
+#include <time.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
 
 namespace clarivex {
 
@@ -48,7 +55,7 @@ void DuplicateScan::collect(TKvFindFile &finder, const QList<DuplicateDrive> &dr
                           ? QStringLiteral("Scanning filtered directories ....")
                           : QStringLiteral("Scanning directories ...."));
         }
-        (void)finder.Execute(drive.root);
+        walkDuplicateDrive(finder, drive.root, options, collector, ScanContinue);
         if (!ScanContinue) break;
     }
     finder.OnChDir = nullptr;
@@ -57,12 +64,65 @@ void DuplicateScan::collect(TKvFindFile &finder, const QList<DuplicateDrive> &dr
     collector.sortKeys(finder.Pump);
 }
 
+namespace {
+
+// Waits for `work` while keeping the caller's window alive; `stopped` is
+// called once when a Stop comes meanwhile.
+void waitPumping(std::future<void> &work, const std::function<void()> &pump, const bool &keepGoing,
+                 const std::function<void()> &stopped = {})
+{
+    bool told = false;
+    while (work.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+        if (pump) pump();
+        if (!keepGoing && !told && stopped) {
+            stopped();
+            told = true;
+        }
+    }
+    work.get();
+}
+
+} // namespace
+
 void DuplicateScan::run(TKvFindFile &finder, const QList<DuplicateDrive> &drives,
                         const DuplicateScanOptions &options, DuplicateCompare &compare)
 {
+    CacheMovedAside.clear();
+    // Keyed by name nothing is read, so nothing is cached.
+    std::unique_ptr<HashCache> cache;
+    std::future<void> loading;
+    struct timespec now
+    {
+    };
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const qint64 walkStart = qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    if (options.useHashCache && options.checkFileSize) {
+        cache = std::make_unique<HashCache>(hashCachePath.isEmpty() ? HashCache::defaultPath()
+                                                                    : hashCachePath);
+        loading = std::async(std::launch::async, [&cache] { cache->load(); });
+    }
     collect(finder, drives, options);
+    if (cache) {
+        if (!ScanContinue) cache->cancelLoad();
+        waitPumping(loading, finder.Pump, ScanContinue, [&cache] { cache->cancelLoad(); });
+        CacheMovedAside = cache->movedAsidePath();
+        cache->racyFrom = walkStart - racyWindowNs;
+        if (!cache->isOpen()) cache.reset();
+    }
     if (compareStarts) compareStarts(qint64(collector.CandidateKeys.size()));
+    compare.cache = cache.get();
     compare.run(collector, options, &ScanContinue);
+    compare.cache = nullptr;
+    if (cache) {
+        // Written (unless stopped) and freed on a thread of its own: a map of
+        // a few hundred thousand entries takes a while to free as well.
+        const bool save = ScanContinue;
+        std::future<void> ending = std::async(std::launch::async, [&cache, save] {
+            if (save) (void)cache->save();
+            cache.reset();
+        });
+        waitPumping(ending, finder.Pump, ScanContinue);
+    }
 }
 
 void DuplicateScan::Stop(TKvFindFile &finder)

@@ -48,6 +48,15 @@ public:
 
     bool ScanContinue = true;
     DuplicateCollector collector;
+
+    // The hash cache's file (empty: HashCache::defaultPath()); used when the
+    // options ask for it. It is read while the walk runs and written once the
+    // comparison is through (not after a Stop).
+    QString hashCachePath;
+    // Files changed less than this before the walk began are not cached.
+    qint64 racyWindowNs = 2'000'000'000;
+    // Set when the last run found the cache damaged and moved it aside.
+    QString CacheMovedAside;
 };
 
 } // namespace clarivex

@@ -17,7 +17,7 @@ namespace clarivex {
 
 namespace {
 
-constexpr qint64 kEdge = 4096;                // bytes read at each end when signing
+constexpr qint64 kEdge = kSignedEdge;
 constexpr qsizetype kHashBlock = 1024 * 1024; // one read when hashing whole files
 
 // What opening one candidate needs, copied out of the candidates so that the
@@ -53,7 +53,7 @@ bool signContent(const CandidateFile &file, qint64 size, SignedCandidate &entry)
 {
     unsigned char buffer[2 * kEdge];
     char *const bytes = reinterpret_cast<char *>(buffer);
-    if (size <= 2 * kEdge) {
+    if (edgesCoverWhole(size)) {
         if (readFully(file.fd(), bytes, size, 0) != size) return false;
         entry.hash = toHash(XXH3_128bits(buffer, size_t(size)));
         entry.whole = true;

@@ -40,6 +40,14 @@ struct SignedCandidate
     bool whole = false; // `hash` covers every byte
 };
 
+// Bytes read at each end of a file when it is signed; a file of no more than
+// twice that is hashed whole at once.
+constexpr qint64 kSignedEdge = 4096;
+[[nodiscard]] constexpr bool edgesCoverWhole(qint64 size)
+{
+    return size <= 2 * kSignedEdge;
+}
+
 // Signs the candidates `indices` lists (indices into the collector's
 // candidates) into `out` (one entry per candidate, already sized). With
 // `byDateTime` the signature is the file's time and nothing is read. Only

@@ -261,8 +261,11 @@ void TKvFindFile::scanSubdirectory(Walk &walk, qsizetype nameOffset, bool &ok)
     // A pseudo file system, or another drive's volume: not this walk's to enter.
     if (walk.fence.mayEnter(parentMount, walk.folders.topMount()) &&
         !walk.keptAway.count({walk.folders.topDevice(), walk.folders.topInode()}) &&
-        walk.visited.insert({walk.folders.topDevice(), walk.folders.topInode()}).second)
-        ok = ScanDirectory(walk, true);
+        walk.visited.insert({walk.folders.topDevice(), walk.folders.topInode()}).second) {
+        const bool deferred = DeferBelow > 0 && OnDefer &&
+                              walk.folders.depth() == size_t(DeferBelow) + 1 && OnDefer(walk.dir);
+        if (!deferred) ok = ScanDirectory(walk, true);
+    }
     // else reached a second time (a bind mount, a loop)
     (void)walk.folders.pop(); // the parent's other subfolders fail to open if it is lost
 }
@@ -316,6 +319,7 @@ bool TKvFindFile::readEntries(Walk &walk, int fd)
                 data.attributes = entry.attributes;
                 data.lastWriteTime = nanoseconds(st.stx_mtime);
                 data.lastAccessTime = nanoseconds(st.stx_atime);
+                data.changeTime = nanoseconds(st.stx_ctime);
                 data.creationTime =
                     nanoseconds((st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_ctime);
                 data.size = qint64(st.stx_size);

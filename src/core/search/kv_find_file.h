@@ -121,6 +121,13 @@ public:
     std::function<void(const QByteArray &Path, int Error)> OnFolderError;
     // Folders that could not be read, counted across walks until set to 0.
     qint64 UnreadableFolders = 0;
+    // With DeferBelow > 0, a folder that many levels below the start folder
+    // is not walked here: once the walk would enter it (every check above
+    // passed), its path (no trailing "/") goes to OnDefer, which answers true
+    // when it walks the folder elsewhere (another finder with the same
+    // filters, on another thread), false to have it walked here.
+    std::function<bool(const QByteArray &Path)> OnDefer;
+    int DeferBelow = 0;
     // "Process pending window messages": called on entering every folder,
     // before every entry and before every block of a content test.
     std::function<void()> Pump;

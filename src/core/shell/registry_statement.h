@@ -42,6 +42,11 @@ public:
                           SQLITE_TRANSIENT);
         return *this;
     }
+    RegistryStatement &bindNull(int index)
+    {
+        sqlite3_bind_null(m_stmt, index);
+        return *this;
+    }
     // True while a row is available.
     bool next()
     {

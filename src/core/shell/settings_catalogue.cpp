@@ -266,6 +266,7 @@ void loadDuplicates(TRegIniFile &ini, DuplicateFileSettings &d)
     d.SkipEmptyFiles = ini.ReadFlag(kDupe, str("SkipEmptyFiles"), true);
     d.CheckFileName = ini.ReadFlag(kDupe, str("CheckFileName"), true);
     d.CheckFileSize = ini.ReadFlag(kDupe, str("CheckFileSize"), true);
+    d.UseHashCache = ini.ReadFlag(kDupe, str("UseHashCache"), true);
     d.PlaySound = ini.ReadFlag(kDupe, str("PlaySound"), true);
     d.SelectedDrives = loadDriveMarks(ini, kDupe);
     d.FilesToScan = loadCheckList(ini, kDupeScan, {{str("*.*"), false}});
@@ -378,6 +379,7 @@ void saveDuplicates(TRegIniFile &ini, const DuplicateFileSettings &d)
     ini.WriteFlag(kDupe, str("SkipEmptyFiles"), d.SkipEmptyFiles);
     ini.WriteFlag(kDupe, str("CheckFileName"), d.CheckFileName);
     ini.WriteFlag(kDupe, str("CheckFileSize"), d.CheckFileSize);
+    ini.WriteFlag(kDupe, str("UseHashCache"), d.UseHashCache);
     ini.WriteFlag(kDupe, str("PlaySound"), d.PlaySound);
     saveDriveMarks(ini, kDupe, d.SelectedDrives);
     saveCheckList(ini, kDupeScan, d.FilesToScan);

@@ -121,8 +121,12 @@ QWidget *TDuplicateFilesPage::buildOptionsTab()
     chkCheckFileName = option("chkCheckFileName", "Require same name", tab);
     chkCheckFileSize = option("chkCheckFileSize", "Require same size", tab);
     cbDFPlaySound = option("cbDFPlaySound", "Play sound after complete scan", tab);
-    for (QCheckBox *box : {chkFloppyIsMaster, chkCheckFileTimeStamp, chkSkipSysBackup,
-                           chkSkipEmptyFiles, chkCheckFileName, chkCheckFileSize, cbDFPlaySound})
+    chkUseHashCache = option("chkUseHashCache", "Remember file hashes between scans", tab);
+    chkUseHashCache->setToolTip(
+        QStringLiteral("Files unchanged since an earlier scan are not read again"));
+    for (QCheckBox *box :
+         {chkFloppyIsMaster, chkCheckFileTimeStamp, chkSkipSysBackup, chkSkipEmptyFiles,
+          chkCheckFileName, chkCheckFileSize, cbDFPlaySound, chkUseHashCache})
         options->addWidget(box);
     options->addStretch(1);
     layout->addLayout(options, 1);
@@ -191,6 +195,7 @@ void TDuplicateFilesPage::loadSettings(const DuplicateFileSettings &s)
     chkSkipEmptyFiles->setChecked(s.SkipEmptyFiles);
     chkCheckFileName->setChecked(s.CheckFileName);
     chkCheckFileSize->setChecked(s.CheckFileSize);
+    chkUseHashCache->setChecked(s.UseHashCache);
     cbDFPlaySound->setChecked(s.PlaySound);
     DiskListViewDF->ApplyDriveMarks(s.SelectedDrives);
     setCheckEntries(clbDupeFilesToScanFor, s.FilesToScan);
@@ -207,6 +212,7 @@ void TDuplicateFilesPage::saveSettings(DuplicateFileSettings &s) const
     s.SkipEmptyFiles = chkSkipEmptyFiles->isChecked();
     s.CheckFileName = chkCheckFileName->isChecked();
     s.CheckFileSize = chkCheckFileSize->isChecked();
+    s.UseHashCache = chkUseHashCache->isChecked();
     s.PlaySound = cbDFPlaySound->isChecked();
     s.SelectedDrives = DiskListViewDF->DriveMarks();
     s.FilesToScan = checkEntries(clbDupeFilesToScanFor);

@@ -54,6 +54,7 @@ public:
     QCheckBox *chkSkipEmptyFiles = nullptr;
     QCheckBox *chkCheckFileName = nullptr;
     QCheckBox *chkCheckFileSize = nullptr;
+    QCheckBox *chkUseHashCache = nullptr;
     QListWidget *clbDupeFilesToScanFor = nullptr;
     QLineEdit *txtDupeFilesToScanFor = nullptr;
     QPushButton *btnDFAddFile = nullptr;

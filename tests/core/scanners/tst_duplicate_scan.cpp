@@ -116,6 +116,7 @@ private slots:
     void protectedFoldersAreSkipped();
     void manyFilesSignedOnTwoThreads();
     void stopWhileSigning();
+    void deepBranchesWalkedOnThePool();
     void alikeAtBothEndsSplitByTheMiddle_data();
     void alikeAtBothEndsSplitByTheMiddle();
 };
@@ -351,19 +352,28 @@ void TestDuplicateScan::protectedFoldersAreSkipped_data()
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<qint64>("skipped");
-    QTest::newRow("protected") << true << QStringList{"-", "home/f", "var/tmp/f"} << 2LL;
+    QTest::addColumn<QStringList>("deeper"); // more files, below the levels the scan splits at
+    QTest::newRow("protected") << true << QStringList{"-", "home/f", "var/tmp/f"} << 2LL
+                               << QStringList{};
     QTest::newRow("protection off")
         << false
         << QStringList{"-", "home/f", "usr/share/f", "usr/share/x/f", "var/lib/f", "var/tmp/f"}
-        << 0LL;
+        << 0LL << QStringList{};
+    // Branches walked on other threads: a protected one still counts once.
+    QTest::newRow("protected, deep branches")
+        << true << QStringList{"-", "home/f", "home/u/a/b/f", "home/u/c/d/f", "var/tmp/f"} << 2LL
+        << QStringList{"usr/share/a/b/c/f=12345", "var/lib/a/b/f=12345", "home/u/a/b/f=12345",
+                       "home/u/c/d/f=12345"};
 }
 
 void TestDuplicateScan::protectedFoldersAreSkipped()
 {
     QFETCH(bool, enabled);
+    QFETCH(QStringList, deeper);
     FinderTree tree;
     build(tree, {"usr/share/f=12345", "usr/share/x/f=12345", "var/lib/f=12345", "var/tmp/f=12345",
                  "home/f=12345"});
+    build(tree, deeper);
     Listed listed;
     wire(listed, tree);
     TKvFindFile finder;
@@ -423,6 +433,38 @@ void TestDuplicateScan::stopWhileSigning()
     QVERIFY(listed.status.contains(QStringLiteral("1 Comparison interrupted")));
     QVERIFY2(pumps < 40, qPrintable(QString::number(pumps))); // not a file signed after it
     QVERIFY(scan.collector.CandidateKeys.empty());
+}
+
+// Folders three levels down are walked on the pool, each by a finder of its
+// own: their files join the sets of the rest, a hard link across branches is
+// still one file, a folder of the skip list or holding a desktop.ini is
+// still skipped, a link back up the tree is not followed, and the folders
+// seen are counted once.
+void TestDuplicateScan::deepBranchesWalkedOnThePool()
+{
+    FinderTree tree;
+    QStringList lines;
+    for (int i = 0; i < 30; ++i)
+        lines << QStringLiteral("t/b%1/c/d%2/f%1=unique file %1").arg(i).arg(i % 3);
+    lines << "top=same bytes"
+          << "t/b1/c/d1/copy=same bytes"
+          << "t/b7/c/d1/deep/er/copy=same bytes"
+          << "t/b9/c/d0/link<t/b1/c/d1/copy"
+          << "t/b3/c/skipme/x/copy=same bytes"
+          << "t/b4/c/d1/copy=same bytes"
+          << "t/b4/c/d1/desktop.ini=[.ShellClassInfo]"
+          << "t/b5/c/up->../../..";
+    build(tree, lines);
+    DuplicateScanOptions options = optionsFrom("s");
+    options.foldersToSkip = {{QStringLiteral("skipme"), true}};
+    Listed listed;
+    wire(listed, tree);
+    TKvFindFile finder;
+    DuplicateScan duplicateScan;
+    duplicateScan.run(finder, {{tree.root(), false}}, options, listed.compare);
+    QCOMPARE(listed.rows, (QStringList{"-", "t/b1/c/d1/copy", "t/b7/c/d1/deep/er/copy", "top"}));
+    // The root, t, 30 b*, 30 c, 30 d*, deep, er, skipme, x.
+    QCOMPARE(finder.FoldersSeen, 1 + 1 + 30 * 3 + 4);
 }
 
 void TestDuplicateScan::alikeAtBothEndsSplitByTheMiddle_data()

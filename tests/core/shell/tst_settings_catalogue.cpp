@@ -77,6 +77,7 @@ SettingsCatalogue changedCatalogue()
     auto &d = s.duplicates;
     d.FloppyIsMaster = d.CheckFileTimeStamp = d.SkipSysBackup = false;
     d.SkipEmptyFiles = d.CheckFileName = d.CheckFileSize = d.PlaySound = false;
+    d.UseHashCache = false;
     d.SelectedDrives = QByteArray("\xFF", 1);
     d.FilesToScan = {{QStringLiteral("*.dll"), true}};
     d.FilesToSkip = {{QStringLiteral("backup"), true}};
@@ -175,7 +176,7 @@ void TestSettingsCatalogue::firstStartGivesDefaults()
     QCOMPARE(s.directories.Directories, factoryDirectories()); // offered, unchecked
     QVERIFY(s.tempFiles.SelectedDrives.isEmpty());
     QVERIFY(!s.tempFiles.Between1 && !s.duplicates.Between2);
-    QVERIFY(s.tempFiles.Hidden && s.duplicates.CheckFileSize &&
+    QVERIFY(s.tempFiles.Hidden && s.duplicates.CheckFileSize && s.duplicates.UseHashCache &&
             s.deadShortcuts.DeadShortcutsRecent);
     QVERIFY(!s.directories.TemporaryDir);
 

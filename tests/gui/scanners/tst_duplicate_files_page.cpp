@@ -47,6 +47,7 @@ void TestDuplicateFilesPage::initialStates()
         {page.chkCheckFileName, "Require same name"},
         {page.chkCheckFileSize, "Require same size"},
         {page.cbDFPlaySound, "Play sound after complete scan"},
+        {page.chkUseHashCache, "Remember file hashes between scans"},
     };
     for (const auto &[box, caption] : options) {
         QCOMPARE(box->text(), caption);

@@ -1,0 +1,296 @@
+// The duplicate scan's hash cache: a rescan reads only what changed, an entry
+// never makes a wrong set, a damaged cache is moved aside, old entries go.
+
+#include "core/scanners/duplicate_scan.h"
+#include "core/scanners/hash_cache.h"
+#include "core/search/kv_find_file.h"
+#include "support/finder_fixture.h"
+#include "support/test_main.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace clarivex;
+using clarivex::test::FinderTree;
+
+namespace {
+
+constexpr int kSize = 20000; // past head and tail: whole hashes are cached too
+
+// `size` bytes that differ from `seed`'s only in the middle (the trap the
+// head-and-tail hash cannot see).
+QByteArray content(char seed, int size = kSize)
+{
+    QByteArray bytes(size, 'x');
+    for (int i = 0; i < size; i += 101)
+        bytes[i] = char('a' + i % 26);
+    bytes[size / 2] = seed;
+    return bytes;
+}
+
+struct Scan
+{
+    QStringList rows; // "-" a separator, else the path below the tree
+    qint64 signedFromCache = 0;
+    qint64 wholeFromCache = 0;
+    QString movedAside;
+};
+
+Scan scan(const FinderTree &tree, const QString &cachePath, bool useCache = true,
+          bool byTime = false)
+{
+    Scan result;
+    DuplicateCompare compare;
+    const qsizetype cut = tree.root().size() + 1;
+    compare.addSeparator = [&] { result.rows << QStringLiteral("-"); };
+    compare.addRow = [&](const QByteArray &path, bool, int) {
+        result.rows << QString::fromUtf8(path.mid(cut));
+        return true;
+    };
+    DuplicateScanOptions options;
+    options.checkFileName = false;
+    options.checkFileTimeStamp = byTime;
+    options.useHashCache = useCache;
+    TKvFindFile finder;
+    DuplicateScan duplicateScan;
+    duplicateScan.hashCachePath = cachePath;
+    duplicateScan.racyWindowNs = 0; // the files were made a moment ago
+    duplicateScan.run(finder, {{tree.root(), false}}, options, compare);
+    result.signedFromCache = compare.SignedFromCache;
+    result.wholeFromCache = compare.WholeFromCache;
+    result.movedAside = duplicateScan.CacheMovedAside;
+    return result;
+}
+
+struct stat statOf(const QByteArray &path)
+{
+    struct stat st
+    {
+    };
+    (void)::stat(path.constData(), &st);
+    return st;
+}
+
+// Writes `bytes` over the file in place and puts its modification time back
+// (as `touch -d` would): only the change time tells.
+void rewriteKeepingTime(const QByteArray &path, const QByteArray &bytes)
+{
+    const struct stat before = statOf(path);
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_TRUNC);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        QCOMPARE(::futimens(fd, times), 0);
+        ::close(fd);
+        const struct stat after = statOf(path);
+        if (after.st_ctim.tv_sec != before.st_ctim.tv_sec ||
+            after.st_ctim.tv_nsec != before.st_ctim.tv_nsec)
+            return;
+        QThread::msleep(10); // the same clock tick: write again
+    }
+    QFAIL("the change time never moved");
+}
+
+} // namespace
+
+class TestHashCache : public QObject
+{
+    Q_OBJECT
+private slots:
+    void rescanReadsOnlyWhatChanged_data();
+    void rescanReadsOnlyWhatChanged();
+    void damagedCacheIsMovedAside_data();
+    void damagedCacheIsMovedAside();
+    void entriesUnseenForSixtyDaysGo();
+    void offLeavesNoCache();
+    void byTimeTakesOnlyWholeHashes();
+};
+
+void TestHashCache::rescanReadsOnlyWhatChanged_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("expected");
+    // Files signed from the cache on the rescan (negative: at least that many).
+    QTest::addColumn<int>("fromCache");
+    // a/one and b/one alike; c/two and d/two alike; all four of one size, the
+    // two contents alike at both ends.
+    QTest::newRow("unchanged") << "" << QStringList{"-", "a/one", "b/one", "-", "c/two", "d/two"}
+                               << 4;
+    // d/two takes a/one's content: a stale entry would keep it with c/two.
+    QTest::newRow("rewritten, same size, time put back")
+        << "rewrite" << QStringList{"-", "a/one", "b/one", "d/two"} << 3;
+    QTest::newRow("replaced under the same name")
+        << "replace" << QStringList{"-", "a/one", "b/one", "d/two"} << 3;
+    // Linux file systems move a renamed file's change time, so it is read
+    // again; where one does not, its entry still holds: either is right.
+    QTest::newRow("renamed: the same file")
+        << "rename" << QStringList{"-", "a/one", "b/one", "-", "c/two", "e/two"} << -3;
+}
+
+void TestHashCache::rescanReadsOnlyWhatChanged()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, expected);
+    QFETCH(int, fromCache);
+    FinderTree tree;
+    QTemporaryDir cacheDir;
+    const QString cachePath = cacheDir.filePath(QStringLiteral("hashes.db"));
+    tree.file("a/one", content('1'));
+    tree.file("b/one", content('1'));
+    tree.file("c/two", content('2'));
+    tree.file("d/two", content('2'));
+    const Scan first = scan(tree, cachePath);
+    QCOMPARE(first.signedFromCache, 0);
+    QCOMPARE(first.rows, (QStringList{"-", "a/one", "b/one", "-", "c/two", "d/two"}));
+
+    if (change == QLatin1String("rewrite")) {
+        rewriteKeepingTime(tree.path("d/two"), content('1'));
+    } else if (change == QLatin1String("replace")) {
+        const struct stat old = statOf(tree.path("d/two"));
+        tree.file("d/new", content('1'));
+        const struct timespec times[2] = {old.st_atim, old.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, tree.path("d/new").constData(), times, 0), 0);
+        QCOMPARE(::rename(tree.path("d/new").constData(), tree.path("d/two").constData()), 0);
+    } else if (change == QLatin1String("rename")) {
+        tree.folder("e");
+        QCOMPARE(::rename(tree.path("d/two").constData(), tree.path("e/two").constData()), 0);
+    }
+    const Scan second = scan(tree, cachePath);
+    QCOMPARE(second.rows, expected);
+    if (fromCache >= 0)
+        QCOMPARE(second.signedFromCache, fromCache);
+    else
+        QVERIFY(second.signedFromCache >= -fromCache);
+    // Alike at both ends: the rescan tells them apart by the whole hashes kept.
+    if (change.isEmpty()) QCOMPARE(second.wholeFromCache, 4);
+    // The same sets as with no cache at all.
+    QCOMPARE(scan(tree, cachePath, false).rows, expected);
+}
+
+void TestHashCache::damagedCacheIsMovedAside_data()
+{
+    QTest::addColumn<bool>("wholeFile");
+    QTest::newRow("not a database") << true;
+    QTest::newRow("a damaged page among the entries") << false;
+}
+
+void TestHashCache::damagedCacheIsMovedAside()
+{
+    QFETCH(bool, wholeFile);
+    FinderTree tree;
+    QTemporaryDir cacheDir;
+    const QString cachePath = cacheDir.filePath(QStringLiteral("hashes.db"));
+    // Enough files that the entries fill pages of their own beyond the first.
+    for (int i = 0; i < 300; ++i)
+        tree.file("f/" + QByteArray::number(i), content(char('A' + i / 2 % 26), 100 + i / 2));
+    const Scan first = scan(tree, cachePath);
+    QCOMPARE(first.rows.count(QStringLiteral("-")), 150);
+    {
+        HashCache closing(cachePath); // folds the write-ahead log into the file
+        closing.load();
+        QCOMPARE(closing.size(), size_t(300));
+    }
+    QFile file(cachePath);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    if (wholeFile) {
+        QVERIFY(file.write(QByteArray(8192, '\x5a')) == 8192);
+    } else {
+        // Every page after the first two: the entries' leaves.
+        QVERIFY(file.size() > 4 * 4096);
+        for (qint64 at = 2 * 4096; at < file.size(); at += 4096) {
+            file.seek(at);
+            file.write(QByteArray(64, '\xff'));
+        }
+    }
+    file.close();
+
+    const Scan second = scan(tree, cachePath);
+    QCOMPARE(second.rows, first.rows);
+    QCOMPARE(second.signedFromCache, 0);
+    QVERIFY(!second.movedAside.isEmpty());
+    QVERIFY(QFileInfo::exists(second.movedAside));
+    // A new cache was started beside it and serves the next scan.
+    QCOMPARE(scan(tree, cachePath).signedFromCache, 300);
+}
+
+void TestHashCache::entriesUnseenForSixtyDaysGo()
+{
+    QTemporaryDir cacheDir;
+    const QString cachePath = cacheDir.filePath(QStringLiteral("hashes.db"));
+    const HashCacheKey old{1, 10, 100, 5, 6};
+    const HashCacheKey used{1, 11, 100, 5, 6};
+    const HashCacheKey fresh{1, 12, 100, 5, 6};
+    {
+        HashCache cache(cachePath);
+        cache.load();
+        cache.today = 1000;
+        cache.putEdges(old, 1, {1, 2});
+        cache.putEdges(used, 1, {3, 4});
+        QVERIFY(cache.save());
+    }
+    {
+        HashCache cache(cachePath);
+        cache.load();
+        cache.today = 1000 + HashCache::kKeepDays - 1;
+        QVERIFY(cache.find(used)); // seen again: kept another 60 days
+        QVERIFY(cache.save());
+    }
+    HashCache cache(cachePath);
+    cache.load();
+    cache.today = 1000 + HashCache::kKeepDays + 1;
+    cache.putEdges(fresh, 1, {5, 6});
+    QVERIFY(cache.save());
+    HashCache reread(cachePath);
+    reread.load();
+    QVERIFY(!reread.find(old));
+    QVERIFY(reread.find(used));
+    QVERIFY(reread.find(fresh));
+    // A key that changed in any part is not the file that was hashed.
+    HashCacheKey changed = used;
+    changed.changed += 1;
+    QVERIFY(!reread.find(changed));
+}
+
+void TestHashCache::offLeavesNoCache()
+{
+    FinderTree tree;
+    tree.file("a", content('1'));
+    tree.file("b", content('1'));
+    QTemporaryDir cacheDir;
+    const QString cachePath = cacheDir.filePath(QStringLiteral("hashes.db"));
+    QCOMPARE(scan(tree, cachePath, false).rows, (QStringList{"-", "a", "b"}));
+    QVERIFY(!QFileInfo::exists(cachePath));
+}
+
+// "Require same date/time" reads nothing to sign: the cache serves only whole
+// hashes, and a large file's head-and-tail hash is never taken for one.
+void TestHashCache::byTimeTakesOnlyWholeHashes()
+{
+    FinderTree tree;
+    const QDateTime when(QDate(2020, 5, 6), QTime(7, 8, 10));
+    const QList<QPair<QByteArray, QByteArray>> files = {
+        {"s1", "small"},      {"s2", "small"},      {"s3", "SMALL"}, // small: edges are the content
+        {"l1", content('1')}, {"l2", content('1')}, {"l3", content('2')}};
+    for (const auto &[name, bytes] : files) {
+        tree.file(name, bytes);
+        tree.setModified(name, when);
+    }
+    QTemporaryDir cacheDir;
+    const QString cachePath = cacheDir.filePath(QStringLiteral("hashes.db"));
+    const QStringList expected{"-", "l1", "l2", "-", "s1", "s2"};
+    QCOMPARE(scan(tree, cachePath).rows, expected);
+    const Scan byTime = scan(tree, cachePath, true, true);
+    QCOMPARE(byTime.rows, expected);
+    QCOMPARE(byTime.signedFromCache, 6);
+    QCOMPARE(byTime.wholeFromCache, 6);
+}
+
+CLARIVEX_TEST_MAIN_CORE(TestHashCache)
+#include "tst_hash_cache.moc"
