@@ -2,6 +2,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/text_encoding.h"
+#include "core/base/formats.h"
 #include "core/cleaning/clean_history.h"
 #include "core/scanners/duplicate_link_clean.h"
 #include "core/search/found_file_model.h"
@@ -87,7 +88,7 @@ int linkDuplicates(const FoundFileModel &model, cleaning::LinkKind kind,
             out += (request.dryRun ? "Would link: " : "Linked: ") + QByteArray::number(good) +
                    " of " + QByteArray::number(report.jobs.size() + report.kept.size()) + " files";
             if (!request.dryRun)
-                out += ", " + QByteArray::number(report.bytesFreed) + " bytes freed";
+                out += ", " + formatGrouped(report.bytesFreed).toUtf8() + " bytes freed";
             out += '\n';
         }
     }
