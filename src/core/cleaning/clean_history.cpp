@@ -2,6 +2,7 @@
 
 #include "core/base/settings_types.h"
 #include "core/shell/custom_registry.h"
+#include "core/shell/database_file.h"
 #include "core/shell/registry_statement.h"
 
 #include <QDir>
@@ -12,9 +13,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace clarivex::cleaning {
 
@@ -52,12 +51,6 @@ CREATE INDEX IF NOT EXISTS files_by_clean ON files(clean);
 )sql";
 
 QString g_damageNotice;
-
-bool isDamage(int code)
-{
-    const int primary = code & 0xff;
-    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
-}
 
 QString sqliteText(sqlite3 *db, int rc)
 {
@@ -163,18 +156,8 @@ void CleanHistory::open()
     const QByteArray name = QFile::encodeName(m_path);
     bool movedAside = false;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        struct stat st;
-        if (::lstat(name.constData(), &st) != 0) {
-            // The history is the user's alone.
-            const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            if (fd >= 0) ::close(fd);
-        }
-        int rc = sqlite3_open_v2(name.constData(), &m_db,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW,
-                                 nullptr);
+        int rc = openPrivateDatabase(m_path, &m_db, kBusyTimeoutMs);
         if (rc == SQLITE_OK) {
-            sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
-            sqlite3_extended_result_codes(m_db, 1);
             // The whole-file check reads every page: a large history is
             // checked by its header and schema here, and by every later
             // read and write (a damaged page there is moved aside too).
@@ -201,18 +184,10 @@ void CleanHistory::open()
         m_error = QStringLiteral("%1: %2").arg(m_path, sqliteText(m_db, rc));
         sqlite3_close_v2(m_db);
         m_db = nullptr;
-        if (!isDamage(rc) || movedAside) return;
+        if (!isDatabaseDamage(rc) || movedAside) return;
         // Keep the damaged file for whoever wants to look at it, and start anew.
-        const QString stamp =
-            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-        QString target = m_path + QStringLiteral(".damaged-") + stamp;
-        for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
-            target = m_path + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
-        if (::rename(name.constData(), QFile::encodeName(target).constData()) != 0) return;
-        for (const char *suffix : {"-wal", "-shm"}) {
-            const QString side = m_path + QLatin1String(suffix);
-            if (QFileInfo::exists(side)) QFile::rename(side, target + QLatin1String(suffix));
-        }
+        const QString target = moveDamagedDatabaseAside(m_path);
+        if (target.isEmpty()) return;
         movedAside = true;
         m_movedAside = target;
         g_damageNotice = QStringLiteral("The clean history %1 was damaged. It was kept as %2 and "
@@ -227,7 +202,8 @@ qint64 CleanHistory::beginClean(HistoryMode mode, CleanTrigger trigger,
 {
     if (!m_db) return 0;
     qint64 id = insertClean(mode, trigger, destination, when);
-    if (id == 0 && isDamage(RegistryStatement::lastStepFailure()) && m_movedAside.isEmpty()) {
+    if (id == 0 && isDatabaseDamage(RegistryStatement::lastStepFailure()) &&
+        m_movedAside.isEmpty()) {
         // A damaged page the open did not read: keep the file aside, start anew.
         sqlite3_close_v2(m_db);
         m_db = nullptr;

@@ -1,5 +1,6 @@
 #include "core/scanners/hash_cache.h"
 
+#include "core/shell/database_file.h"
 #include "core/shell/registry_statement.h"
 
 #include <QDateTime>
@@ -7,9 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -36,12 +35,6 @@ CREATE TABLE IF NOT EXISTS hashes(
     seen INTEGER NOT NULL,
     PRIMARY KEY(device, inode)) WITHOUT ROWID;
 )sql";
-
-bool isDamage(int code)
-{
-    const int primary = code & 0xff;
-    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
-}
 
 QByteArray hashBytes(const ContentHash &hash)
 {
@@ -94,7 +87,7 @@ void HashCache::load()
     if (m_db && !readAll()) {
         // A damaged page among the entries: nothing read from it is used.
         m_entries.clear();
-        if (isDamage(RegistryStatement::lastStepFailure())) {
+        if (isDatabaseDamage(RegistryStatement::lastStepFailure())) {
             moveAside();
             open();
         } else {
@@ -111,20 +104,9 @@ void HashCache::open()
         m_error = QStringLiteral("cannot create %1").arg(folder);
         return;
     }
-    const QByteArray name = QFile::encodeName(m_path);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        struct stat st;
-        if (::lstat(name.constData(), &st) != 0) {
-            // What the user's files hold is the user's alone.
-            const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            if (fd >= 0) ::close(fd);
-        }
-        int rc = sqlite3_open_v2(name.constData(), &m_db,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW,
-                                 nullptr);
+        int rc = openPrivateDatabase(m_path, &m_db, kBusyTimeoutMs);
         if (rc == SQLITE_OK) {
-            sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
-            sqlite3_extended_result_codes(m_db, 1);
             qint64 found = 0;
             {
                 RegistryStatement version(m_db, "PRAGMA user_version");
@@ -149,7 +131,7 @@ void HashCache::open()
         if (rc == SQLITE_OK) return;
         m_error = QStringLiteral("%1: %2").arg(m_path, QString::fromUtf8(sqlite3_errstr(rc)));
         close();
-        if (!isDamage(rc) || attempt > 0) return;
+        if (!isDatabaseDamage(rc) || attempt > 0) return;
         moveAside();
     }
 }
@@ -197,17 +179,8 @@ bool HashCache::readAll()
 void HashCache::moveAside()
 {
     close();
-    const QByteArray name = QFile::encodeName(m_path);
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    QString target = m_path + QStringLiteral(".damaged-") + stamp;
-    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
-        target = m_path + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
-    if (::rename(name.constData(), QFile::encodeName(target).constData()) != 0) return;
-    for (const char *suffix : {"-wal", "-shm"}) {
-        const QString side = m_path + QLatin1String(suffix);
-        if (QFileInfo::exists(side)) QFile::rename(side, target + QLatin1String(suffix));
-    }
-    m_movedAside = target;
+    const QString target = moveDamagedDatabaseAside(m_path);
+    if (!target.isEmpty()) m_movedAside = target;
 }
 
 HashCacheEntry *HashCache::find(const HashCacheKey &key)
@@ -297,7 +270,7 @@ bool HashCache::save()
     }
     const int failure = RegistryStatement::lastStepFailure();
     sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    if (isDamage(failure)) moveAside(); // found damaged while writing: never read again
+    if (isDatabaseDamage(failure)) moveAside(); // found damaged while writing: never read again
     return false;
 }
 
