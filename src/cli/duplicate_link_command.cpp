@@ -4,6 +4,7 @@
 #include "cli/text_encoding.h"
 #include "core/base/formats.h"
 #include "core/cleaning/clean_history.h"
+#include "core/cleaning/clean_summary.h"
 #include "core/scanners/duplicate_link_clean.h"
 #include "core/search/found_file_model.h"
 
@@ -61,7 +62,7 @@ int linkDuplicates(const FoundFileModel &model, cleaning::LinkKind kind,
     QByteArray out;
     for (int row : report.kept) {
         const QString reason = model.IsReference(row)
-                                   ? QStringLiteral("in a reference folder")
+                                   ? QString::fromLatin1(cleaning::kKeptReference)
                                    : QStringLiteral("the last copy of its duplicate set");
         std::fprintf(stderr, "clarivex-cli: kept %s: %s\n", model.FilePath(row).constData(),
                      reason.toUtf8().constData());

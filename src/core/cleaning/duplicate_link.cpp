@@ -1,6 +1,7 @@
 #include "core/cleaning/duplicate_link.h"
 
 #include "core/cleaning/parent_folder.h"
+#include "core/cleaning/remove_entry.h"
 
 #include <QList>
 
@@ -8,7 +9,6 @@
 #include <csignal>
 #include <cstring>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -170,32 +170,12 @@ bool isLinkTemporary(const QByteArray &name)
 
 int removeStaleLinkTemporaries(int folderFd)
 {
-    const int own = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
-    if (own < 0) return 0;
-    DIR *dir = ::fdopendir(own);
-    if (!dir) {
-        ::close(own);
-        return 0;
-    }
-    ::rewinddir(dir);
-    QList<QByteArray> stale;
-    while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (!isLinkTemporary(name)) continue;
+    return removeFilesWhere(folderFd, [](const QByteArray &name) {
+        if (!isLinkTemporary(name)) return false;
         const qint64 pid = name.mid(kPrefix.size()).split('.').first().toLongLong();
-        if (pid == ::getpid()) continue; // one of ours, in hand
-        if (pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM)) continue; // still running
-        stale << name;
-    }
-    ::closedir(dir);
-    int removed = 0;
-    for (const QByteArray &name : std::as_const(stale)) {
-        struct stat st;
-        if (::fstatat(folderFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(st.st_mode) && ::unlinkat(folderFd, name.constData(), 0) == 0)
-            ++removed;
-    }
-    return removed;
+        if (pid == ::getpid()) return false;                                 // one of ours, in hand
+        return !(pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM)); // else still running
+    });
 }
 
 LinkResult replaceWithLink(const LinkRequest &request, const ContentCheck &check,

@@ -2,11 +2,15 @@
 
 #include "core/cleaning/parent_folder.h"
 
+#include <QList>
+
 #include <cerrno>
 #include <cstring>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace clarivex::cleaning {
 
@@ -59,6 +63,32 @@ EntryResult removeEntry(const QByteArray &path, bool allowFolders,
     if (::unlinkat(entry.folder.get(), entry.name.constData(), 0) != 0)
         return EntryResult::failed(errno);
     return EntryResult::done();
+}
+
+int removeFilesWhere(int folderFd, const std::function<bool(const QByteArray &name)> &stale)
+{
+    const int own = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0) return 0;
+    DIR *dir = ::fdopendir(own);
+    if (!dir) {
+        ::close(own);
+        return 0;
+    }
+    ::rewinddir(dir);
+    QList<QByteArray> picked;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (stale(name)) picked << name;
+    }
+    ::closedir(dir);
+    int removed = 0;
+    for (const QByteArray &name : std::as_const(picked)) {
+        struct stat st;
+        if (::fstatat(folderFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && ::unlinkat(folderFd, name.constData(), 0) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace clarivex::cleaning

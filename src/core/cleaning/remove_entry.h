@@ -9,11 +9,16 @@
 
 #include <QByteArray>
 
+#include <functional>
 #include <optional>
 
 namespace clarivex::cleaning {
 
 [[nodiscard]] EntryResult removeEntry(const QByteArray &path, bool allowFolders,
                                       const std::optional<FileIdentity> &expected);
+
+// Deletes the regular files of the open folder `folderFd` whose names `stale`
+// picks (what a killed clean left behind); returns how many went.
+int removeFilesWhere(int folderFd, const std::function<bool(const QByteArray &name)> &stale);
 
 } // namespace clarivex::cleaning

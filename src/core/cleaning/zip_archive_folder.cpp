@@ -1,12 +1,13 @@
 #include "core/cleaning/zip_archive_folder.h"
 
+#include "core/cleaning/remove_entry.h"
+
 #include <QElapsedTimer>
 #include <QThread>
 
 #include <cerrno>
 #include <cstring>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -70,29 +71,14 @@ bool isTemporaryArchiveName(const QByteArray &name)
 
 int removeStaleTemporaries(int folderFd)
 {
-    const int dirFd = ::dup(folderFd);
-    if (dirFd < 0) return 0;
-    DIR *dir = ::fdopendir(dirFd);
-    if (!dir) {
-        ::close(dirFd);
-        return 0;
-    }
-    ::rewinddir(dir);
-    QList<QByteArray> stale;
-    while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (!isTemporaryArchiveName(name)) continue;
+    return removeFilesWhere(folderFd, [folderFd](const QByteArray &name) {
+        if (!isTemporaryArchiveName(name)) return false;
         struct stat st;
         if (::fstatat(folderFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1)
-            continue;
-        if (startsAsArchive(folderFd, name.constData())) stale << name;
-    }
-    ::closedir(dir);
-    int removed = 0;
-    for (const QByteArray &name : stale)
-        removed += ::unlinkat(folderFd, name.constData(), 0) == 0 ? 1 : 0;
-    return removed;
+            return false;
+        return startsAsArchive(folderFd, name.constData());
+    });
 }
 
 int prepareArchiveFile(const QByteArray &archive, bool &created)
