@@ -105,7 +105,7 @@ void HashCache::open()
         return;
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
-        int rc = openPrivateDatabase(m_path, &m_db, kBusyTimeoutMs);
+        int rc = openPrivateDatabase(m_path, &m_db, kBusyTimeoutMs, true);
         if (rc == SQLITE_OK) {
             qint64 found = 0;
             {
@@ -167,7 +167,7 @@ bool HashCache::readAll()
         entry.seenDay = qint32(sqlite3_column_int64(row, 8));
         if (!hashFrom(row, 6, entry.edges)) continue; // not one this program wrote
         entry.hasWhole = hashFrom(row, 7, entry.whole);
-        m_entries.emplace(DevIno{entry.key.device, entry.key.inode}, entry);
+        m_entries.insert(entry.key.device, entry.key.inode) = entry;
     }
     sqlite3_finalize(row);
     if (rc == SQLITE_DONE) return true;
@@ -185,9 +185,9 @@ void HashCache::moveAside()
 
 HashCacheEntry *HashCache::find(const HashCacheKey &key)
 {
-    const auto found = m_entries.find(DevIno{key.device, key.inode});
-    if (found == m_entries.end() || !(found->second.key == key)) return nullptr;
-    HashCacheEntry &entry = found->second;
+    HashCacheEntry *const found = m_entries.find(key.device, key.inode);
+    if (!found || !(found->key == key)) return nullptr;
+    HashCacheEntry &entry = *found;
     // Written again once a week at most: an unchanged tree costs no write,
     // and an entry still goes within kKeepDays of its last use.
     if (entry.seenDay < today - kRefreshDays) {
@@ -201,7 +201,7 @@ HashCacheEntry *HashCache::find(const HashCacheKey &key)
 void HashCache::putEdges(const HashCacheKey &key, qint32 signature, const ContentHash &edges)
 {
     if (key.changed >= racyFrom || key.modified >= racyFrom) return;
-    HashCacheEntry &entry = m_entries[DevIno{key.device, key.inode}];
+    HashCacheEntry &entry = m_entries.insert(key.device, key.inode);
     if (entry.key == key && entry.edges == edges && entry.signature == signature) return;
     entry = HashCacheEntry{};
     entry.key = key;
@@ -213,11 +213,11 @@ void HashCache::putEdges(const HashCacheKey &key, qint32 signature, const Conten
 
 void HashCache::putWhole(const HashCacheKey &key, const ContentHash &whole)
 {
-    const auto found = m_entries.find(DevIno{key.device, key.inode});
-    if (found == m_entries.end() || !(found->second.key == key)) return; // edges never stored
-    found->second.whole = whole;
-    found->second.hasWhole = true;
-    found->second.dirty = true;
+    HashCacheEntry *const found = m_entries.find(key.device, key.inode);
+    if (!found || !(found->key == key)) return; // edges never stored
+    found->whole = whole;
+    found->hasWhole = true;
+    found->dirty = true;
 }
 
 bool HashCache::save()
@@ -225,7 +225,7 @@ bool HashCache::save()
     if (!m_db) return false;
     // In key order: appended to the table's tree rather than scattered over it.
     std::vector<const HashCacheEntry *> dirty;
-    for (const auto &[id, entry] : m_entries) {
+    for (const HashCacheEntry &entry : m_entries.entries()) {
         if (entry.dirty) dirty.push_back(&entry);
     }
     if (dirty.empty()) return true;
@@ -264,7 +264,7 @@ bool HashCache::save()
         ok = ok && prune.bind(1, qint64(today - kKeepDays)).run();
     }
     if (ok && sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
-        for (auto &[id, entry] : m_entries)
+        for (HashCacheEntry &entry : m_entries.entries())
             entry.dirty = false;
         return true;
     }

@@ -26,12 +26,12 @@
 // name, never read again, and the scan goes on with an empty cache.
 
 #include "core/scanners/duplicate_signing.h"
+#include "core/scanners/hash_cache_table.h"
 
 #include <QString>
 
 #include <atomic>
 #include <limits>
-#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
@@ -83,7 +83,8 @@ public:
     [[nodiscard]] QString error() const { return m_error; }
 
     // The entry of the file `key` describes, while it still describes it
-    // (marked as seen when last marked over kRefreshDays ago); else null.
+    // (marked as seen when last marked over kRefreshDays ago); else null. A
+    // put may move entries: use what it points to before the next put.
     [[nodiscard]] HashCacheEntry *find(const HashCacheKey &key);
     // Records what a scan read of a file (replacing an older entry). Files
     // changed at or after `racyFrom` (nanoseconds) are left out.
@@ -105,20 +106,6 @@ public:
     qint64 hits = 0; // entries found still valid
 
 private:
-    struct DevIno
-    {
-        quint64 device;
-        quint64 inode;
-        friend bool operator==(const DevIno &, const DevIno &) = default;
-    };
-    struct DevInoHash
-    {
-        size_t operator()(const DevIno &d) const noexcept
-        {
-            return size_t(d.inode * 0x9E3779B97F4A7C15ULL ^ d.device);
-        }
-    };
-
     void open();
     bool readAll();
     void moveAside();
@@ -128,7 +115,7 @@ private:
     QString m_error;
     QString m_movedAside;
     sqlite3 *m_db = nullptr;
-    std::unordered_map<DevIno, HashCacheEntry, DevInoHash> m_entries;
+    HashCacheTable<HashCacheEntry> m_entries;
     std::atomic<bool> m_cancel{false};
 };
 

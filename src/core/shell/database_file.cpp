@@ -16,7 +16,7 @@ bool isDatabaseDamage(int code)
     return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
 }
 
-int openPrivateDatabase(const QString &path, sqlite3 **db, int busyTimeoutMs)
+int openPrivateDatabase(const QString &path, sqlite3 **db, int busyTimeoutMs, bool oneThread)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat st;
@@ -25,9 +25,10 @@ int openPrivateDatabase(const QString &path, sqlite3 **db, int busyTimeoutMs)
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) ::close(fd);
     }
-    const int rc =
-        sqlite3_open_v2(name.constData(), db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
+    const int rc = sqlite3_open_v2(name.constData(), db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
+                                       SQLITE_OPEN_NOFOLLOW | (oneThread ? SQLITE_OPEN_NOMUTEX : 0),
+                                   nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_busy_timeout(*db, busyTimeoutMs);
         sqlite3_extended_result_codes(*db, 1);

@@ -16,7 +16,10 @@ namespace clarivex {
 // Opens (and creates, 0600) the database at `path` for reading and writing,
 // with a busy timeout and extended result codes. Returns the SQLite code;
 // `*db` may be set even when it is not SQLITE_OK, and is the caller's to close.
-[[nodiscard]] int openPrivateDatabase(const QString &path, sqlite3 **db, int busyTimeoutMs);
+// `oneThread`: the connection is used by one thread at a time, so SQLite
+// takes no lock of its own around each call.
+[[nodiscard]] int openPrivateDatabase(const QString &path, sqlite3 **db, int busyTimeoutMs,
+                                      bool oneThread = false);
 
 // Renames a damaged database (with its -wal and -shm files) to
 // "PATH.damaged-STAMP", for whoever wants to look at it. Returns the new name,

@@ -1,0 +1,99 @@
+#pragma once
+
+// The hash cache's entries in memory, by device and inode: one array of
+// entries and an open-addressed index into it. A rescan loads a few hundred
+// thousand entries and looks each candidate up once, so this costs no
+// allocation per entry and one cache line per look-up. Adding an entry may
+// move the others: a pointer from find() holds until the next insert().
+
+#include <QtGlobal>
+
+#include <cstddef>
+#include <vector>
+
+namespace clarivex {
+
+template <typename Entry> class HashCacheTable
+{
+public:
+    void clear()
+    {
+        m_entries.clear();
+        m_entries.shrink_to_fit();
+        m_slots.clear();
+        m_slots.shrink_to_fit();
+    }
+
+    void reserve(size_t count)
+    {
+        m_entries.reserve(count);
+        if (slotsFor(count) > m_slots.size()) rebuild(slotsFor(count));
+    }
+
+    [[nodiscard]] size_t size() const { return m_entries.size(); }
+    [[nodiscard]] std::vector<Entry> &entries() { return m_entries; }
+
+    [[nodiscard]] Entry *find(quint64 device, quint64 inode)
+    {
+        if (m_slots.empty()) return nullptr;
+        const size_t mask = m_slots.size() - 1;
+        for (size_t slot = hashOf(device, inode) & mask;; slot = (slot + 1) & mask) {
+            const quint32 index = m_slots[slot];
+            if (index == 0) return nullptr;
+            Entry &entry = m_entries[index - 1];
+            if (entry.key.device == device && entry.key.inode == inode) return &entry;
+        }
+    }
+
+    // The entry of this device and inode, made (with only those set) when
+    // there is none.
+    Entry &insert(quint64 device, quint64 inode)
+    {
+        if (Entry *found = find(device, inode)) return *found;
+        if (slotsFor(m_entries.size() + 1) > m_slots.size())
+            rebuild(slotsFor(m_entries.size() + 1) * 2);
+        Entry &entry = m_entries.emplace_back();
+        entry.key.device = device;
+        entry.key.inode = inode;
+        place(m_entries.size() - 1);
+        return entry;
+    }
+
+private:
+    // At most half the slots in use: probes stay short.
+    static size_t slotsFor(size_t count)
+    {
+        size_t wanted = 16;
+        while (wanted < count * 2)
+            wanted *= 2;
+        return wanted;
+    }
+
+    static size_t hashOf(quint64 device, quint64 inode)
+    {
+        const quint64 mixed = (inode ^ (device << 40) ^ (device >> 24)) * 0x9E3779B97F4A7C15ULL;
+        return size_t(mixed ^ (mixed >> 29));
+    }
+
+    void place(size_t index)
+    {
+        const size_t mask = m_slots.size() - 1;
+        const Entry &entry = m_entries[index];
+        size_t slot = hashOf(entry.key.device, entry.key.inode) & mask;
+        while (m_slots[slot] != 0)
+            slot = (slot + 1) & mask;
+        m_slots[slot] = quint32(index + 1);
+    }
+
+    void rebuild(size_t slotCount)
+    {
+        m_slots.assign(slotCount, 0);
+        for (size_t i = 0; i < m_entries.size(); ++i)
+            place(i);
+    }
+
+    std::vector<Entry> m_entries;
+    std::vector<quint32> m_slots; // an entry's index + 1; 0 for a free slot
+};
+
+} // namespace clarivex
