@@ -216,6 +216,7 @@ int scanTemp(const TempScanArguments &args)
         return failure(QStringLiteral("Please select at least a Group to be scanned"));
 
     FoundFileModel model;
+    model.ReadVersionStrings = false; // no output shows them
     model.SetOrigin(ScanOrigin::TempFiles, model.BeginRun(RunTrigger::Cli));
     scan.addFile = [&](const QByteArray &folder, const TFindData &data, qint64 &size) {
         const int group = colourGroupOf(QFile::decodeName(data.name), options.groups);

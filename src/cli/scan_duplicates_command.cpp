@@ -214,9 +214,9 @@ int scanDuplicates(const DuplicateArguments &args)
     model.SetOrigin(ScanOrigin::Duplicates, model.BeginRun(RunTrigger::Cli));
     DuplicateCompare compare;
     compare.addSeparator = [&] { model.AddSeparator(); };
-    compare.addRow = [&](const QByteArray &path, bool master, int set) {
-        qint64 size = 0;
-        return model.AddFile(path, size, set, master);
+    model.ReadVersionStrings = false; // no output shows them
+    compare.addRow = [&](const QByteArray &folder, const TFindData &file, bool master, int set) {
+        return model.AddFile(folder, file, nullptr, set, master);
     };
     TKvFindFile finder;
     finder.KeptAway = KeptAwayFolders::fromOptions(settings.options);

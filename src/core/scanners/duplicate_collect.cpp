@@ -1,6 +1,7 @@
 #include "core/scanners/duplicate_collect.h"
 
 #include "core/base/path_text.h"
+#include "core/scanners/duplicate_pool.h"
 #include "core/search/kv_mask.h"
 
 #include <QFile>
@@ -34,20 +35,23 @@ void DuplicateCollector::clear()
     SkipCurrentFolder = false;
 }
 
-void DuplicateCollector::ChDir(const QByteArray &folder)
+void DuplicateCollector::ChDir(const QByteArray &folder, int folderFd)
 {
     CurrentFolderIndex = CandidateFolders.size();
     CandidateFolders.append(folder);
     SkipCurrentFolder = skipsAsProtected(folder);
     if (!SkipCurrentFolder)
         SkipCurrentFolder = m_skipSysBackup && folder.toUpper().contains("/SYSBCKUP/");
-    if (!SkipCurrentFolder) {
+    if (!SkipCurrentFolder && !SkipFolders.isEmpty()) {
         const QByteArray lower = lowerName(folder);
         SkipCurrentFolder = std::any_of(SkipFolders.cbegin(), SkipFolders.cend(),
                                         [&](const QByteArray &e) { return lower.contains(e); });
     }
-    if (!SkipCurrentFolder)
-        SkipCurrentFolder = ::access((folder + "desktop.ini").constData(), F_OK) == 0;
+    if (!SkipCurrentFolder) {
+        SkipCurrentFolder = folderFd >= 0
+                                ? ::faccessat(folderFd, "desktop.ini", F_OK, 0) == 0
+                                : ::access((folder + "desktop.ini").constData(), F_OK) == 0;
+    }
     if (folderStatus) {
         const QString shown = QFile::decodeName(folder);
         folderStatus(SkipCurrentFolder ? QStringLiteral("Skipping ") + shown : shown);
@@ -92,6 +96,9 @@ void DuplicateCollector::AddFile(const TFindData &data)
     candidate.inode = data.inode;
     candidate.modified = data.lastWriteTime;
     candidate.changed = data.changeTime;
+    candidate.accessed = data.lastAccessTime;
+    candidate.created = data.creationTime;
+    candidate.attributes = quint8(data.attributes);
     candidate.folder = quint32(CurrentFolderIndex);
     candidate.nameOffset = quint64(m_names.size());
     candidate.nameLength = quint16(data.name.size());
@@ -161,20 +168,29 @@ void DuplicateCollector::sortKeys(const std::function<void()> &pump)
         if (byKey != 0) return byKey < 0;
         return compareFoldedAscii(nameOf(a), nameOf(b)) < 0;
     };
+    // The slices, then each round of merges, are shared out over the pool.
     constexpr size_t kSlice = 32768;
     const auto first = CandidateKeys.begin();
     const size_t count = CandidateKeys.size();
-    for (size_t begin = 0; begin < count; begin += kSlice) {
+    const auto keepAlive = [&pump](qint64) {
+        if (pump) pump();
+        return true; // a sort half done is no order at all
+    };
+    PoolWork slices;
+    slices.item = [&](size_t i, const std::atomic<bool> &) {
+        const size_t begin = i * kSlice;
         std::sort(first + qsizetype(begin), first + qsizetype(std::min(begin + kSlice, count)),
                   before);
-        if (pump) pump();
-    }
+    };
+    (void)runOnPool((count + kSlice - 1) / kSlice, slices, keepAlive);
     for (size_t width = kSlice; width < count; width *= 2) {
-        for (size_t begin = 0; begin + width < count; begin += 2 * width) {
+        PoolWork merges;
+        merges.item = [&](size_t i, const std::atomic<bool> &) {
+            const size_t begin = i * 2 * width;
             std::inplace_merge(first + qsizetype(begin), first + qsizetype(begin + width),
                                first + qsizetype(std::min(begin + 2 * width, count)), before);
-            if (pump) pump();
-        }
+        };
+        (void)runOnPool((count - width + 2 * width - 1) / (2 * width), merges, keepAlive);
     }
 }
 

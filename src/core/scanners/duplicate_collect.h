@@ -32,9 +32,12 @@ struct Candidate
     quint64 inode = 0;
     qint64 modified = 0;    // nanoseconds
     qint64 changed = 0;     // nanoseconds
+    qint64 accessed = 0;    // nanoseconds
+    qint64 created = 0;     // nanoseconds (the change time where no birth time is kept)
     quint64 nameOffset = 0; // into the name arena: the name, then (by name) its lower case
     quint32 folder = 0;     // into CandidateFolders
     quint16 nameLength = 0;
+    quint8 attributes = 0;   // as the walk saw them
     bool fromMaster = false; // found in a master phase
 };
 
@@ -50,7 +53,8 @@ public:
     void begin(const DuplicateScanOptions &options);
     void setPhase(Phase phase) { ScanPhase = phase; }
 
-    void ChDir(const QByteArray &folder);
+    // `folderFd`: the folder, open (-1: looked up by its path).
+    void ChDir(const QByteArray &folder, int folderFd = -1);
     void AddFile(const TFindData &data);
     // Sorts the candidates by key (by name: then by name as found, letter case
     // ignored). Sorted in slices merged pairwise, `pump` called after each, so

@@ -23,6 +23,7 @@ struct DuplicateCompare::Member
     ContentHash hash; // of the whole content (by size)
     qint32 signature = 0;
     bool fromMaster = false;
+    const Candidate *source = nullptr;
 };
 
 namespace {
@@ -85,6 +86,7 @@ void DuplicateCompare::run(DuplicateCollector &collector, const DuplicateScanOpt
     SignedFromCache = 0;
     WholeFromCache = 0;
     m_continue = scanContinue;
+    m_collector = &collector;
     m_checkName = options.checkFileName;
     m_byDateTime = options.checkFileTimeStamp;
     setStatus(0, QString());
@@ -120,6 +122,7 @@ void DuplicateCompare::run(DuplicateCollector &collector, const DuplicateScanOpt
         end = begin;
     }
     m_signed = {};
+    m_collector = nullptr;
     if (m_continue && !*m_continue) setStatus(1, QStringLiteral("Comparison interrupted"));
     if (FoundFileCount > 0) setStatus(0, QStringLiteral("Duplicates found...."));
     collector.clear();
@@ -315,6 +318,7 @@ void DuplicateCompare::compareBySize(const DuplicateCollector &collector, size_t
                 member.hash = entry.hash;
                 member.signature = signature;
                 member.fromMaster = c.fromMaster;
+                member.source = &c;
                 if (m_checkName) member.lowerName = lowerName(collector.nameOf(c).toByteArray());
                 members.push_back(std::move(member));
             }
@@ -371,11 +375,16 @@ void DuplicateCompare::compareByName(const DuplicateCollector &collector, const 
         if (!keepGoing()) return;
         Member member;
         member.path = collector.pathOf(*c);
-        struct stat facts
-        {
-        };
-        if (::lstat(member.path.constData(), &facts) != 0 || !S_ISREG(facts.st_mode)) continue;
-        member.identity = {facts.st_dev, facts.st_ino};
+        member.source = c;
+        if (c->device != 0 || c->inode != 0) {
+            member.identity = {dev_t(c->device), ino_t(c->inode)};
+        } else {
+            struct stat facts
+            {
+            };
+            if (::lstat(member.path.constData(), &facts) != 0 || !S_ISREG(facts.st_mode)) continue;
+            member.identity = {facts.st_dev, facts.st_ino};
+        }
         member.lowerName = lowerName(collector.nameOf(*c).toByteArray());
         member.fromMaster = c->fromMaster;
         members.push_back(std::move(member));
@@ -398,13 +407,30 @@ void DuplicateCompare::compareByName(const DuplicateCollector &collector, const 
     }
 }
 
+bool DuplicateCompare::listMember(const Member &member, bool master)
+{
+    if (!addRow) return true;
+    const Candidate &c = *member.source;
+    TFindData file;
+    file.name = m_collector->nameOf(c).toByteArray();
+    file.size = c.size;
+    file.lastWriteTime = c.modified;
+    file.changeTime = c.changed;
+    file.lastAccessTime = c.accessed;
+    file.creationTime = c.created;
+    file.attributes = c.attributes;
+    file.device = quint64(member.identity.device);
+    file.inode = quint64(member.identity.inode);
+    return addRow(m_collector->CandidateFolders[c.folder], file, master, SetCount);
+}
+
 void DuplicateCompare::listSet(const std::vector<const Member *> &set, qint64 size, bool countBytes)
 {
     ++SetCount;
     if (addSeparator) addSeparator();
-    if (addRow) (void)addRow(set.front()->path, true, SetCount);
+    (void)listMember(*set.front(), true);
     for (size_t i = 1; i < set.size(); ++i) {
-        if (addRow && !addRow(set[i]->path, false, SetCount)) continue; // gone meanwhile
+        if (!listMember(*set[i], false)) continue; // not listed
         ++FoundFileCount;
         if (countBytes) FoundByteTotal += size;
     }

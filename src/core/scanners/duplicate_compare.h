@@ -48,8 +48,11 @@ public:
     // files counts for the first half, walking the runs for the second).
     std::function<void(qint64 walked)> progress;
     std::function<void()> addSeparator;
-    // A row of set `set` (from 1); false when it could not be listed.
-    std::function<bool(const QByteArray &path, bool master, int set)> addRow;
+    // A row of set `set` (from 1): the file `file.name` of `folder` (with a
+    // trailing "/"), as the walk saw it a moment ago (its identity and
+    // times); false when it could not be listed.
+    std::function<bool(const QByteArray &folder, const TFindData &file, bool master, int set)>
+        addRow;
 
     // Walks and consumes the collector's candidates while *scanContinue.
     void run(DuplicateCollector &collector, const DuplicateScanOptions &options,
@@ -67,6 +70,7 @@ public:
 
 private:
     struct Member;
+    bool listMember(const Member &member, bool master);
     // Whether the run [first, last) is compared at all.
     [[nodiscard]] bool comparable(const Candidate *first, const Candidate *last) const;
     // Opens every file of the comparable runs once, in folder order.
@@ -91,6 +95,7 @@ private:
     const bool *m_continue = nullptr;
     bool m_phases = false; // master phase used: only sets with a master file count
     bool m_checkName = true;
+    const DuplicateCollector *m_collector = nullptr; // while run() lists sets
     bool m_byDateTime = true;
 };
 

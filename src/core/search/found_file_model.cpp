@@ -12,7 +12,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
 
 namespace clarivex {
 
@@ -131,7 +136,7 @@ void FoundFileModel::FlushPending()
 }
 
 bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qint64 *size,
-                             qint32 group)
+                             qint32 group, bool master)
 {
     if (data.name.isEmpty() || data.name.size() > kMaxNameLength || data.name.contains('/') ||
         data.name == "." || data.name == "..")
@@ -140,7 +145,8 @@ bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qi
     // The finder hands its open folder over, so a path of any length works;
     // otherwise the folder is opened by its path.
     const bool identityKnown = data.device != 0;
-    const bool versioned = platform::hasPeExtension(data.name) && !data.isSymlink;
+    const bool versioned =
+        ReadVersionStrings && platform::hasPeExtension(data.name) && !data.isSymlink;
     int dirFd = data.folderFd;
     if (dirFd < 0 && (!identityKnown || versioned)) {
         if (m_folderFd < 0 || m_folderFdIndex != folderId) {
@@ -173,6 +179,7 @@ bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qi
     row.inode = quint64(info.st_ino);
     row.device = deviceIndex(info.st_dev);
     row.group = group;
+    row.master = master;
     row.scan = quint8(m_originScan);
     row.run = m_originRun;
     row.folder = folderId;
@@ -202,9 +209,7 @@ bool FoundFileModel::AddFile(const QByteArray &fullPath, qint64 &size, qint32 gr
     if (slash < 0 || slash + 1 == fullPath.size()) return false;
     const auto data = ReadFindData(fullPath);
     if (!data || (data->attributes & faDirectory)) return false;
-    if (!AddFile(fullPath.left(slash + 1), *data, &size, group)) return false;
-    m_rows.back().master = master;
-    return true;
+    return AddFile(fullPath.left(slash + 1), *data, &size, group, master);
 }
 
 void FoundFileModel::AddSeparator()
@@ -404,9 +409,53 @@ QString FoundFileModel::DateTimeText(qint64 nanoseconds)
     // Directory entries keep times at two-second resolution.
     qint64 seconds = floorDiv(nanoseconds, 1000000000);
     seconds -= seconds - floorDiv(seconds, 2) * 2;
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(seconds).toLocalTime();
-    if (local.time() == QTime(0, 0)) return formatShortDate(local.date());
-    return formatDateTime(local);
+    // The C library's local time, as QDateTime's: but without looking at the
+    // zone file again for every cell, which a list of a million rows feels.
+    // A change of TZ is still seen.
+    thread_local std::string zoneSeen = "\x01"; // no TZ value is this
+    const char *zone = std::getenv("TZ");
+    if (zoneSeen != (zone ? zone : "")) {
+        ::tzset();
+        zoneSeen = zone ? zone : "";
+    }
+    const time_t when = time_t(seconds);
+    struct tm parts
+    {
+    };
+    if (qint64(when) != seconds || !::localtime_r(&when, &parts)) {
+        const QDateTime local = QDateTime::fromSecsSinceEpoch(seconds).toLocalTime();
+        if (local.time() == QTime(0, 0)) return formatShortDate(local.date());
+        return formatDateTime(local);
+    }
+    const int year = parts.tm_year + 1900;
+    const int second = std::min(parts.tm_sec, 59);
+    const bool midnight = parts.tm_hour == 0 && parts.tm_min == 0 && second == 0;
+    if (year < 1 || year > 9999) {
+        const QDate date(year, parts.tm_mon + 1, parts.tm_mday);
+        if (midnight) return formatShortDate(date);
+        return formatShortDate(date) + QLatin1Char(' ') +
+               formatLongTime(QTime(parts.tm_hour, parts.tm_min, second));
+    }
+    // "dd-MM-yyyy hh:mm:ss", as formatDateTime writes it, a row at a time.
+    char text[20];
+    const auto two = [&text](int at, int value) {
+        text[at] = char('0' + value / 10);
+        text[at + 1] = char('0' + value % 10);
+    };
+    two(0, parts.tm_mday);
+    text[2] = '-';
+    two(3, parts.tm_mon + 1);
+    text[5] = '-';
+    two(6, year / 100);
+    two(8, year % 100);
+    if (midnight) return QString::fromLatin1(text, 10);
+    text[10] = ' ';
+    two(11, parts.tm_hour);
+    text[13] = ':';
+    two(14, parts.tm_min);
+    text[16] = ':';
+    two(17, second);
+    return QString::fromLatin1(text, 19);
 }
 
 void FoundFileModel::storeType(FoundFileRow &row, quint32 type) const

@@ -83,15 +83,18 @@ public:
 
     // One row for the file `name` of `folder` (raw bytes, trailing "/"). False,
     // and no row, when the file no longer exists. `size` receives its size.
-    // The row carries the current origin (SetOrigin).
+    // The row carries the current origin (SetOrigin). `master`: the row is
+    // the first copy of the duplicate set `group`.
     [[nodiscard]] bool AddFile(const QByteArray &folder, const TFindData &data,
-                               qint64 *size = nullptr, qint32 group = -1);
+                               qint64 *size = nullptr, qint32 group = -1, bool master = false);
     // The same for a full path; the facts are read from the file itself. The
-    // path "." adds a separator row and gives the size 0. `master`: the row
-    // is the first copy of the duplicate set `group`.
+    // path "." adds a separator row and gives the size 0.
     [[nodiscard]] bool AddFile(const QByteArray &fullPath, qint64 &size, qint32 group = -1,
                                bool master = false);
     void AddSeparator();
+    // Whether AddFile reads the version strings of a program or library
+    // (the File and Product Version columns); off where no one shows them.
+    bool ReadVersionStrings = true;
     // Removes every row. The run table and the current origin stay: a run
     // goes on across the clearing of the list by one of its steps.
     void Clear();

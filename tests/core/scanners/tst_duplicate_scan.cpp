@@ -2,6 +2,7 @@
 // collect and compare phases treat links, large files, changed and vanished
 // files, stops and the master phase.
 
+#include "core/base/file_facts.h"
 #include "core/scanners/duplicate_scan.h"
 #include "core/scanners/file_signature.h"
 #include "core/search/kv_find_file.h"
@@ -13,6 +14,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 using namespace clarivex;
 using clarivex::test::FinderTree;
@@ -59,6 +62,7 @@ struct Listed
 {
     QStringList rows; // "-" for a separator, else the path below the tree
     QStringList status;
+    QStringList wrongFacts; // rows whose facts are not the file's own
     DuplicateCompare compare;
 };
 
@@ -66,8 +70,20 @@ void wire(Listed &listed, const FinderTree &tree)
 {
     const qsizetype cut = tree.root().size() + 1;
     listed.compare.addSeparator = [&listed] { listed.rows << QStringLiteral("-"); };
-    listed.compare.addRow = [&listed, cut](const QByteArray &path, bool, int) {
+    listed.compare.addRow = [&listed, cut](const QByteArray &folder, const TFindData &file, bool,
+                                           int) {
+        const QByteArray path = folder + file.name;
         listed.rows << QString::fromUtf8(path.mid(cut));
+        // A row shows what the walk saw: the same as a look at the file now.
+        struct stat st
+        {
+        };
+        const auto now = ReadFindData(path);
+        if (!now || ::lstat(path.constData(), &st) != 0 || file.size != now->size ||
+            file.lastWriteTime != now->lastWriteTime || file.creationTime != now->creationTime ||
+            file.attributes != now->attributes || file.device != quint64(st.st_dev) ||
+            file.inode != quint64(st.st_ino))
+            listed.wrongFacts << QString::fromUtf8(path.mid(cut));
         return true;
     };
     listed.compare.status = [&listed](int panel, const QString &text) {
@@ -84,6 +100,7 @@ void scan(Listed &listed, const FinderTree &tree, const DuplicateScanOptions &op
     duplicateScan.run(finder,
                       drives.isEmpty() ? QList<DuplicateDrive>{{tree.root(), false}} : drives,
                       options, listed.compare);
+    QCOMPARE(listed.wrongFacts, QStringList{});
 }
 
 void makeSparse(const QByteArray &path, qint64 size, qint64 markAt, char mark)
@@ -105,6 +122,7 @@ private slots:
     void signature();
     void sets_data();
     void sets();
+    void manySlicesSortAsOne();
     void largeSizesKeepTheirOrder();
     void filesOver4GiBAreNotCutTo32Bits();
     void changedAndVanishedFilesAreLeftOut();
@@ -224,6 +242,31 @@ void TestDuplicateScan::sets()
     QTEST(listed.compare.FoundByteTotal, "bytes");
 }
 
+// Past one slice the keys are sorted in parallel slices merged in rounds:
+// the order is the same as one sort's, and no key is lost or doubled.
+void TestDuplicateScan::manySlicesSortAsOne()
+{
+    DuplicateCollector collector;
+    collector.begin(optionsFrom("s"));
+    collector.ChDir("/nowhere/");
+    std::vector<qint64> sizes;
+    quint64 state = 12345;
+    for (int i = 0; i < 100003; ++i) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        TFindData data;
+        data.name = "f";
+        data.size = qint64(state >> 40) % 5000 + 1;
+        sizes.push_back(data.size);
+        collector.AddFile(data);
+    }
+    collector.sortKeys();
+    std::sort(sizes.begin(), sizes.end());
+    std::vector<qint64> sorted;
+    for (const Candidate &c : collector.CandidateKeys)
+        sorted.push_back(c.size);
+    QVERIFY(sorted == sizes);
+}
+
 void TestDuplicateScan::largeSizesKeepTheirOrder()
 {
     DuplicateCollector collector;
@@ -297,9 +340,10 @@ void TestDuplicateScan::stopEndsTheComparisonAndKeepsTheSets()
     TKvFindFile finder;
     DuplicateScan scan;
     const auto inner = listed.compare.addRow;
-    listed.compare.addRow = [&](const QByteArray &path, bool master, int set) {
+    listed.compare.addRow = [&](const QByteArray &folder, const TFindData &file, bool master,
+                                int set) {
         if (set == 3) scan.Stop(finder); // as the Stop button does from the pump
-        return inner(path, master, set);
+        return inner(folder, file, master, set);
     };
     scan.run(finder, {{tree.root(), false}}, optionsFrom("s"), listed.compare);
     QCOMPARE(listed.compare.SetCount, 3);

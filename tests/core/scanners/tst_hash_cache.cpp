@@ -49,8 +49,8 @@ Scan scan(const FinderTree &tree, const QString &cachePath, bool useCache = true
     DuplicateCompare compare;
     const qsizetype cut = tree.root().size() + 1;
     compare.addSeparator = [&] { result.rows << QStringLiteral("-"); };
-    compare.addRow = [&](const QByteArray &path, bool, int) {
-        result.rows << QString::fromUtf8(path.mid(cut));
+    compare.addRow = [&](const QByteArray &folder, const TFindData &file, bool, int) {
+        result.rows << QString::fromUtf8((folder + file.name).mid(cut));
         return true;
     };
     DuplicateScanOptions options;
@@ -109,6 +109,7 @@ private slots:
     void damagedCacheIsMovedAside_data();
     void damagedCacheIsMovedAside();
     void entriesUnseenForSixtyDaysGo();
+    void manyEntriesOutgrowTheTable();
     void offLeavesNoCache();
     void byTimeTakesOnlyWholeHashes();
 };
@@ -256,6 +257,40 @@ void TestHashCache::entriesUnseenForSixtyDaysGo()
     HashCacheKey changed = used;
     changed.changed += 1;
     QVERIFY(!reread.find(changed));
+}
+
+// Enough entries to grow the in-memory table many times over, with inodes
+// shared across devices: each is found again, before and after a reload.
+void TestHashCache::manyEntriesOutgrowTheTable()
+{
+    QTemporaryDir cacheDir;
+    const QString cachePath = cacheDir.filePath(QStringLiteral("hashes.db"));
+    constexpr int kCount = 30000;
+    const auto keyOf = [](int i) {
+        return HashCacheKey{quint64(1 + i % 3), quint64(i / 3 + 2), 100 + i, 5, 6};
+    };
+    const auto check = [&](HashCache &cache) {
+        for (int i = 0; i < kCount; ++i) {
+            const HashCacheEntry *entry = cache.find(keyOf(i));
+            if (!entry || entry->edges.low != quint64(i) || entry->signature != i) return i;
+        }
+        return -1;
+    };
+    {
+        HashCache cache(cachePath);
+        cache.load();
+        for (int i = 0; i < kCount; ++i)
+            cache.putEdges(keyOf(i), i, {quint64(i), 7});
+        QCOMPARE(cache.size(), size_t(kCount));
+        QCOMPARE(check(cache), -1);
+        QVERIFY(cache.save());
+    }
+    HashCache reread(cachePath);
+    reread.load();
+    QCOMPARE(reread.size(), size_t(kCount));
+    QCOMPARE(check(reread), -1);
+    QVERIFY(!reread.find(HashCacheKey{4, 2, 100, 5, 6})); // a device never seen
+    QVERIFY(!reread.find(HashCacheKey{1, kCount, 100, 5, 6}));
 }
 
 void TestHashCache::offLeavesNoCache()

@@ -44,6 +44,7 @@ private slots:
     void versionsOnlyForProgramFiles();
     void dateTexts_data();
     void dateTexts();
+    void dateTextsFollowTheZone();
     void sortBySize();
     void sortByDateColumns();
     void sortByName();
@@ -252,6 +253,19 @@ void TestFoundFileModel::dateTexts()
     QFETCH(QDateTime, time);
     QFETCH(QString, text);
     QCOMPARE(FoundFileModel::DateTimeText(nsOf(time)), text);
+}
+
+// The texts are worked out without Qt's time zone look-up: a change of the
+// zone must still show.
+void TestFoundFileModel::dateTextsFollowTheZone()
+{
+    const qint64 noon = nsOf(QDateTime(QDate(2026, 3, 4), QTime(12, 0), Qt::UTC));
+    QCOMPARE(FoundFileModel::DateTimeText(noon), QStringLiteral("04-03-2026 12:00:00"));
+    qputenv("TZ", "XYZ-3"); // three hours east of UTC, no zone file needed
+    const QString east = FoundFileModel::DateTimeText(noon);
+    qputenv("TZ", "UTC");
+    QCOMPARE(east, QStringLiteral("04-03-2026 15:00:00"));
+    QCOMPARE(FoundFileModel::DateTimeText(noon), QStringLiteral("04-03-2026 12:00:00"));
 }
 
 void TestFoundFileModel::sortBySize()
