@@ -18,17 +18,6 @@ QByteArray resolved(const QByteArray &path)
     return ::realpath(path.constData(), buffer) ? QByteArray(buffer) : path;
 }
 
-// "a//b/./c" as "a/b/c"; ".." is left alone (realpath deals with real ones).
-QByteArray tidy(const QByteArray &path)
-{
-    QByteArray out;
-    for (const QByteArray &part : path.split('/')) {
-        if (part.isEmpty() || part == ".") continue;
-        out += '/' + part;
-    }
-    return out.isEmpty() ? QByteArray("/") : out;
-}
-
 // "/a/b" with no empty, "." or ".." part and no trailing "/".
 bool isPlainAbsolute(QByteArrayView line)
 {
@@ -38,6 +27,21 @@ bool isPlainAbsolute(QByteArrayView line)
         if (line[i + 1] == '/' || line[i + 1] == '.') return false; // also ".hidden": tidied
     }
     return true;
+}
+
+// "a//b/./c" as "a/b/c"; ".." is left alone (realpath deals with real ones).
+QByteArray tidy(const QByteArray &path)
+{
+    // Most paths (a walk's folders) are plain already.
+    QByteArrayView view(path);
+    if (view.size() > 1 && view.back() == '/') view.chop(1);
+    if (isPlainAbsolute(view)) return view.toByteArray();
+    QByteArray out;
+    for (const QByteArray &part : path.split('/')) {
+        if (part.isEmpty() || part == ".") continue;
+        out += '/' + part;
+    }
+    return out.isEmpty() ? QByteArray("/") : out;
 }
 
 } // namespace

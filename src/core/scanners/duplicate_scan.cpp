@@ -42,7 +42,9 @@ void DuplicateScan::collect(TKvFindFile &finder, const QList<DuplicateDrive> &dr
     collector.folderStatus = [this](const QString &text) {
         if (status) status(1, text);
     };
-    finder.OnChDir = [this](const QByteArray &name, bool &) { collector.ChDir(name); };
+    finder.OnChDir = [this, &finder](const QByteArray &name, bool &) {
+        collector.ChDir(name, finder.CurrentFolderFd());
+    };
     finder.OnAddFile = [this](const QByteArray &, const TFindData &data, bool &) {
         collector.AddFile(data);
     };

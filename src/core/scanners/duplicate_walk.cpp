@@ -31,12 +31,15 @@ void walkBranch(const TKvFindFile &finder, const DuplicateScanOptions &options,
     walker.RecurseDirs = true;
     walker.StayOnFileSystem = finder.StayOnFileSystem;
     walker.KeptAway = finder.KeptAway;
+    walker.ShareMountsWith(finder);
     branch.collector.begin(options);
     branch.collector.protection = protection;
     walker.Pump = [&walker, &stop] {
         if (stop.load(std::memory_order_relaxed)) walker.Stop();
     };
-    walker.OnChDir = [&branch](const QByteArray &name, bool &) { branch.collector.ChDir(name); };
+    walker.OnChDir = [&branch, &walker](const QByteArray &name, bool &) {
+        branch.collector.ChDir(name, walker.CurrentFolderFd());
+    };
     walker.OnAddFile = [&branch](const QByteArray &, const TFindData &data, bool &) {
         branch.collector.AddFile(data);
     };

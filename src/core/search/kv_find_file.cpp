@@ -97,7 +97,7 @@ struct TKvFindFile::Walk
     bool mountRoot = false; // ... and that state
     FolderStack folders;    // the open folders from the start folder down
     MountFence fence;
-    explicit Walk(bool stay) : fence(stay) {}
+    Walk(bool stay, std::shared_ptr<MountTable> mounts) : fence(stay, std::move(mounts)) {}
     TFindData data;
     ContentReader reader{kStatxMask};
     uid_t uid = ::geteuid();
@@ -132,16 +132,41 @@ void TKvFindFile::SetFindString(const QString &value)
     m_search.SetPattern(value.toUtf8());
 }
 
+namespace {
+
+// A date/time value (already within the range) as a bound in two-second
+// steps, as a DOS time stamp keeps them.
+std::pair<qint64, double> localBound(double value)
+{
+    QDateTime local = valueToDateTime(value);
+    if (!local.isValid()) return {kBadDateTime, -1.0};
+    const QTime time = local.time();
+    local.setTime(QTime(time.hour(), time.minute(), time.second() / 2 * 2));
+    return {local.toMSecsSinceEpoch() * 1000000, dateTimeToValue(local)};
+}
+
+} // namespace
+
 TKvFindFile::DateBound TKvFindFile::dateBound(double value)
 {
     if (std::isnan(value)) return {kBadDateTime, -1.0};
     value = std::clamp(value, kDateRangeFirst, kDateRangeLast);
-    QDateTime local = valueToDateTime(value);
-    if (!local.isValid()) return {kBadDateTime, -1.0};
-    // Two-second steps, as a DOS time stamp keeps them.
-    const QTime time = local.time();
-    local.setTime(QTime(time.hour(), time.minute(), time.second() / 2 * 2));
-    return {local.toMSecsSinceEpoch() * 1000000, dateTimeToValue(local)};
+    // The open ends, which every finder starts with, are worked out once per
+    // thread and time zone: converting a local time reads the zone file.
+    if (value == kDateRangeFirst || value == kDateRangeLast) {
+        thread_local QByteArray endsZone = QByteArrayLiteral("\x01"); // no TZ value is this
+        thread_local std::pair<qint64, double> ends[2];
+        const QByteArray zone = qgetenv("TZ");
+        if (zone != endsZone) {
+            ends[0] = localBound(kDateRangeFirst);
+            ends[1] = localBound(kDateRangeLast);
+            endsZone = zone;
+        }
+        const auto &[time, bound] = ends[value == kDateRangeLast ? 1 : 0];
+        return {time, bound};
+    }
+    const auto [time, bound] = localBound(value);
+    return {time, bound};
 }
 
 bool TKvFindFile::Execute(const QString &Path)
@@ -159,7 +184,8 @@ bool TKvFindFile::Execute(const QByteArray &Path)
     bool result = false;
     struct stat st;
     if (!dir.isEmpty() && ::stat(dir.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        Walk walk(StayOnFileSystem);
+        if (!m_mountsShared) m_mounts = std::make_shared<MountTable>();
+        Walk walk(StayOnFileSystem, m_mounts);
         walk.minSize = MinSize;
         walk.maxSize = MaxSize;
         walk.maxOpen = MaxSize == std::numeric_limits<qint32>::max();
@@ -210,7 +236,9 @@ bool TKvFindFile::ScanDirectory(Walk &walk, bool opened)
     if (BeforeExecute) BeforeExecute(*this);
     if (OnChDir) {
         bool Cancel = false;
+        m_currentFolderFd = opened ? walk.folders.top() : -1;
         OnChDir(walk.dir, Cancel);
+        m_currentFolderFd = -1;
         if (Cancel || m_stop) return false;
     }
     // A folder that cannot be opened (access denied, vanished) has no entries.

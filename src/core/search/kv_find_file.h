@@ -41,6 +41,7 @@
 #include "core/search/kept_away_folders.h"
 #include "core/search/kv_mask.h"
 #include "core/search/kv_search.h"
+#include "core/search/mount_fence.h"
 
 #include <QByteArray>
 #include <QString>
@@ -141,6 +142,17 @@ public:
     void Stop() { m_stop = true; }
     // Whether the last walk was stopped (until the next Execute starts).
     [[nodiscard]] bool Stopped() const { return m_stop; }
+    // While OnChDir runs: the folder it names, open (-1 when it could not be
+    // opened), so a handler can look inside it without its path.
+    [[nodiscard]] int CurrentFolderFd() const { return m_currentFolderFd; }
+    // Walks on other threads of the same scan: what `other` learnt of the
+    // mounts in its last Execute is this finder's too (thread-safe), so a
+    // branch reads no table. Otherwise every Execute reads a fresh one.
+    void ShareMountsWith(const TKvFindFile &other)
+    {
+        m_mounts = other.m_mounts;
+        m_mountsShared = true;
+    }
     // Folders entered and other entries (files, links, ...) met, counted
     // across walks until set to 0: the progress a window shows.
     qint64 FoldersSeen = 0;
@@ -180,6 +192,9 @@ private:
     QString m_findString;
     TKvSearch m_search;
     bool m_stop = false;
+    int m_currentFolderFd = -1;
+    std::shared_ptr<MountTable> m_mounts;
+    bool m_mountsShared = false;
 };
 
 } // namespace clarivex

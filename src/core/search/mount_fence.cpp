@@ -21,10 +21,16 @@ bool MountFence::mayEnter(quint64 parentMount, quint64 mount)
 
 bool MountFence::isPseudo(quint64 mount)
 {
+    return m_table->isPseudo(mount, m_reread);
+}
+
+bool MountTable::isPseudo(quint64 mount, bool &reread)
+{
     if (mount == 0) return false;
+    const std::lock_guard lock(m_mutex);
     auto found = m_pseudo.constFind(mount);
-    if (found == m_pseudo.cend() && (m_pseudo.isEmpty() || !m_reread)) {
-        m_reread = !m_pseudo.isEmpty();
+    if (found == m_pseudo.cend() && (m_pseudo.isEmpty() || !reread)) {
+        reread = !m_pseudo.isEmpty();
         QFile file(QStringLiteral("/proc/self/mountinfo"));
         if (file.open(QIODevice::ReadOnly)) {
             for (const platform::MountEntry &entry : platform::parseMountInfo(file.readAll()))

@@ -9,13 +9,36 @@
 
 #include <QHash>
 
+#include <memory>
+#include <mutex>
+
 namespace clarivex {
+
+// What /proc/self/mountinfo said of each mount, read once and shared by the
+// walks of one scan (on several threads): a walk of a branch need not read
+// and parse the table again.
+class MountTable
+{
+public:
+    // Whether `mount` is a pseudo file system. The table is read when empty,
+    // and read again for a mount it does not know while `reread` is false
+    // (which it then sets: once per walk, for a mount made since).
+    [[nodiscard]] bool isPseudo(quint64 mount, bool &reread);
+
+private:
+    std::mutex m_mutex;
+    QHash<quint64, bool> m_pseudo; // mount id -> pseudo
+};
 
 class MountFence
 {
 public:
-    // `stay`: only the start folder's mount is entered.
-    explicit MountFence(bool stay) : m_stay(stay) {}
+    // `stay`: only the start folder's mount is entered. `table`: shared with
+    // other walks (a table of its own when none).
+    explicit MountFence(bool stay, std::shared_ptr<MountTable> table = {})
+        : m_stay(stay), m_table(table ? std::move(table) : std::make_shared<MountTable>())
+    {
+    }
 
     // The start folder's mount; false when it is a pseudo file system.
     [[nodiscard]] bool enterRoot(quint64 mount);
@@ -27,8 +50,8 @@ private:
 
     bool m_stay;
     quint64 m_root = 0;
-    QHash<quint64, bool> m_pseudo; // mount id -> pseudo, from /proc/self/mountinfo
-    bool m_reread = false;         // read again once for a mount made since
+    std::shared_ptr<MountTable> m_table;
+    bool m_reread = false; // read again once for a mount made since
 };
 
 } // namespace clarivex
