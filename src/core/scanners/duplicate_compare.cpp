@@ -107,10 +107,12 @@ void DuplicateCompare::run(DuplicateCollector &collector, const DuplicateScanOpt
         const Candidate *first = keys.data() + begin;
         const Candidate *last = keys.data() + end;
         if (comparable(first, last)) {
-            setStatus(1, collector.byName()
-                             ? QStringLiteral("Comparing files with the same name ...")
-                             : QStringLiteral("Comparing %1 byte files ...")
-                                   .arg(formatGrouped(first->size)));
+            if (status) { // the text alone costs more than comparing most runs
+                setStatus(1, collector.byName()
+                                 ? QStringLiteral("Comparing files with the same name ...")
+                                 : QStringLiteral("Comparing %1 byte files ...")
+                                       .arg(formatGrouped(first->size)));
+            }
             if (collector.byName())
                 compareByName(collector, first, last);
             else

@@ -32,8 +32,8 @@ void FolderTable::clear()
     m_partBlocks.clear();
     m_partUsed = kPartBlock;
     m_slots.assign(1024, 0);
-    m_lastPath.clear();
     m_last = kNone;
+    m_recent.fill(Recent{});
 }
 
 QByteArrayView FolderTable::partOf(const Folder &folder) const
@@ -87,9 +87,24 @@ quint32 FolderTable::child(quint32 parent, QByteArrayView part)
     return index;
 }
 
+bool FolderTable::holdsPath(quint32 index, QByteArrayView path) const
+{
+    qsizetype end = path.size();
+    for (quint32 i = index; i != kNone; i = m_folders[i].parent) {
+        const QByteArrayView part = partOf(m_folders[i]);
+        if (part.size() > end || path.sliced(end - part.size(), part.size()) != part) return false;
+        end -= part.size();
+    }
+    return end == 0;
+}
+
 quint32 FolderTable::indexOf(QByteArrayView path)
 {
-    if (m_last != kNone && path == m_lastPath) return m_last;
+    if (m_last != kNone && holdsPath(m_last, path)) return m_last;
+    const size_t hash = qHash(path);
+    Recent &recent = m_recent[hash % m_recent.size()];
+    if (recent.index != kNone && recent.hash == hash && holdsPath(recent.index, path))
+        return m_last = recent.index;
     // One part per "/"-ended piece, the rest (if any) last; the empty path is
     // one empty part.
     quint32 current = kNone;
@@ -100,7 +115,7 @@ quint32 FolderTable::indexOf(QByteArrayView path)
         current = child(current, path.sliced(pos, end - pos));
         pos = end;
     } while (pos < path.size());
-    m_lastPath = path.toByteArray();
+    recent = {hash, current};
     m_last = current;
     return current;
 }

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -21,7 +22,8 @@ public:
     ~FolderTable();
 
     // The index of the folder, added when new. Consecutive calls for the same
-    // folder, as a scan makes them, cost one comparison.
+    // folder, as a scan makes them, cost one comparison; a folder met a moment
+    // ago (rows of a duplicate set lie in a few folders each) one hash.
     [[nodiscard]] quint32 indexOf(QByteArrayView path);
     [[nodiscard]] QByteArray path(quint32 index) const;
     // The paths of all folders, by index.
@@ -39,14 +41,22 @@ private:
     };
     [[nodiscard]] QByteArrayView partOf(const Folder &folder) const;
     [[nodiscard]] quint32 child(quint32 parent, QByteArrayView part);
+    // Whether the folder `index` has the path `path`, compared part by part
+    // from its end.
+    [[nodiscard]] bool holdsPath(quint32 index, QByteArrayView path) const;
     void grow();
 
     std::vector<Folder> m_folders;
     std::vector<std::unique_ptr<char[]>> m_partBlocks;
     quint64 m_partUsed = 0;
     std::vector<quint32> m_slots; // open addressing: folder index + 1, 0 for free
-    QByteArray m_lastPath;
     quint32 m_last = kNone;
+    struct Recent
+    {
+        size_t hash = 0;
+        quint32 index = kNone;
+    };
+    std::array<Recent, 512> m_recent; // by the path's hash
 };
 
 } // namespace clarivex
