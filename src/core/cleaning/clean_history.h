@@ -152,7 +152,7 @@ private:
 class CleanRecorder
 {
 public:
-    static constexpr qsizetype kBatch = 256;
+    static constexpr qsizetype kBatch = 1024;
 
     CleanRecorder(CleanHistory &history, CleanTrigger trigger);
     ~CleanRecorder(); // writes what is pending and ends the entry

@@ -73,8 +73,9 @@ void TestCleanHistory::init()
 // one; the files never reached are reported in place.
 void TestCleanHistory::killedCleanLeavesAnHonestRecord()
 {
-    constexpr int kFiles = 600;
-    constexpr int kKilledAt = 300;
+    constexpr int kFiles =
+        2 * int(CleanRecorder::kBatch) + 88; // the kill comes in the second batch
+    constexpr int kKilledAt = int(CleanRecorder::kBatch) + 44;
     QList<CleanRow> rows;
     QDir().mkpath(QFile::decodeName(m_root + "/junk"));
     for (int i = 0; i < kFiles; ++i) {
