@@ -2,6 +2,7 @@
 
 #include "core/base/formats.h"
 #include "core/base/path_text.h"
+#include "core/scanners/duplicate_pool.h"
 #include "core/scanners/duplicate_signing.h"
 #include "core/scanners/file_signature.h"
 #include "core/search/kv_mask.h"
@@ -146,12 +147,12 @@ void DuplicateCompare::signAll(const DuplicateCollector &collector)
         while (end < keys.size() && collector.sameKey(keys[begin], keys[end]))
             ++end;
         if (comparable(keys.data() + begin, keys.data() + end)) {
-            for (size_t i = begin; i < end; ++i) {
-                if (!signFromCache(keys[i], m_signed[i])) order.push_back(quint32(i));
-            }
+            for (size_t i = begin; i < end; ++i)
+                order.push_back(quint32(i));
         }
         begin = end;
     }
+    if (cache && keys.size() > 0) signFromCache(keys, order);
     const qint64 total = qint64(keys.size());
     const qint64 count = std::max<qint64>(qint64(order.size()), 1);
     signCandidates(collector, order, m_byDateTime, m_signed, [&](qint64 done) {
@@ -170,23 +171,58 @@ void DuplicateCompare::signAll(const DuplicateCollector &collector)
     }
 }
 
-bool DuplicateCompare::signFromCache(const Candidate &c, SignedCandidate &out)
+void DuplicateCompare::signFromCache(const std::vector<Candidate> &keys,
+                                     std::vector<quint32> &order)
 {
-    if (!cache || c.size == 0) return false;
-    const std::optional<HashCacheKey> key = cacheKeyOf(c);
-    const HashCacheEntry *found = key ? cache->find(*key) : nullptr;
-    if (!found) return false;
-    out.identity = {dev_t(c.device), ino_t(c.inode)};
-    if (m_byDateTime) {
-        out.signature = qint32(dosDateTime(floorSeconds(c.modified)) & 0x7FFFFFFF);
-    } else {
-        out.signature = found->signature;
-        out.hash = found->edges;
-        out.whole = edgesCoverWhole(c.size);
+    // Looked up on the pool (a rescan finds nearly every file here), each
+    // chunk keeping the candidates the cache does not know and the entries
+    // to be marked seen; both are dealt with here, in order, afterwards.
+    constexpr size_t kChunk = 8192;
+    const size_t chunks = (order.size() + kChunk - 1) / kChunk;
+    std::vector<std::vector<quint32>> missed(chunks);
+    std::vector<std::vector<quint32>> stale(chunks);
+    PoolWork work;
+    work.item = [&](size_t chunk, const std::atomic<bool> &) {
+        const size_t last = std::min(order.size(), (chunk + 1) * kChunk);
+        for (size_t k = chunk * kChunk; k < last; ++k) {
+            const quint32 i = order[k];
+            const Candidate &c = keys[i];
+            const std::optional<HashCacheKey> key = c.size == 0 ? std::nullopt : cacheKeyOf(c);
+            bool old = false;
+            const HashCacheEntry *found = key ? cache->peek(*key, old) : nullptr;
+            if (!found) {
+                missed[chunk].push_back(i);
+                continue;
+            }
+            if (old) stale[chunk].push_back(i);
+            SignedCandidate &out = m_signed[i];
+            out.identity = {dev_t(c.device), ino_t(c.inode)};
+            if (m_byDateTime) {
+                out.signature = qint32(dosDateTime(floorSeconds(c.modified)) & 0x7FFFFFFF);
+            } else {
+                out.signature = found->signature;
+                out.hash = found->edges;
+                out.whole = edgesCoverWhole(c.size);
+            }
+            out.ok = true;
+        }
+    };
+    (void)runOnPool(chunks, work, [this](qint64) {
+        if (pump) pump();
+        return true; // a lookup half done would read what the cache holds again
+    });
+    const size_t looked = order.size();
+    order.clear();
+    size_t marked = 0;
+    for (size_t chunk = 0; chunk < chunks; ++chunk) {
+        order.insert(order.end(), missed[chunk].begin(), missed[chunk].end());
+        for (const quint32 i : stale[chunk])
+            (void)cache->find(*cacheKeyOf(keys[i])); // marks it seen, counts the hit
+        marked += stale[chunk].size();
     }
-    out.ok = true;
-    ++SignedFromCache;
-    return true;
+    const qint64 taken = qint64(looked - order.size());
+    SignedFromCache += taken;
+    cache->hits += taken - qint64(marked);
 }
 
 void DuplicateCompare::hashAll(const DuplicateCollector &collector)

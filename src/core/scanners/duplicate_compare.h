@@ -76,7 +76,9 @@ private:
     // Opens every file of the comparable runs once, in folder order.
     void signAll(const DuplicateCollector &collector);
     // Fills `out` from the cache when its entry still describes the file.
-    bool signFromCache(const Candidate &c, SignedCandidate &out);
+    // Signs from the cache what it still knows of the candidates `order`
+    // names, leaving in `order` only the candidates still to be read.
+    void signFromCache(const std::vector<Candidate> &keys, std::vector<quint32> &order);
     // Reads whole the files that may still equal another one.
     void hashAll(const DuplicateCollector &collector);
     void compareBySize(const DuplicateCollector &collector, size_t begin, size_t end);

@@ -198,6 +198,14 @@ HashCacheEntry *HashCache::find(const HashCacheKey &key)
     return &entry;
 }
 
+const HashCacheEntry *HashCache::peek(const HashCacheKey &key, bool &stale) const
+{
+    const HashCacheEntry *const found = m_entries.find(key.device, key.inode);
+    if (!found || !(found->key == key)) return nullptr;
+    stale = found->seenDay < today - kRefreshDays;
+    return found;
+}
+
 void HashCache::putEdges(const HashCacheKey &key, qint32 signature, const ContentHash &edges)
 {
     if (key.changed >= racyFrom || key.modified >= racyFrom) return;

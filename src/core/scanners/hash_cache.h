@@ -86,6 +86,10 @@ public:
     // (marked as seen when last marked over kRefreshDays ago); else null. A
     // put may move entries: use what it points to before the next put.
     [[nodiscard]] HashCacheEntry *find(const HashCacheKey &key);
+    // The same without marking it seen or counting a hit: safe on several
+    // threads at once while nothing is put. `stale` tells whether find()
+    // would mark it.
+    [[nodiscard]] const HashCacheEntry *peek(const HashCacheKey &key, bool &stale) const;
     // Records what a scan read of a file (replacing an older entry). Files
     // changed at or after `racyFrom` (nanoseconds) are left out.
     void putEdges(const HashCacheKey &key, qint32 signature, const ContentHash &edges);

@@ -33,6 +33,11 @@ public:
     [[nodiscard]] size_t size() const { return m_entries.size(); }
     [[nodiscard]] std::vector<Entry> &entries() { return m_entries; }
 
+    [[nodiscard]] const Entry *find(quint64 device, quint64 inode) const
+    {
+        return const_cast<HashCacheTable *>(this)->find(device, inode);
+    }
+
     [[nodiscard]] Entry *find(quint64 device, quint64 inode)
     {
         if (m_slots.empty()) return nullptr;
