@@ -156,7 +156,7 @@ void CleanHistory::open()
     const QByteArray name = QFile::encodeName(m_path);
     bool movedAside = false;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        int rc = openPrivateDatabase(m_path, &m_db, kBusyTimeoutMs);
+        int rc = openPrivateDatabase(m_path, &m_db, kBusyTimeoutMs, true);
         if (rc == SQLITE_OK) {
             // The whole-file check reads every page: a large history is
             // checked by its header and schema here, and by every later

@@ -66,6 +66,7 @@ void CleanRecorder::beforeFiles(const QList<HistoryFile> &files, qsizetype first
     first = qMax(first, m_plannedUpTo);
     const qsizetype end = qMin(files.size(), first + count);
     QList<HistoryFile> begun;
+    begun.reserve(end - first);
     for (qsizetype i = first; i < end; ++i)
         begun << withAbsolutePaths(files[i]);
     QList<qint64> ids;

@@ -16,8 +16,16 @@ bool isDatabaseDamage(int code)
     return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
 }
 
+void configureSqliteOnce()
+{
+    // Too late (and refused) once SQLite is in use: harmless.
+    static const int configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    (void)configured;
+}
+
 int openPrivateDatabase(const QString &path, sqlite3 **db, int busyTimeoutMs, bool oneThread)
 {
+    configureSqliteOnce();
     const QByteArray name = QFile::encodeName(path);
     struct stat st;
     if (::lstat(name.constData(), &st) != 0) {

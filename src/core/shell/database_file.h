@@ -10,6 +10,11 @@
 
 namespace clarivex {
 
+// Sets SQLite up for this program before its first database is opened:
+// no memory statistics, which take a process-wide lock on every allocation.
+// Called by every open; only the first call does anything.
+void configureSqliteOnce();
+
 // A code that says the file is not a database or is damaged.
 [[nodiscard]] bool isDatabaseDamage(int code);
 

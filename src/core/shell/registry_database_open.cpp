@@ -2,6 +2,7 @@
 // file the user may not write, moving a damaged file aside, and the texts of
 // what went wrong.
 
+#include "core/shell/database_file.h"
 #include "core/shell/registry_database.h"
 #include "core/shell/registry_statement.h"
 
@@ -200,6 +201,7 @@ int RegistryDatabase::openConnection()
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) ::close(fd); // an empty file is a new database to SQLite
     }
+    configureSqliteOnce();
     if (!m_readOnly) {
         repairSideFiles(name);
         return sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
