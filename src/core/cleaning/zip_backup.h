@@ -46,6 +46,7 @@ struct libdeflate_decompressor;
 namespace clarivex::cleaning {
 
 class DeflatePool;
+class ReadBackRun;
 
 enum TSwitch { swAdd, swMove, swDelete, swRead };
 enum TStoredDirNames { sdNone, sdAbsolute, sdAbsoluteNoDrv, sdRelative, sdRelativeStoreStart };
@@ -140,8 +141,11 @@ private:
     [[nodiscard]] bool leaveOutChanged(zip_t *archive, std::vector<Pending> &pending,
                                        DeflatePool &pool);
     void reportCommitFailure(zip_t *archive, std::vector<Pending> &pending);
-    [[nodiscard]] QList<qsizetype> verify(const std::vector<Pending> &pending);
-    void removeSources(const QList<qsizetype> &verified, const std::vector<Pending> &pending);
+    [[nodiscard]] std::unique_ptr<ReadBackRun> startReadBack(const std::vector<Pending> &pending);
+    // Waits for the check of pending entry k, reports it (OnEnd) and notes it.
+    [[nodiscard]] bool readBack(ReadBackRun &run, const std::vector<Pending> &pending, qsizetype k);
+    // Checks every entry and (swMove) removes the sources of those found equal.
+    [[nodiscard]] int verifyAndRemove(const std::vector<Pending> &pending);
 
     QList<ZipItem> m_items;
     qint64 m_bytesQueued = 0;

@@ -140,6 +140,7 @@ private slots:
     void parallelArchiveEqualsSerial();
     void failureMidwayRemovesNothing();
     void killMidwayRemovesNothingUnarchived();
+    void eachSourceStaysUntilItsEntryIsChecked();
 };
 
 void TestZipCleanSafety::backupsArePrivate_data()
@@ -489,6 +490,35 @@ void TestZipCleanSafety::killMidwayRemovesNothingUnarchived()
             if (!exists(paths[i]))
                 QCOMPARE(stored.value(paths[i].mid(1)).bytes, text(20000, quint32(i)));
         }
+    }
+}
+
+// Sources go while later entries are still read back: each file is still in
+// its folder when its own entry's check is reported, the reports come in the
+// files' order, and in the end every file is gone and in the archive.
+void TestZipCleanSafety::eachSourceStaysUntilItsEntryIsChecked()
+{
+    FinderTree tree;
+    QList<QByteArray> paths;
+    for (int i = 0; i < 300; ++i) {
+        tree.file("s" + QByteArray::number(i) + ".txt", text(500 + i * 31, quint32(i)));
+        paths << tree.path("s" + QByteArray::number(i) + ".txt");
+    }
+    TZip zip = moveZip(tree.path("day.zip"), paths, 2);
+    QList<QByteArray> reported;
+    QList<QByteArray> goneTooSoon;
+    zip.OnEnd = [&](const QByteArray &name, bool pass) {
+        reported << name;
+        if (!pass || !exists(name)) goneTooSoon << name;
+    };
+    QCOMPARE(zip.Compress(), 300);
+    QCOMPARE(reported, paths);
+    QCOMPARE(goneTooSoon, QList<QByteArray>());
+    const auto stored = entries(tree.path("day.zip"));
+    for (int i = 0; i < 300; ++i) {
+        QVERIFY(!exists(paths[i]));
+        QCOMPARE(zip.Items()[i].state, ZipItemState::Removed);
+        QCOMPARE(stored.value(paths[i].mid(1)).bytes, text(500 + i * 31, quint32(i)));
     }
 }
 
