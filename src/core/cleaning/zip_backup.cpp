@@ -565,6 +565,7 @@ int TZip::verifyAndRemove(const std::vector<Pending> &pending)
         remove.setSourceIdentities(identities);
         remove.setCallbacks({{}, RemoveCallbacks.deleteForGood, {}});
         if (Trash) remove.setTrashPlaces(*Trash);
+        remove.setTrashAhead(true);
         remove.setLastLook([&](qsizetype k, std::optional<FileIdentity> &) {
             reached = k + 1;
             passed[size_t(k)] = readBack(*run, pending, k);
