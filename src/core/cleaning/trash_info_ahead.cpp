@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 
@@ -82,15 +83,27 @@ void TrashInfoAhead::run()
     for (qsizetype k = 0; k < m_paths.size(); ++k) {
         {
             std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [&] { return m_stop || k - m_taken < kDepth; });
+            if (k - m_taken >= kDepth) {
+                // Far enough ahead: wait until the mover used half of the lead.
+                m_waiting = true;
+                m_changed.wait(lock, [&] { return m_stop || k - m_taken <= kDepth / 2; });
+                m_waiting = false;
+            }
             if (m_stop) return;
+            k = std::max(k, m_taken); // the mover went past these without their infos
+            if (k >= m_paths.size()) return;
+            m_writing = k;
         }
         Made made = write(k, date, second);
+        bool wanted = true;
         {
             const std::lock_guard lock(m_mutex);
-            m_made[size_t(k)] = std::move(made);
+            wanted = k >= m_taken;
+            if (wanted) m_made[size_t(k)] = made;
             m_written = k + 1;
+            m_writing = -1;
         }
+        if (!wanted) remove(made);
         m_changed.notify_all();
     }
 }
@@ -106,13 +119,16 @@ QByteArray TrashInfoAhead::take(const QByteArray &path, const void *trash)
         }
     }
     if (found < 0) return {};
-    m_changed.wait(lock, [&] { return m_written > found; });
-    for (qsizetype k = m_taken; k < found; ++k)
+    // An info being written is waited for; one not begun yet is left to the
+    // move itself (the writer skips it), so that one core never takes turns.
+    m_changed.wait(lock, [&] { return m_writing != found; });
+    for (qsizetype k = m_taken; k < std::min(found, m_written); ++k)
         remove(m_made[size_t(k)]);
-    const Made made = m_made[size_t(found)];
+    const Made made = found < m_written ? m_made[size_t(found)] : Made{};
     m_taken = found + 1;
+    const bool wake = m_waiting && m_written - m_taken <= kDepth / 2;
     lock.unlock();
-    m_changed.notify_all();
+    if (wake) m_changed.notify_all();
     if (made.name.isEmpty()) return {};
     if (made.place->trash != trash) {
         remove(made);

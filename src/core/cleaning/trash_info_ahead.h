@@ -5,7 +5,9 @@
 // the kernel locks a trash's "info" and "files" folders apart, so the two
 // halves of each move run side by side on two cores. Each info is still made
 // with O_EXCL (its name reserved as by a move of its own) and the file is
-// renamed in only after it exists; the writer runs at most kDepth files ahead.
+// renamed in only after it exists; the writer runs at most kDepth files ahead,
+// and a file it has not reached when the mover comes to it is moved the usual
+// way (the writer skips it), so the mover never waits for a slower writer.
 // An info whose file is not moved (passed over, refused, or the list ended
 // early) is removed again; only a process killed in between can leave up to
 // kDepth infos without a file, which Trash readers take as stale entries.
@@ -69,8 +71,10 @@ private:
     QList<dev_t> m_devices;
     std::vector<Place> m_places;
     std::vector<Made> m_made;
-    qsizetype m_written = 0; // entries the writer is done with
-    qsizetype m_taken = 0;   // entries the mover is done with
+    qsizetype m_written = 0;  // entries the writer is done with
+    qsizetype m_taken = 0;    // entries the mover is done with
+    qsizetype m_writing = -1; // the entry whose info is being written
+    bool m_waiting = false;   // the writer waits for the mover
     bool m_stop = false;
     std::mutex m_mutex;
     std::condition_variable m_changed;

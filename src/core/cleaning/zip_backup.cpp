@@ -215,6 +215,11 @@ bool TZip::isCompressedAlready(const QByteArray &name)
     return dot >= 0 && kExtensions.contains(name.mid(dot + 1).toLower());
 }
 
+int TZip::cores() const
+{
+    return Threads > 0 ? Threads : DeflatePool::coreCount();
+}
+
 void TZip::error(const QByteArray &fileName, const QString &extra, int code)
 {
     if (OnError) OnError(fileName, extra, 0, code);
@@ -301,8 +306,8 @@ int TZip::compressLocked(bool created)
         pending.push_back(std::move(entry));
         stats.push_back(*st);
     }
-    const int cores = Threads > 0 ? Threads : DeflatePool::coreCount();
-    auto pool = std::make_unique<DeflatePool>(jobs, deflateLevel(DeflateType), cores, kPoolBudget);
+    auto pool =
+        std::make_unique<DeflatePool>(jobs, deflateLevel(DeflateType), cores(), kPoolBudget);
     std::vector<Pending> added;
     for (size_t k = 0; k < pending.size(); ++k) {
         if (addEntry(archive, pending[k], stats[k], *pool))
@@ -334,7 +339,7 @@ int TZip::compressLocked(bool created)
             again.append({FileSpec[entry.item], entry.identity});
         }
         auto next =
-            std::make_unique<DeflatePool>(again, deflateLevel(DeflateType), cores, kPoolBudget);
+            std::make_unique<DeflatePool>(again, deflateLevel(DeflateType), cores(), kPoolBudget);
         for (Pending &entry : pending) {
             if (entry.deflated) entry.deflated->rebind(*next, entry.job);
         }
@@ -523,7 +528,7 @@ std::unique_ptr<ReadBackRun> TZip::startReadBack(const std::vector<Pending> &pen
     expected.reserve(pending.size());
     for (const Pending &entry : pending)
         expected.push_back({entry.index, m_items[entry.item].entryName, entry.crc(), entry.size()});
-    auto run = std::make_unique<ReadBackRun>(ArchiveFile, std::move(expected));
+    auto run = std::make_unique<ReadBackRun>(ArchiveFile, std::move(expected), cores() > 1);
     if (run->openError()) error(ArchiveFile, zipErrorString(run->openError()), zmErrorOpening);
     return run;
 }
@@ -565,7 +570,7 @@ int TZip::verifyAndRemove(const std::vector<Pending> &pending)
         remove.setSourceIdentities(identities);
         remove.setCallbacks({{}, RemoveCallbacks.deleteForGood, {}});
         if (Trash) remove.setTrashPlaces(*Trash);
-        remove.setTrashAhead(true);
+        remove.setTrashAhead(cores() > 1);
         remove.setLastLook([&](qsizetype k, std::optional<FileIdentity> &) {
             reached = k + 1;
             passed[size_t(k)] = readBack(*run, pending, k);

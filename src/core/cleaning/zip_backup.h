@@ -113,7 +113,7 @@ public:
     std::function<bool()> Cancelled;
     // How long a run waits for another run into the same folder to end.
     int LockWaitMs = 5 * 60 * 1000;
-    // Cores to deflate on (0: all this process may use).
+    // Cores to deflate, read back and remove on (0: all this process may use).
     int Threads = 0;
     // For the removal of the archived files (the question for a file that no
     // Trash can take); the Trash places for tests.
@@ -129,6 +129,7 @@ public:
 
 private:
     struct Pending;
+    [[nodiscard]] int cores() const;
     void error(const QByteArray &fileName, const QString &extra, int code);
     void fail(qsizetype item, const EntryResult &result, int code);
     [[nodiscard]] int compressLocked(bool created);

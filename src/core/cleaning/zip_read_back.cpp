@@ -220,14 +220,14 @@ bool ArchiveReadBack::check(zip_int64_t index, const QByteArray &name, quint32 &
     return crc == entry.crc;
 }
 
-ReadBackRun::ReadBackRun(const QByteArray &archive, std::vector<Expected> expected)
+ReadBackRun::ReadBackRun(const QByteArray &archive, std::vector<Expected> expected, bool thread)
     : m_reader(archive), m_expected(std::move(expected)), m_passed(m_expected.size(), 0)
 {
     if (m_reader.openError()) {
         m_done = qsizetype(m_expected.size()); // nothing passes
         return;
     }
-    m_thread = std::thread([this] { run(); });
+    if (thread) m_thread = std::thread([this] { run(); });
 }
 
 ReadBackRun::~ReadBackRun()
@@ -239,14 +239,19 @@ ReadBackRun::~ReadBackRun()
     if (m_thread.joinable()) m_thread.join();
 }
 
+bool ReadBackRun::check(size_t k)
+{
+    const Expected &entry = m_expected[k];
+    quint32 crc = 0;
+    qint64 size = -1;
+    return m_reader.check(entry.index, entry.name, crc, size) && crc == entry.crc &&
+           size == entry.size;
+}
+
 void ReadBackRun::run()
 {
     for (size_t k = 0; k < m_expected.size(); ++k) {
-        const Expected &entry = m_expected[k];
-        quint32 crc = 0;
-        qint64 size = -1;
-        const bool pass = m_reader.check(entry.index, entry.name, crc, size) && crc == entry.crc &&
-                          size == entry.size;
+        const bool pass = check(k);
         {
             const std::lock_guard lock(m_mutex);
             if (m_stop) return;
@@ -259,6 +264,11 @@ void ReadBackRun::run()
 
 bool ReadBackRun::passed(qsizetype k)
 {
+    if (!m_thread.joinable()) { // checked here, in order
+        for (; m_done <= k; ++m_done)
+            m_passed[size_t(m_done)] = check(size_t(m_done));
+        return m_passed[size_t(k)] != 0;
+    }
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [&] { return m_done > k; });
     return m_passed[size_t(k)] != 0;

@@ -10,7 +10,8 @@
 // An entry larger than ReadBackBuffers::kWholeLimit streams through libzip.
 //
 // ReadBackRun checks a list of entries in order on a thread of its own, so
-// that the sources of the first can go while the next are still checked.
+// that the sources of the first can go while the next are still checked (or,
+// on one core, each when it is asked for).
 
 #include "core/cleaning/unique_fd.h"
 #include "core/cleaning/zip_backup.h"
@@ -81,8 +82,9 @@ public:
         qint64 size = 0;
     };
 
-    // Starts checking `expected` in order; openError() is known on return.
-    ReadBackRun(const QByteArray &archive, std::vector<Expected> expected);
+    // Starts checking `expected` in order, on a thread of its own or (one
+    // core) as passed() asks; openError() is known on return.
+    ReadBackRun(const QByteArray &archive, std::vector<Expected> expected, bool thread = true);
     ~ReadBackRun();
     ReadBackRun(const ReadBackRun &) = delete;
     ReadBackRun &operator=(const ReadBackRun &) = delete;
@@ -92,6 +94,7 @@ public:
     [[nodiscard]] bool passed(qsizetype k);
 
 private:
+    [[nodiscard]] bool check(size_t k);
     void run();
 
     ArchiveReadBack m_reader;

@@ -140,6 +140,7 @@ private slots:
     void parallelArchiveEqualsSerial();
     void failureMidwayRemovesNothing();
     void killMidwayRemovesNothingUnarchived();
+    void eachSourceStaysUntilItsEntryIsChecked_data();
     void eachSourceStaysUntilItsEntryIsChecked();
 };
 
@@ -496,15 +497,23 @@ void TestZipCleanSafety::killMidwayRemovesNothingUnarchived()
 // Sources go while later entries are still read back: each file is still in
 // its folder when its own entry's check is reported, the reports come in the
 // files' order, and in the end every file is gone and in the archive.
+void TestZipCleanSafety::eachSourceStaysUntilItsEntryIsChecked_data()
+{
+    QTest::addColumn<int>("threads");
+    QTest::newRow("one core") << 1;
+    QTest::newRow("two cores") << 2;
+}
+
 void TestZipCleanSafety::eachSourceStaysUntilItsEntryIsChecked()
 {
+    QFETCH(int, threads);
     FinderTree tree;
     QList<QByteArray> paths;
     for (int i = 0; i < 300; ++i) {
         tree.file("s" + QByteArray::number(i) + ".txt", text(500 + i * 31, quint32(i)));
         paths << tree.path("s" + QByteArray::number(i) + ".txt");
     }
-    TZip zip = moveZip(tree.path("day.zip"), paths, 2);
+    TZip zip = moveZip(tree.path("day.zip"), paths, threads);
     QList<QByteArray> reported;
     QList<QByteArray> goneTooSoon;
     zip.OnEnd = [&](const QByteArray &name, bool pass) {

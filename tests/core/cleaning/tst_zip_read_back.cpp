@@ -91,6 +91,7 @@ private slots:
     void damageFailsItsEntryOnly_data();
     void damageFailsItsEntryOnly();
     void zip64DirectoryIsRead();
+    void runReportsEveryEntryInOrder_data();
     void runReportsEveryEntryInOrder();
 };
 
@@ -185,8 +186,16 @@ void TestZipReadBack::zip64DirectoryIsRead()
     }
 }
 
+void TestZipReadBack::runReportsEveryEntryInOrder_data()
+{
+    QTest::addColumn<bool>("thread");
+    QTest::newRow("on a thread of its own") << true;
+    QTest::newRow("one core: as asked") << false;
+}
+
 void TestZipReadBack::runReportsEveryEntryInOrder()
 {
+    QFETCH(bool, thread);
     FinderTree tree;
     const QByteArray archive = tree.path("a.zip");
     const QList<Written> written = sampleEntries();
@@ -198,14 +207,14 @@ void TestZipReadBack::runReportsEveryEntryInOrder()
     expected[2].crc ^= 1;            // the source read differently from what was written
     expected[3].size = 1;            // and one of another size
     expected.push_back(expected[0]); // the same entry asked twice is fine
-    ReadBackRun run(archive, expected);
+    ReadBackRun run(archive, expected, thread);
     QCOMPARE(run.openError(), 0);
     QList<bool> passed;
     for (qsizetype k = 0; k < qsizetype(expected.size()); ++k)
         passed << run.passed(k);
     QCOMPARE(passed, QList<bool>({true, true, false, false, true}));
 
-    ReadBackRun missing(tree.path("none.zip"), expected);
+    ReadBackRun missing(tree.path("none.zip"), expected, thread);
     QVERIFY(missing.openError() != 0);
     QVERIFY(!missing.passed(0));
 }
