@@ -67,9 +67,10 @@ private:
     [[nodiscard]] Made write(qsizetype k, QByteArray &date, time_t &second) const;
     void remove(const Made &made) const;
 
-    QList<QByteArray> m_paths;
-    QList<dev_t> m_devices;
-    std::vector<Place> m_places;
+    // Read by both threads, never changed (const: no copy-on-write detach).
+    const QList<QByteArray> m_paths;
+    const QList<dev_t> m_devices;
+    const std::vector<Place> m_places;
     std::vector<Made> m_made;
     qsizetype m_written = 0;  // entries the writer is done with
     qsizetype m_taken = 0;    // entries the mover is done with
