@@ -303,9 +303,6 @@ TrashResult TrashBatch::move(const QByteArray &path, const std::optional<FileIde
         return {EntryResult::refused(ENOTSUP, QStringLiteral("no usable Trash on its volume")),
                 {},
                 true};
-    const QByteArray text =
-        "[Trash Info]\nPath=" + infoPath(full, (*trash)->pathBase).toPercentEncoding("/") +
-        "\nDeletionDate=" + d->dateText(now) + '\n';
     if (d->ahead) {
         const QByteArray name = d->ahead->take(full, &**trash);
         if (!name.isEmpty()) {
@@ -316,6 +313,9 @@ TrashResult TrashBatch::move(const QByteArray &path, const std::optional<FileIde
             ::unlinkat((*trash)->info.get(), infoName.constData(), 0); // moved the usual way
         }
     }
+    const QByteArray text =
+        "[Trash Info]\nPath=" + infoPath(full, (*trash)->pathBase).toPercentEncoding("/") +
+        "\nDeletionDate=" + d->dateText(now) + '\n';
     return moveInto(d->folder.get(), parts.name, full, **trash, text);
 }
 
