@@ -12,6 +12,10 @@
 #include <QDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace clarivex;
 using namespace clarivex::cleaning;
 using namespace clarivex::test;
@@ -45,6 +49,7 @@ private slots:
     void cleanup();
     void oneInfoPerMovedFile_data();
     void oneInfoPerMovedFile();
+    void fullVolumeLosesNothing();
 };
 
 void TestTrashInfoAhead::cleanup()
@@ -147,6 +152,73 @@ void TestTrashInfoAhead::oneInfoPerMovedFile()
     }
     QCOMPARE(named.size(), moved.size());
     QCOMPARE(entriesOf(trash + "/files").size(), filesBefore.size() + moved.size());
+}
+
+// A volume with room for a few infos only: the files whose info could be
+// written are in its Trash with it, the others stay where they were, said to
+// be kept for a full disk, and no info is left without its file.
+void TestTrashInfoAhead::fullVolumeLosesNothing()
+{
+    const QByteArray volume = QFile::encodeName(testRoot()) + "/full";
+    if (!mountSmallVolume(volume, 1024)) QSKIP("no tmpfs can be mounted here");
+    const QByteArray trash = volume + "/.Trash-" + QByteArray::number(::getuid());
+    for (const QByteArray &folder : {trash, trash + "/files", trash + "/info"})
+        QVERIFY(::mkdir(folder.constData(), 0700) == 0);
+    QList<QByteArray> paths;
+    QList<std::optional<FileIdentity>> identities;
+    for (int i = 0; i < 40; ++i) {
+        paths << volume + "/f" + QByteArray::number(i) + ".tmp";
+        QFile file(QFile::decodeName(paths.last()));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("content " + QByteArray::number(i)));
+        file.close();
+        identities << readIdentity(paths.last());
+    }
+    // Fill the volume, then give back room for a few pages.
+    const QByteArray filler = volume + "/filler";
+    const int fd = ::open(filler.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    QVERIFY(fd >= 0);
+    const QByteArray block(4096, 'f');
+    qint64 written = 0;
+    for (ssize_t n; (n = ::write(fd, block.constData(), size_t(block.size()))) > 0;)
+        written += n;
+    QVERIFY(::ftruncate(fd, off_t(written - 6 * 4096)) == 0);
+    ::close(fd);
+
+    TFileOperation op;
+    op.setOperation(foDelete);
+    op.setFlags(fofNoConfirmation | fofSilent | fofFilesOnly | fofAllowUndo);
+    op.setSourcePaths(paths);
+    op.setSourceIdentities(identities);
+    op.setTrashAhead(true);
+    TrashPlaces places = TrashPlaces::forCurrentUser();
+    places.onHomeVolume = [](dev_t) { return false; };
+    places.topDirectory = [volume](const QByteArray &) { return volume; };
+    op.setTrashPlaces(places);
+    QList<QByteArray> asked;
+    op.setCallbacks({{}, [&](const QByteArray &path, const QString &) {
+                         asked << path;
+                         return false;
+                     }});
+    (void)op.Execute();
+    ::unlink(filler.constData());
+
+    int moved = 0;
+    for (int i = 0; i < 40; ++i) {
+        const FileOpOutcome &outcome = op.Outcomes()[i];
+        if (outcome.state == FileOpState::Done) {
+            ++moved;
+            QCOMPARE(readBytes(outcome.result.destination), "content " + QByteArray::number(i));
+            continue;
+        }
+        QVERIFY2(outcome.result.reason.contains(QStringLiteral("disk is full")),
+                 qPrintable(outcome.result.reason));
+        QCOMPARE(readBytes(paths[i]), "content " + QByteArray::number(i));
+    }
+    QVERIFY(moved > 0 && moved < 40);
+    QVERIFY(asked.isEmpty()); // never an offer to delete for good instead
+    QCOMPARE(entriesOf(trash + "/info").size(), moved);
+    QCOMPARE(entriesOf(trash + "/files").size(), moved);
+    unmountVolume(volume);
 }
 
 CLARIVEX_TEST_MAIN_CORE(TestTrashInfoAhead)
