@@ -324,16 +324,15 @@ void TrashBatch::writeInfoAhead(const QList<QByteArray> &paths,
 {
     d->ahead.reset();
     QList<dev_t> devices;
+    QList<dev_t> looked; // each device's trash is looked for once
     std::vector<TrashInfoAhead::Place> places;
     for (qsizetype k = 0; k < paths.size(); ++k) {
         const std::optional<FileIdentity> identity =
             k < identities.size() ? identities[k] : std::nullopt;
         const dev_t device = identity && identity->hasInode() ? identity->device : 0;
         devices << device;
-        bool known = device == 0;
-        for (const TrashInfoAhead::Place &place : places)
-            known = known || place.device == device;
-        if (known) continue;
+        if (device == 0 || looked.contains(device)) continue;
+        looked << device;
         int error = 0;
         const std::optional<TrashFolder> *trash =
             d->trashFor(device, splitPath(paths[k]).folder, error);
