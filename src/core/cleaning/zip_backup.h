@@ -12,6 +12,9 @@
 // runs into one archive follow each other; temporary archives that killed
 // runs left there are removed first, and the archive is kept private (0600).
 // Files are deflated on every core (libdeflate), and written in their order.
+// Once the archive is committed and synced, its entries are read back in
+// order (zip_read_back.h) while the sources of those found equal already go,
+// each only after its own entry was checked.
 // A file that vanishes or changes while it is archived is left out, kept and
 // reported; the others are written all the same. An archive that exists already gets the new
 // entries added to it; its own entries are kept as they are, and a name that
