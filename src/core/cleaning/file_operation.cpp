@@ -105,6 +105,10 @@ bool TFileOperation::Execute()
         return false;
     }
     m_trashBatch.reset(); // the trash folders as they are now
+    if (m_trashAhead && m_operation == foDelete && (m_flags & fofAllowUndo)) {
+        m_trashBatch = std::make_unique<TrashBatch>(m_trash);
+        m_trashBatch->writeInfoAhead(m_sources, m_identities);
+    }
     bool aborted = false;
     bool allDone = true;
     for (qsizetype i = 0; i < m_sources.size(); ++i) {
@@ -121,6 +125,7 @@ bool TFileOperation::Execute()
             break;
         }
     }
+    if (m_trashBatch) m_trashBatch->endInfoAhead();
     m_aborted = aborted;
     return allDone && !aborted;
 }

@@ -130,6 +130,9 @@ public:
     void setCallbacks(const FileOpCallbacks &callbacks) { m_callbacks = callbacks; }
     void setLastLook(FileOpLastLook look) { m_lastLook = std::move(look); }
     void setTrashPlaces(const TrashPlaces &places) { m_trash = places; }
+    // Deletions to the Trash write the next files' infos ahead on a second
+    // thread (TrashBatch::writeInfoAhead); off by default.
+    void setTrashAhead(bool ahead) { m_trashAhead = ahead; }
 
     // Runs the operation; true when every item was done.
     [[nodiscard]] bool Execute();
@@ -163,6 +166,7 @@ private:
     FileOpLastLook m_lastLook;
     TrashPlaces m_trash = TrashPlaces::forCurrentUser();
     std::unique_ptr<TrashBatch> m_trashBatch;
+    bool m_trashAhead = false;
     QList<FileOpOutcome> m_outcomes;
 };
 

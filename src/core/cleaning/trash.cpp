@@ -3,6 +3,7 @@
 #include "core/cleaning/entry_names.h"
 #include "core/cleaning/parent_folder.h"
 #include "core/cleaning/pending_file.h"
+#include "core/cleaning/trash_info_ahead.h"
 
 #include <QDir>
 #include <QFile>
@@ -104,32 +105,6 @@ std::optional<TrashFolder> volumeTrash(const TrashPlaces &places, const QByteArr
     return trash;
 }
 
-// The "Path" value: relative to the volume's top folder for a volume trash
-// when the file lies below it, else absolute.
-QByteArray infoPath(const QByteArray &path, const QByteArray &base)
-{
-    if (base.isEmpty()) return path;
-    const QByteArray prefix = base.endsWith('/') ? base : base + '/';
-    return path.startsWith(prefix) ? path.mid(prefix.size()) : path;
-}
-
-// Name lengths are limited: a trash name leaves room for ".trashinfo" and a
-// " (n)". A longer name is cut in its stem, at a character boundary, and
-// keeps its extension.
-QByteArray trashName(const QByteArray &name, int n)
-{
-    constexpr qsizetype kRoom = NAME_MAX - 10 - 16;
-    constexpr qsizetype kLongestExtension = 32;
-    if (name.size() <= kRoom) return collisionName(name, n);
-    const qsizetype dot = name.lastIndexOf('.');
-    const QByteArray extension =
-        dot > 0 && name.size() - dot <= kLongestExtension ? name.mid(dot) : QByteArray();
-    qsizetype cut = kRoom - extension.size();
-    while (cut > 0 && (uchar(name[cut]) & 0xc0) == 0x80) // inside a UTF-8 character
-        --cut;
-    return collisionName(name.left(cut) + extension, n);
-}
-
 EntryResult writeInfo(int infoFd, const QByteArray &infoName, const QByteArray &text)
 {
     const UniqueFd fd(::openat(infoFd, infoName.constData(),
@@ -172,6 +147,32 @@ TrashResult moveInto(int folderFd, const QByteArray &fileName, const QByteArray 
 }
 
 } // namespace
+
+// The "Path" value: relative to the volume's top folder for a volume trash
+// when the file lies below it, else absolute.
+QByteArray infoPath(const QByteArray &path, const QByteArray &base)
+{
+    if (base.isEmpty()) return path;
+    const QByteArray prefix = base.endsWith('/') ? base : base + '/';
+    return path.startsWith(prefix) ? path.mid(prefix.size()) : path;
+}
+
+// Name lengths are limited: a trash name leaves room for ".trashinfo" and a
+// " (n)". A longer name is cut in its stem, at a character boundary, and
+// keeps its extension.
+QByteArray trashName(const QByteArray &name, int n)
+{
+    constexpr qsizetype kRoom = NAME_MAX - 10 - 16;
+    constexpr qsizetype kLongestExtension = 32;
+    if (name.size() <= kRoom) return collisionName(name, n);
+    const qsizetype dot = name.lastIndexOf('.');
+    const QByteArray extension =
+        dot > 0 && name.size() - dot <= kLongestExtension ? name.mid(dot) : QByteArray();
+    qsizetype cut = kRoom - extension.size();
+    while (cut > 0 && (uchar(name[cut]) & 0xc0) == 0x80) // inside a UTF-8 character
+        --cut;
+    return collisionName(name.left(cut) + extension, n);
+}
 
 QByteArray trashInfoDate(const QDateTime &deleted)
 {
@@ -226,6 +227,7 @@ struct TrashBatch::Impl
     UniqueFd folder;
     time_t second = -1; // the deletion date formatted last
     QByteArray date;
+    std::unique_ptr<TrashInfoAhead> ahead; // last: ends before the folders close
 
     const std::optional<TrashFolder> *trashFor(dev_t device, const QByteArray &folder, int &error)
     {
@@ -293,6 +295,7 @@ TrashResult TrashBatch::move(const QByteArray &path, const std::optional<FileIde
     int error = 0;
     const std::optional<TrashFolder> *trash = d->trashFor(st.st_dev, parts.folder, error);
     if (!*trash && diskFull(error)) {
+        d->ahead.reset();
         d->homeFolder.reset(); // tried again for the next file: space may come back
         return {EntryResult::refused(error, kDiskFull), {}, false};
     }
@@ -300,10 +303,48 @@ TrashResult TrashBatch::move(const QByteArray &path, const std::optional<FileIde
         return {EntryResult::refused(ENOTSUP, QStringLiteral("no usable Trash on its volume")),
                 {},
                 true};
+    if (d->ahead) {
+        const QByteArray name = d->ahead->take(full, &**trash);
+        if (!name.isEmpty()) {
+            const QByteArray infoName = name + ".trashinfo";
+            if (renameNoReplace(d->folder.get(), parts.name, (*trash)->files.get(), name) == 0)
+                return {EntryResult::done(joinPath((*trash)->path, "files/" + name)),
+                        joinPath((*trash)->path, "info/" + infoName), false};
+            ::unlinkat((*trash)->info.get(), infoName.constData(), 0); // moved the usual way
+        }
+    }
     const QByteArray text =
         "[Trash Info]\nPath=" + infoPath(full, (*trash)->pathBase).toPercentEncoding("/") +
         "\nDeletionDate=" + d->dateText(now) + '\n';
     return moveInto(d->folder.get(), parts.name, full, **trash, text);
+}
+
+void TrashBatch::writeInfoAhead(const QList<QByteArray> &paths,
+                                const QList<std::optional<FileIdentity>> &identities)
+{
+    d->ahead.reset();
+    QList<dev_t> devices;
+    QList<dev_t> looked; // each device's trash is looked for once
+    std::vector<TrashInfoAhead::Place> places;
+    for (qsizetype k = 0; k < paths.size(); ++k) {
+        const std::optional<FileIdentity> identity =
+            k < identities.size() ? identities[k] : std::nullopt;
+        const dev_t device = identity && identity->hasInode() ? identity->device : 0;
+        devices << device;
+        if (device == 0 || looked.contains(device)) continue;
+        looked << device;
+        int error = 0;
+        const std::optional<TrashFolder> *trash =
+            d->trashFor(device, splitPath(paths[k]).folder, error);
+        if (*trash) places.push_back({device, (*trash)->info.get(), (*trash)->pathBase, &**trash});
+    }
+    if (!places.empty())
+        d->ahead = std::make_unique<TrashInfoAhead>(paths, devices, std::move(places));
+}
+
+void TrashBatch::endInfoAhead()
+{
+    d->ahead.reset();
 }
 
 TrashResult moveToTrash(const QByteArray &path, const TrashPlaces &places,

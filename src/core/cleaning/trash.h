@@ -14,6 +14,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 
 #include <functional>
 #include <memory>
@@ -63,6 +64,12 @@ public:
     [[nodiscard]] TrashResult move(const QByteArray &path,
                                    const std::optional<FileIdentity> &expected,
                                    const QDateTime &now = {});
+    // The files about to be moved, in the order they will be: their infos are
+    // written ahead on a second thread (trash_info_ahead.h), and those not
+    // used are removed again by endInfoAhead() at the latest.
+    void writeInfoAhead(const QList<QByteArray> &paths,
+                        const QList<std::optional<FileIdentity>> &identities);
+    void endInfoAhead();
 
 private:
     struct Impl;

@@ -7,16 +7,15 @@
 #include "core/cleaning/zip_entry_meta.h"
 #include "core/cleaning/zip_file_source.h"
 #include "core/cleaning/zip_messages.h"
+#include "core/cleaning/zip_read_back.h"
 
 #include <QSet>
 #include <QUtf8StringView>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <thread>
 
 #include <fcntl.h>
 #include <libdeflate.h>
@@ -216,6 +215,11 @@ bool TZip::isCompressedAlready(const QByteArray &name)
     return dot >= 0 && kExtensions.contains(name.mid(dot + 1).toLower());
 }
 
+int TZip::cores() const
+{
+    return Threads > 0 ? Threads : DeflatePool::coreCount();
+}
+
 void TZip::error(const QByteArray &fileName, const QString &extra, int code)
 {
     if (OnError) OnError(fileName, extra, 0, code);
@@ -302,8 +306,8 @@ int TZip::compressLocked(bool created)
         pending.push_back(std::move(entry));
         stats.push_back(*st);
     }
-    const int cores = Threads > 0 ? Threads : DeflatePool::coreCount();
-    auto pool = std::make_unique<DeflatePool>(jobs, deflateLevel(DeflateType), cores, kPoolBudget);
+    auto pool =
+        std::make_unique<DeflatePool>(jobs, deflateLevel(DeflateType), cores(), kPoolBudget);
     std::vector<Pending> added;
     for (size_t k = 0; k < pending.size(); ++k) {
         if (addEntry(archive, pending[k], stats[k], *pool))
@@ -335,7 +339,7 @@ int TZip::compressLocked(bool created)
             again.append({FileSpec[entry.item], entry.identity});
         }
         auto next =
-            std::make_unique<DeflatePool>(again, deflateLevel(DeflateType), cores, kPoolBudget);
+            std::make_unique<DeflatePool>(again, deflateLevel(DeflateType), cores(), kPoolBudget);
         for (Pending &entry : pending) {
             if (entry.deflated) entry.deflated->rebind(*next, entry.job);
         }
@@ -348,9 +352,7 @@ int TZip::compressLocked(bool created)
         entry.index -= std::count_if(m_leftOut.begin(), m_leftOut.end(),
                                      [&](zip_int64_t gone) { return gone < entry.index; });
     syncToDisk(ArchiveFile);
-    const QList<qsizetype> verified = verify(pending);
-    if (Switch == swMove) removeSources(verified, pending);
-    return int(verified.size());
+    return verifyAndRemove(pending);
 }
 
 std::optional<struct stat> TZip::checkSource(qsizetype item)
@@ -520,92 +522,77 @@ void TZip::reportCommitFailure(zip_t *archive, std::vector<Pending> &pending)
     }
 }
 
-QList<qsizetype> TZip::verify(const std::vector<Pending> &pending)
+std::unique_ptr<ReadBackRun> TZip::startReadBack(const std::vector<Pending> &pending)
 {
-    // Read back on every core, each thread with the archive open on its own.
-    const qsizetype count = qsizetype(pending.size());
-    const int cores = Threads > 0 ? Threads : DeflatePool::coreCount();
-    const int threads = int(qBound(qsizetype(1), count / 256 + 1, qsizetype(cores)));
-    std::vector<char> passed(size_t(count), 0);
-    std::atomic<int> openError{0};
-    const auto check = [&](int part) {
-        int code = 0;
-        const int flags = ZIP_RDONLY | (part == 0 ? ZIP_CHECKCONS : 0);
-        zip_t *archive = zip_open(ArchiveFile.constData(), flags, &code);
-        if (!archive) {
-            openError = code ? code : ZIP_ER_INTERNAL;
-            return;
-        }
-        const qsizetype from = count * part / threads;
-        const qsizetype to = count * (part + 1) / threads;
-        ReadBackBuffers buffers;
-        for (qsizetype k = from; k < to; ++k) {
-            const Pending &entry = pending[size_t(k)];
-            const bool named = zip_get_name(archive, zip_uint64_t(entry.index), ZIP_FL_ENC_RAW) ==
-                               m_items[entry.item].entryName;
-            quint32 crc = 0;
-            qint64 size = -1;
-            const bool read = named && readBackEntry(archive, entry.index, buffers, crc, size);
-            passed[size_t(k)] = read && crc == entry.crc() && size == entry.size();
-        }
-        zip_discard(archive);
-    };
-    std::vector<std::thread> helpers;
-    for (int part = 1; part < threads; ++part)
-        helpers.emplace_back(check, part);
-    check(0);
-    for (std::thread &helper : helpers)
-        helper.join();
-    if (openError) error(ArchiveFile, zipErrorString(openError), zmErrorOpening);
-
-    QList<qsizetype> verified;
-    for (qsizetype k = 0; k < count; ++k) {
-        const Pending &entry = pending[size_t(k)];
-        const bool pass = passed[size_t(k)] != 0;
-        if (OnEnd) OnEnd(FileSpec[entry.item], pass);
-        if (pass) {
-            m_items[entry.item].state = ZipItemState::Archived;
-            m_items[entry.item].result = EntryResult::done(ArchiveFile);
-            verified << entry.item;
-        } else {
-            fail(entry.item, EntryResult::refused(EIO, zipMessageText(zmCrcMismatch)),
-                 zmCrcMismatch);
-        }
-    }
-    return verified;
+    std::vector<ReadBackRun::Expected> expected;
+    expected.reserve(pending.size());
+    for (const Pending &entry : pending)
+        expected.push_back({entry.index, m_items[entry.item].entryName, entry.crc(), entry.size()});
+    auto run = std::make_unique<ReadBackRun>(ArchiveFile, std::move(expected), cores() > 1);
+    if (run->openError()) error(ArchiveFile, zipErrorString(run->openError()), zmErrorOpening);
+    return run;
 }
 
-void TZip::removeSources(const QList<qsizetype> &verified, const std::vector<Pending> &pending)
+bool TZip::readBack(ReadBackRun &run, const std::vector<Pending> &pending, qsizetype k)
 {
-    if (verified.isEmpty()) return;
-    const QSet<qsizetype> checked(verified.begin(), verified.end());
-    QList<QByteArray> paths;
-    QList<std::optional<FileIdentity>> identities;
-    for (const Pending &entry : pending) {
-        if (!checked.contains(entry.item)) continue;
-        paths << FileSpec[entry.item];
-        identities << entry.identity;
+    const Pending &entry = pending[size_t(k)];
+    const bool pass = run.passed(k);
+    if (OnEnd) OnEnd(FileSpec[entry.item], pass);
+    if (pass) {
+        m_items[entry.item].state = ZipItemState::Archived;
+        m_items[entry.item].result = EntryResult::done(ArchiveFile);
+    } else {
+        fail(entry.item, EntryResult::refused(EIO, zipMessageText(zmCrcMismatch)), zmCrcMismatch);
     }
-    TFileOperation remove;
-    remove.setOperation(foDelete);
-    remove.setFlags(fofNoConfirmation | fofSilent | fofFilesOnly |
-                    (DeleteOptions == doAllowUndo ? fofAllowUndo : TFileOpFlag(0)));
-    remove.setSourcePaths(paths);
-    remove.setSourceIdentities(identities);
-    remove.setCallbacks({{}, RemoveCallbacks.deleteForGood, {}});
-    if (Trash) remove.setTrashPlaces(*Trash);
-    (void)remove.Execute();
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        const FileOpOutcome &outcome = remove.Outcomes()[i];
-        ZipItem &item = m_items[verified[i]];
-        if (outcome.state == FileOpState::Done) {
-            item.state = ZipItemState::Removed;
-            continue;
+    return pass;
+}
+
+int TZip::verifyAndRemove(const std::vector<Pending> &pending)
+{
+    // The entries are read back in order on a thread of their own; a source
+    // goes as soon as its own entry was found equal, while the next are checked.
+    const std::unique_ptr<ReadBackRun> run = startReadBack(pending);
+    const qsizetype count = qsizetype(pending.size());
+    std::vector<char> passed(size_t(count), 0);
+    qsizetype reached = 0; // the entries whose check was taken
+    if (Switch == swMove) {
+        QList<QByteArray> paths;
+        QList<std::optional<FileIdentity>> identities;
+        for (const Pending &entry : pending) {
+            paths << FileSpec[entry.item];
+            identities << entry.identity;
         }
-        item.result = outcome.result;
-        error(item.path, outcome.result.reason,
-              outcome.state == FileOpState::Kept ? zmFileKept : zmErrorDeleting);
+        TFileOperation remove;
+        remove.setOperation(foDelete);
+        remove.setFlags(fofNoConfirmation | fofSilent | fofFilesOnly |
+                        (DeleteOptions == doAllowUndo ? fofAllowUndo : TFileOpFlag(0)));
+        remove.setSourcePaths(paths);
+        remove.setSourceIdentities(identities);
+        remove.setCallbacks({{}, RemoveCallbacks.deleteForGood, {}});
+        if (Trash) remove.setTrashPlaces(*Trash);
+        remove.setTrashAhead(cores() > 1);
+        remove.setLastLook([&](qsizetype k, std::optional<FileIdentity> &) {
+            reached = k + 1;
+            passed[size_t(k)] = readBack(*run, pending, k);
+            return passed[size_t(k)] ? QString() : zipMessageText(zmCrcMismatch);
+        });
+        (void)remove.Execute();
+        for (qsizetype k = 0; k < reached; ++k) {
+            if (!passed[size_t(k)]) continue; // failed and reported already
+            const FileOpOutcome &outcome = remove.Outcomes()[k];
+            ZipItem &item = m_items[pending[size_t(k)].item];
+            if (outcome.state == FileOpState::Done) {
+                item.state = ZipItemState::Removed;
+                continue;
+            }
+            item.result = outcome.result;
+            error(item.path, outcome.result.reason,
+                  outcome.state == FileOpState::Kept ? zmFileKept : zmErrorDeleting);
+        }
     }
+    for (qsizetype k = reached; k < count; ++k)
+        passed[size_t(k)] = readBack(*run, pending, k);
+    return int(std::count(passed.begin(), passed.end(), 1));
 }
 
 } // namespace clarivex::cleaning

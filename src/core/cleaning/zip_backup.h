@@ -12,6 +12,9 @@
 // runs into one archive follow each other; temporary archives that killed
 // runs left there are removed first, and the archive is kept private (0600).
 // Files are deflated on every core (libdeflate), and written in their order.
+// Once the archive is committed and synced, its entries are read back in
+// order (zip_read_back.h) while the sources of those found equal already go,
+// each only after its own entry was checked.
 // A file that vanishes or changes while it is archived is left out, kept and
 // reported; the others are written all the same. An archive that exists already gets the new
 // entries added to it; its own entries are kept as they are, and a name that
@@ -46,6 +49,7 @@ struct libdeflate_decompressor;
 namespace clarivex::cleaning {
 
 class DeflatePool;
+class ReadBackRun;
 
 enum TSwitch { swAdd, swMove, swDelete, swRead };
 enum TStoredDirNames { sdNone, sdAbsolute, sdAbsoluteNoDrv, sdRelative, sdRelativeStoreStart };
@@ -112,7 +116,7 @@ public:
     std::function<bool()> Cancelled;
     // How long a run waits for another run into the same folder to end.
     int LockWaitMs = 5 * 60 * 1000;
-    // Cores to deflate on (0: all this process may use).
+    // Cores to deflate, read back and remove on (0: all this process may use).
     int Threads = 0;
     // For the removal of the archived files (the question for a file that no
     // Trash can take); the Trash places for tests.
@@ -128,6 +132,7 @@ public:
 
 private:
     struct Pending;
+    [[nodiscard]] int cores() const;
     void error(const QByteArray &fileName, const QString &extra, int code);
     void fail(qsizetype item, const EntryResult &result, int code);
     [[nodiscard]] int compressLocked(bool created);
@@ -140,8 +145,11 @@ private:
     [[nodiscard]] bool leaveOutChanged(zip_t *archive, std::vector<Pending> &pending,
                                        DeflatePool &pool);
     void reportCommitFailure(zip_t *archive, std::vector<Pending> &pending);
-    [[nodiscard]] QList<qsizetype> verify(const std::vector<Pending> &pending);
-    void removeSources(const QList<qsizetype> &verified, const std::vector<Pending> &pending);
+    [[nodiscard]] std::unique_ptr<ReadBackRun> startReadBack(const std::vector<Pending> &pending);
+    // Waits for the check of pending entry k, reports it (OnEnd) and notes it.
+    [[nodiscard]] bool readBack(ReadBackRun &run, const std::vector<Pending> &pending, qsizetype k);
+    // Checks every entry and (swMove) removes the sources of those found equal.
+    [[nodiscard]] int verifyAndRemove(const std::vector<Pending> &pending);
 
     QList<ZipItem> m_items;
     qint64 m_bytesQueued = 0;
