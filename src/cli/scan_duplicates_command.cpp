@@ -37,6 +37,8 @@ namespace clarivex::cli {
 
 namespace {
 
+constexpr quint32 kNoFolder = 0xFFFFFFFFu;
+
 const CliCommand kUsage{
     "scan",
     "clarivex-cli scan duplicates [--drive ROOT]... [--reference FOLDER]... [--keep "
@@ -215,8 +217,12 @@ int scanDuplicates(const DuplicateArguments &args)
     DuplicateCompare compare;
     compare.addSeparator = [&] { model.AddSeparator(); };
     model.ReadVersionStrings = false; // no output shows them
-    compare.addRow = [&](const QByteArray &folder, const TFindData &file, bool master, int set) {
-        return model.AddFile(folder, file, nullptr, set, master);
+    std::vector<quint32> folderIds;   // the list's index of each folder of the comparison
+    compare.addRow = [&](const QByteArray &folder, quint32 folderIndex, const TFindData &file,
+                         bool master, int set) {
+        if (folderIndex >= folderIds.size()) folderIds.resize(folderIndex + 1, kNoFolder);
+        if (folderIds[folderIndex] == kNoFolder) folderIds[folderIndex] = model.FolderId(folder);
+        return model.AddFileIn(folderIds[folderIndex], file, nullptr, set, master);
     };
     TKvFindFile finder;
     finder.KeptAway = KeptAwayFolders::fromOptions(settings.options);

@@ -1,5 +1,7 @@
 #include "core/base/path_text.h"
 
+#include <cstring>
+
 namespace clarivex {
 
 namespace {
@@ -85,6 +87,45 @@ int compareFoldedAscii(QByteArrayView a, QByteArrayView b)
         if (ca != cb) return ca < cb ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+int comparePathPieces(QByteArrayView folderA, QByteArrayView nameA, QByteArrayView folderB,
+                      QByteArrayView nameB, bool foldCase)
+{
+    // Stretch by stretch: each ends where a piece of either path ends.
+    const QByteArrayView a[2] = {folderA, nameA};
+    const QByteArrayView b[2] = {folderB, nameB};
+    int ia = 0;
+    int ib = 0;
+    qsizetype pa = 0;
+    qsizetype pb = 0;
+    for (;;) {
+        while (ia < 2 && pa == a[ia].size()) {
+            ++ia;
+            pa = 0;
+        }
+        while (ib < 2 && pb == b[ib].size()) {
+            ++ib;
+            pb = 0;
+        }
+        if (ia == 2 || ib == 2) return ia == ib ? 0 : (ia == 2 ? -1 : 1);
+        const qsizetype n = qMin(a[ia].size() - pa, b[ib].size() - pb);
+        const auto *x = reinterpret_cast<const uchar *>(a[ia].data()) + pa;
+        const auto *y = reinterpret_cast<const uchar *>(b[ib].data()) + pb;
+        if (!foldCase) {
+            const int c = std::memcmp(x, y, size_t(n));
+            if (c != 0) return c < 0 ? -1 : 1;
+        } else {
+            for (qsizetype k = 0; k < n; ++k) {
+                if (x[k] == y[k]) continue;
+                const uchar cx = foldAscii(x[k]);
+                const uchar cy = foldAscii(y[k]);
+                if (cx != cy) return cx < cy ? -1 : 1;
+            }
+        }
+        pa += n;
+        pb += n;
+    }
 }
 
 int compareFoldedAscii(const QString &a, const QString &b)

@@ -17,6 +17,10 @@ namespace clarivex {
 [[nodiscard]] int compareFoldedAscii(QByteArrayView a, QByteArrayView b);
 // The same rule for texts: only A to Z fold, everything else by code unit.
 [[nodiscard]] int compareFoldedAscii(const QString &a, const QString &b);
+// Two paths, each given as a folder and a name, compared as the paths they
+// make (folded by the same rule when `foldCase`), without making them.
+[[nodiscard]] int comparePathPieces(QByteArrayView folderA, QByteArrayView nameA,
+                                    QByteArrayView folderB, QByteArrayView nameB, bool foldCase);
 
 // The path without trailing "/" ("/" itself stays as it is).
 [[nodiscard]] QByteArray withoutTrailingSlashes(QByteArray path);

@@ -18,7 +18,9 @@ namespace clarivex {
 
 struct DuplicateCompare::Member
 {
-    QByteArray path;
+    // The path as its folder and name, both kept by the collector.
+    QByteArrayView folder;
+    QByteArrayView name;
     QByteArray lowerName; // with "Require same name" or keyed by name
     FileIdentity identity;
     ContentHash hash; // of the whole content (by size)
@@ -29,12 +31,14 @@ struct DuplicateCompare::Member
 
 namespace {
 
-// Masters first (in phases), then by path with letter case ignored.
-bool pathOrder(const QByteArray &a, bool masterA, const QByteArray &b, bool masterB)
+// Masters first (in phases), then by path with letter case ignored, then
+// byte for byte.
+template <typename M> bool pathOrder(const M &a, const M &b)
 {
-    if (masterA != masterB) return masterA;
-    const int folded = compareFoldedAscii(QByteArrayView(a), QByteArrayView(b));
-    return folded != 0 ? folded < 0 : a < b;
+    if (a.fromMaster != b.fromMaster) return a.fromMaster;
+    const int folded = comparePathPieces(a.folder, a.name, b.folder, b.name, true);
+    if (folded != 0) return folded < 0;
+    return comparePathPieces(a.folder, a.name, b.folder, b.name, false) < 0;
 }
 
 // Drops every later path of a file already in the list (the list is sorted).
@@ -333,8 +337,12 @@ void DuplicateCompare::compareBySize(const DuplicateCollector &collector, size_t
     for (size_t i = begin; i < end; ++i) {
         if (m_signed[i].ok) bySignature.push_back(quint32(i));
     }
-    std::stable_sort(bySignature.begin(), bySignature.end(), [this](quint32 a, quint32 b) {
-        return m_signed[a].signature < m_signed[b].signature;
+    // In candidate order within a signature, as a stable sort would leave
+    // them (without the buffer it takes for every run).
+    std::sort(bySignature.begin(), bySignature.end(), [this](quint32 a, quint32 b) {
+        const qint32 x = m_signed[a].signature;
+        const qint32 y = m_signed[b].signature;
+        return x != y ? x < y : a < b;
     });
     // Only files that share their signature with another get a path.
     std::vector<Member> members;
@@ -351,7 +359,8 @@ void DuplicateCompare::compareBySize(const DuplicateCollector &collector, size_t
                 const SignedCandidate &entry = m_signed[bySignature[k]];
                 if (!entry.whole) continue; // never read whole: alike no other file
                 Member member;
-                member.path = collector.pathOf(c);
+                member.folder = collector.CandidateFolders[c.folder];
+                member.name = collector.nameOf(c);
                 member.identity = entry.identity;
                 member.hash = entry.hash;
                 member.signature = signature;
@@ -370,7 +379,7 @@ void DuplicateCompare::splitByName(std::vector<Member> &members, qint64 size)
 {
     std::sort(members.begin(), members.end(), [](const Member &a, const Member &b) {
         if (a.lowerName != b.lowerName) return a.lowerName < b.lowerName;
-        return pathOrder(a.path, a.fromMaster, b.path, b.fromMaster);
+        return pathOrder(a, b);
     });
     dropSecondPaths(members);
     qsizetype begin = 0;
@@ -412,7 +421,8 @@ void DuplicateCompare::compareByName(const DuplicateCollector &collector, const 
     for (const Candidate *c = first; c != last; ++c) {
         if (!keepGoing()) return;
         Member member;
-        member.path = collector.pathOf(*c);
+        member.folder = collector.CandidateFolders[c->folder];
+        member.name = collector.nameOf(*c);
         member.source = c;
         if (c->device != 0 || c->inode != 0) {
             member.identity = {dev_t(c->device), ino_t(c->inode)};
@@ -420,7 +430,8 @@ void DuplicateCompare::compareByName(const DuplicateCollector &collector, const 
             struct stat facts
             {
             };
-            if (::lstat(member.path.constData(), &facts) != 0 || !S_ISREG(facts.st_mode)) continue;
+            if (::lstat(collector.pathOf(*c).constData(), &facts) != 0 || !S_ISREG(facts.st_mode))
+                continue;
             member.identity = {facts.st_dev, facts.st_ino};
         }
         member.lowerName = lowerName(collector.nameOf(*c).toByteArray());
@@ -429,7 +440,7 @@ void DuplicateCompare::compareByName(const DuplicateCollector &collector, const 
     }
     std::sort(members.begin(), members.end(), [](const Member &a, const Member &b) {
         if (a.lowerName != b.lowerName) return a.lowerName < b.lowerName;
-        return pathOrder(a.path, a.fromMaster, b.path, b.fromMaster);
+        return pathOrder(a, b);
     });
     dropSecondPaths(members);
     size_t begin = 0;
@@ -459,7 +470,7 @@ bool DuplicateCompare::listMember(const Member &member, bool master)
     file.attributes = c.attributes;
     file.device = quint64(member.identity.device);
     file.inode = quint64(member.identity.inode);
-    return addRow(m_collector->CandidateFolders[c.folder], file, master, SetCount);
+    return addRow(m_collector->CandidateFolders[c.folder], c.folder, file, master, SetCount);
 }
 
 void DuplicateCompare::listSet(const std::vector<const Member *> &set, qint64 size, bool countBytes)

@@ -50,8 +50,10 @@ public:
     std::function<void()> addSeparator;
     // A row of set `set` (from 1): the file `file.name` of `folder` (with a
     // trailing "/"), as the walk saw it a moment ago (its identity and
-    // times); false when it could not be listed.
-    std::function<bool(const QByteArray &folder, const TFindData &file, bool master, int set)>
+    // times); false when it could not be listed. `folderIndex` numbers the
+    // folders of one comparison (the same folder, the same number).
+    std::function<bool(const QByteArray &folder, quint32 folderIndex, const TFindData &file,
+                       bool master, int set)>
         addRow;
 
     // Walks and consumes the collector's candidates while *scanContinue.

@@ -135,13 +135,38 @@ void FoundFileModel::FlushPending()
     endInsertRows();
 }
 
+namespace {
+
+bool isListableName(const QByteArray &name)
+{
+    return !name.isEmpty() && name.size() <= kMaxNameLength && !name.contains('/') && name != "." &&
+           name != "..";
+}
+
+} // namespace
+
+quint32 FoundFileModel::FolderId(const QByteArray &folder)
+{
+    return folderIndex(folder);
+}
+
 bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qint64 *size,
                              qint32 group, bool master)
 {
-    if (data.name.isEmpty() || data.name.size() > kMaxNameLength || data.name.contains('/') ||
-        data.name == "." || data.name == "..")
-        return false;
-    const quint32 folderId = folderIndex(folder);
+    if (!isListableName(data.name)) return false;
+    return addFileIn(folderIndex(folder), &folder, data, size, group, master);
+}
+
+bool FoundFileModel::AddFileIn(quint32 folderId, const TFindData &data, qint64 *size, qint32 group,
+                               bool master)
+{
+    if (folderId >= m_folders.size() || !isListableName(data.name)) return false;
+    return addFileIn(folderId, nullptr, data, size, group, master);
+}
+
+bool FoundFileModel::addFileIn(quint32 folderId, const QByteArray *folderPath,
+                               const TFindData &data, qint64 *size, qint32 group, bool master)
+{
     // The finder hands its open folder over, so a path of any length works;
     // otherwise the folder is opened by its path.
     const bool identityKnown = data.device != 0;
@@ -151,6 +176,7 @@ bool FoundFileModel::AddFile(const QByteArray &folder, const TFindData &data, qi
     if (dirFd < 0 && (!identityKnown || versioned)) {
         if (m_folderFd < 0 || m_folderFdIndex != folderId) {
             closeFolder();
+            const QByteArray folder = folderPath ? *folderPath : m_folders.path(folderId);
             m_folderFd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
             m_folderFdIndex = folderId;
         }

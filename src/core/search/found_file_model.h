@@ -87,6 +87,12 @@ public:
     // the first copy of the duplicate set `group`.
     [[nodiscard]] bool AddFile(const QByteArray &folder, const TFindData &data,
                                qint64 *size = nullptr, qint32 group = -1, bool master = false);
+    // The index of a folder for AddFileIn (added when new), and AddFile for a
+    // folder known by that index: a caller that lists many files of the same
+    // folders looks each folder up once.
+    [[nodiscard]] quint32 FolderId(const QByteArray &folder);
+    [[nodiscard]] bool AddFileIn(quint32 folderId, const TFindData &data, qint64 *size = nullptr,
+                                 qint32 group = -1, bool master = false);
     // The same for a full path; the facts are read from the file itself. The
     // path "." adds a separator row and gives the size 0.
     [[nodiscard]] bool AddFile(const QByteArray &fullPath, qint64 &size, qint32 group = -1,
@@ -190,6 +196,8 @@ private:
     quint32 knownTypeOf(int row) const;
     void storeType(FoundFileRow &row, quint32 type) const;
     void compactRuns();
+    bool addFileIn(quint32 folderId, const QByteArray *folderPath, const TFindData &data,
+                   qint64 *size, qint32 group, bool master);
     quint32 folderIndex(const QByteArray &folder);
     void closeFolder();
     // The row's name; " " for a separator, the caption it shows.

@@ -116,7 +116,8 @@ void TClarivexMainForm::DuplicateScanStart(const QList<QByteArray> &roots)
     compare.status = m_duplicateScan->status;
     compare.pump = KvFindFile->Pump;
     compare.addSeparator = [this] { FileListView->Model()->AddSeparator(); };
-    compare.addRow = [this](const QByteArray &folder, const TFindData &file, bool master, int set) {
+    compare.addRow = [this](const QByteArray &folder, quint32, const TFindData &file, bool master,
+                            int set) {
         return FileListView->Model()->AddFile(folder, file, nullptr, set, master);
     };
     qint64 shown = 0;

@@ -3,6 +3,7 @@
 // files, stops and the master phase.
 
 #include "core/base/file_facts.h"
+#include "core/base/path_text.h"
 #include "core/scanners/duplicate_scan.h"
 #include "core/scanners/file_signature.h"
 #include "core/search/kv_find_file.h"
@@ -70,8 +71,8 @@ void wire(Listed &listed, const FinderTree &tree)
 {
     const qsizetype cut = tree.root().size() + 1;
     listed.compare.addSeparator = [&listed] { listed.rows << QStringLiteral("-"); };
-    listed.compare.addRow = [&listed, cut](const QByteArray &folder, const TFindData &file, bool,
-                                           int) {
+    listed.compare.addRow = [&listed, cut](const QByteArray &folder, quint32, const TFindData &file,
+                                           bool, int) {
         const QByteArray path = folder + file.name;
         listed.rows << QString::fromUtf8(path.mid(cut));
         // A row shows what the walk saw: the same as a look at the file now.
@@ -123,6 +124,7 @@ private slots:
     void sets_data();
     void sets();
     void manySlicesSortAsOne();
+    void pathPiecesCompareAsWholePaths();
     void largeSizesKeepTheirOrder();
     void filesOver4GiBAreNotCutTo32Bits();
     void changedAndVanishedFilesAreLeftOut();
@@ -267,6 +269,28 @@ void TestDuplicateScan::manySlicesSortAsOne()
     QVERIFY(sorted == sizes);
 }
 
+// Sets are ordered by path without making the paths: a folder and a name,
+// split anywhere, compare as the whole path does.
+void TestDuplicateScan::pathPiecesCompareAsWholePaths()
+{
+    const QList<QByteArray> paths{"/a/B/x",  "/a/b/x",     "/a/b/", "/a/b_",
+                                  "/A/b/xy", "/a/b/x\xff", "/a/bx", ""};
+    for (const QByteArray &a : paths) {
+        for (const QByteArray &b : paths) {
+            const int folded = compareFoldedAscii(QByteArrayView(a), QByteArrayView(b));
+            const int bytes = a < b ? -1 : (b < a ? 1 : 0);
+            for (qsizetype i = 0; i <= a.size(); ++i) {
+                for (qsizetype j = 0; j <= b.size(); ++j) {
+                    const QByteArrayView fa(a.constData(), i), na(a.constData() + i, a.size() - i);
+                    const QByteArrayView fb(b.constData(), j), nb(b.constData() + j, b.size() - j);
+                    QCOMPARE(comparePathPieces(fa, na, fb, nb, true), folded);
+                    QCOMPARE(comparePathPieces(fa, na, fb, nb, false), bytes);
+                }
+            }
+        }
+    }
+}
+
 void TestDuplicateScan::largeSizesKeepTheirOrder()
 {
     DuplicateCollector collector;
@@ -340,10 +364,10 @@ void TestDuplicateScan::stopEndsTheComparisonAndKeepsTheSets()
     TKvFindFile finder;
     DuplicateScan scan;
     const auto inner = listed.compare.addRow;
-    listed.compare.addRow = [&](const QByteArray &folder, const TFindData &file, bool master,
-                                int set) {
+    listed.compare.addRow = [&](const QByteArray &folder, quint32 folderIndex,
+                                const TFindData &file, bool master, int set) {
         if (set == 3) scan.Stop(finder); // as the Stop button does from the pump
-        return inner(folder, file, master, set);
+        return inner(folder, folderIndex, file, master, set);
     };
     scan.run(finder, {{tree.root(), false}}, optionsFrom("s"), listed.compare);
     QCOMPARE(listed.compare.SetCount, 3);

@@ -49,7 +49,7 @@ Scan scan(const FinderTree &tree, const QString &cachePath, bool useCache = true
     DuplicateCompare compare;
     const qsizetype cut = tree.root().size() + 1;
     compare.addSeparator = [&] { result.rows << QStringLiteral("-"); };
-    compare.addRow = [&](const QByteArray &folder, const TFindData &file, bool, int) {
+    compare.addRow = [&](const QByteArray &folder, quint32, const TFindData &file, bool, int) {
         result.rows << QString::fromUtf8((folder + file.name).mid(cut));
         return true;
     };
