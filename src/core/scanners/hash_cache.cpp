@@ -185,17 +185,17 @@ void HashCache::moveAside()
 
 HashCacheEntry *HashCache::find(const HashCacheKey &key)
 {
-    HashCacheEntry *const found = m_entries.find(key.device, key.inode);
-    if (!found || !(found->key == key)) return nullptr;
-    HashCacheEntry &entry = *found;
+    bool stale = false;
+    auto *const entry = const_cast<HashCacheEntry *>(peek(key, stale));
+    if (!entry) return nullptr;
     // Written again once a week at most: an unchanged tree costs no write,
     // and an entry still goes within kKeepDays of its last use.
-    if (entry.seenDay < today - kRefreshDays) {
-        entry.seenDay = today;
-        entry.dirty = true;
+    if (stale) {
+        entry->seenDay = today;
+        entry->dirty = true;
     }
     ++hits;
-    return &entry;
+    return entry;
 }
 
 const HashCacheEntry *HashCache::peek(const HashCacheKey &key, bool &stale) const

@@ -2,6 +2,7 @@
 
 #include "core/base/file_facts.h"
 #include "core/base/formats.h"
+#include "core/base/local_zone.h"
 #include "core/base/path_text.h"
 #include "core/platform/pe_version.h"
 #include "core/search/file_type_cache.h"
@@ -16,8 +17,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <string>
 
 namespace clarivex {
 
@@ -435,15 +434,9 @@ QString FoundFileModel::DateTimeText(qint64 nanoseconds)
     // Directory entries keep times at two-second resolution.
     qint64 seconds = floorDiv(nanoseconds, 1000000000);
     seconds -= seconds - floorDiv(seconds, 2) * 2;
-    // The C library's local time, as QDateTime's: but without looking at the
-    // zone file again for every cell, which a list of a million rows feels.
-    // A change of TZ is still seen.
-    thread_local std::string zoneSeen = "\x01"; // no TZ value is this
-    const char *zone = std::getenv("TZ");
-    if (zoneSeen != (zone ? zone : "")) {
-        ::tzset();
-        zoneSeen = zone ? zone : "";
-    }
+    // The C library's local time, as QDateTime's, without a look at the zone
+    // file for every cell; a change of TZ is still seen.
+    (void)localZoneGeneration();
     const time_t when = time_t(seconds);
     struct tm parts
     {

@@ -1,8 +1,8 @@
 #include "core/search/kv_find_file.h"
 
 #include "core/base/file_facts.h"
-
 #include "core/base/formats.h"
+#include "core/base/local_zone.h"
 #include "core/search/content_reader.h"
 #include "core/search/folder_stack.h"
 #include "core/search/mount_fence.h"
@@ -154,9 +154,9 @@ TKvFindFile::DateBound TKvFindFile::dateBound(double value)
     // The open ends, which every finder starts with, are worked out once per
     // thread and time zone: converting a local time reads the zone file.
     if (value == kDateRangeFirst || value == kDateRangeLast) {
-        thread_local QByteArray endsZone = QByteArrayLiteral("\x01"); // no TZ value is this
+        thread_local quint64 endsZone = 0; // no zone yet
         thread_local std::pair<qint64, double> ends[2];
-        const QByteArray zone = qgetenv("TZ");
+        const quint64 zone = localZoneGeneration();
         if (zone != endsZone) {
             ends[0] = localBound(kDateRangeFirst);
             ends[1] = localBound(kDateRangeLast);
