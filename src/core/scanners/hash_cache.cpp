@@ -1,5 +1,6 @@
 #include "core/scanners/hash_cache.h"
 
+#include "core/scanners/hash_cache_chunks.h"
 #include "core/shell/database_file.h"
 #include "core/shell/registry_statement.h"
 
@@ -20,29 +21,17 @@ namespace {
 // A scan waits this long for another program writing the cache, then goes
 // on without it.
 constexpr int kBusyTimeoutMs = 2000;
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
+// Version 1 kept a row per entry; its entries are read once and written
+// back as chunks.
+constexpr int kRowsSchemaVersion = 1;
 
 const char *const kSchema = R"sql(
-CREATE TABLE IF NOT EXISTS hashes(
-    device INTEGER NOT NULL,
-    inode INTEGER NOT NULL,
-    size INTEGER NOT NULL,
-    modified INTEGER NOT NULL,
-    changed INTEGER NOT NULL,
-    signature INTEGER NOT NULL,
-    edges BLOB NOT NULL,
-    whole BLOB,
-    seen INTEGER NOT NULL,
-    PRIMARY KEY(device, inode)) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS chunks(
+    chunk INTEGER PRIMARY KEY,
+    entries BLOB NOT NULL,
+    checksum INTEGER NOT NULL);
 )sql";
-
-QByteArray hashBytes(const ContentHash &hash)
-{
-    QByteArray bytes(16, Qt::Uninitialized);
-    std::memcpy(bytes.data(), &hash.low, 8);
-    std::memcpy(bytes.data() + 8, &hash.high, 8);
-    return bytes;
-}
 
 bool hashFrom(sqlite3_stmt *row, int column, ContentHash &hash)
 {
@@ -85,9 +74,9 @@ void HashCache::load()
     m_entries.clear();
     open();
     if (m_db && !readAll()) {
-        // A damaged page among the entries: nothing read from it is used.
+        // A damaged page or chunk among the entries: nothing read from it is used.
         m_entries.clear();
-        if (isDatabaseDamage(RegistryStatement::lastStepFailure())) {
+        if (m_damagedChunk || isDatabaseDamage(RegistryStatement::lastStepFailure())) {
             moveAside();
             open();
         } else {
@@ -106,6 +95,7 @@ void HashCache::open()
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
         int rc = openPrivateDatabase(m_path, &m_db, kBusyTimeoutMs, true);
+        m_rows = false;
         if (rc == SQLITE_OK) {
             qint64 found = 0;
             {
@@ -115,15 +105,18 @@ void HashCache::open()
                 else
                     rc = version.code();
             }
+            m_rows = found == kRowsSchemaVersion;
             // Made by another version: start it anew.
-            if (rc == SQLITE_OK && found != 0 && found != kSchemaVersion)
-                rc = sqlite3_exec(m_db, "DROP TABLE IF EXISTS hashes", nullptr, nullptr, nullptr);
+            if (rc == SQLITE_OK && found != 0 && found != kSchemaVersion && !m_rows)
+                rc = sqlite3_exec(m_db, "DROP TABLE IF EXISTS hashes; DROP TABLE IF EXISTS chunks",
+                                  nullptr, nullptr, nullptr);
         }
         if (rc == SQLITE_OK)
             rc = sqlite3_exec(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr,
                               nullptr, nullptr);
         if (rc == SQLITE_OK) rc = sqlite3_exec(m_db, kSchema, nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK)
+        // The version changes with the rows' conversion, in save().
+        if (rc == SQLITE_OK && !m_rows)
             rc = sqlite3_exec(
                 m_db,
                 QByteArray("PRAGMA user_version=" + QByteArray::number(kSchemaVersion)).constData(),
@@ -139,17 +132,61 @@ void HashCache::open()
 bool HashCache::readAll()
 {
     RegistryStatement::resetStepFailure();
-    // About 70 bytes an entry on disk: room for them all at once.
+    m_damagedChunk = false;
     struct stat file
     {
     };
     if (::stat(QFile::encodeName(m_path).constData(), &file) == 0)
-        m_entries.reserve(size_t(file.st_size / 64));
+        m_entries.reserve(size_t(file.st_size) / hash_cache_chunks::kRecordSize);
+    int rc = readChunks();
+    if (rc == SQLITE_DONE && m_rows) rc = readRows();
+    if (rc == SQLITE_DONE) return true;
+    if (!m_damagedChunk) RegistryStatement::noteFailure(rc);
+    m_error = m_damagedChunk ? QStringLiteral("%1: a damaged chunk").arg(m_path)
+                             : QStringLiteral("%1: %2").arg(m_path, QString::fromUtf8(sqlite3_errstr(rc)));
+    return false;
+}
+
+int HashCache::readChunks()
+{
+    sqlite3_stmt *row = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, "SELECT chunk, entries, checksum FROM chunks", -1, &row,
+                                nullptr);
+    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+        if (m_cancel.load(std::memory_order_relaxed)) {
+            rc = SQLITE_INTERRUPT;
+            break;
+        }
+        rc = sqlite3_step(row);
+        if (rc != SQLITE_ROW) break;
+        const qint64 chunk = sqlite3_column_int64(row, 0);
+        const auto *bytes = static_cast<const char *>(sqlite3_column_blob(row, 1));
+        const auto size = size_t(sqlite3_column_bytes(row, 1));
+        if (chunk < 0 || chunk >= hash_cache_chunks::kChunkCount ||
+            sqlite3_column_type(row, 1) != SQLITE_BLOB ||
+            !hash_cache_chunks::isSound(int(chunk), bytes, size, sqlite3_column_int64(row, 2))) {
+            m_damagedChunk = true;
+            rc = SQLITE_CORRUPT;
+            break;
+        }
+        for (size_t i = 0; i < size / hash_cache_chunks::kRecordSize; ++i) {
+            const HashCacheEntry entry = hash_cache_chunks::entryAt(bytes, i);
+            m_entries.insert(entry.key.device, entry.key.inode) = entry;
+        }
+    }
+    sqlite3_finalize(row);
+    return rc;
+}
+
+// The rows of the first layout, each to be written again as part of a chunk.
+int HashCache::readRows()
+{
     sqlite3_stmt *row = nullptr;
     int rc = sqlite3_prepare_v2(m_db,
                                 "SELECT device, inode, size, modified, changed, signature, edges, "
                                 "whole, seen FROM hashes",
                                 -1, &row, nullptr);
+    if (rc == SQLITE_ERROR && !row) return SQLITE_DONE; // no such table: nothing to convert
     while (rc == SQLITE_OK || rc == SQLITE_ROW) {
         if (m_cancel.load(std::memory_order_relaxed)) {
             rc = SQLITE_INTERRUPT;
@@ -167,13 +204,11 @@ bool HashCache::readAll()
         entry.seenDay = qint32(sqlite3_column_int64(row, 8));
         if (!hashFrom(row, 6, entry.edges)) continue; // not one this program wrote
         entry.hasWhole = hashFrom(row, 7, entry.whole);
+        entry.dirty = true;
         m_entries.insert(entry.key.device, entry.key.inode) = entry;
     }
     sqlite3_finalize(row);
-    if (rc == SQLITE_DONE) return true;
-    RegistryStatement::noteFailure(rc);
-    m_error = QStringLiteral("%1: %2").arg(m_path, QString::fromUtf8(sqlite3_errstr(rc)));
-    return false;
+    return rc;
 }
 
 void HashCache::moveAside()
@@ -231,49 +266,55 @@ void HashCache::putWhole(const HashCacheKey &key, const ContentHash &whole)
 bool HashCache::save()
 {
     if (!m_db) return false;
-    // In key order: appended to the table's tree rather than scattered over it.
-    std::vector<const HashCacheEntry *> dirty;
+    // A chunk is written again when one of its entries changed or went
+    // unseen too long; the others stay as they are.
+    using hash_cache_chunks::chunkOf;
+    const qint32 keepFrom = today - kKeepDays;
+    std::vector<bool> rewrite(hash_cache_chunks::kChunkCount, false);
+    bool any = m_rows;
     for (const HashCacheEntry &entry : m_entries.entries()) {
-        if (entry.dirty) dirty.push_back(&entry);
+        if (entry.dirty || entry.seenDay < keepFrom) {
+            rewrite[size_t(chunkOf(entry.key.device, entry.key.inode))] = true;
+            any = true;
+        }
     }
-    if (dirty.empty()) return true;
-    std::sort(dirty.begin(), dirty.end(), [](const HashCacheEntry *a, const HashCacheEntry *b) {
-        return qint64(a->key.device) != qint64(b->key.device)
-                   ? qint64(a->key.device) < qint64(b->key.device)
-                   : qint64(a->key.inode) < qint64(b->key.inode);
-    });
+    if (!any) return true;
+    std::vector<std::vector<const HashCacheEntry *>> chunks(hash_cache_chunks::kChunkCount);
+    for (const HashCacheEntry &entry : m_entries.entries()) {
+        const size_t chunk = size_t(chunkOf(entry.key.device, entry.key.inode));
+        if (rewrite[chunk] && entry.seenDay >= keepFrom) chunks[chunk].push_back(&entry);
+    }
     RegistryStatement::resetStepFailure();
     if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return false;
     bool ok = true;
     {
-        RegistryStatement insert(m_db, "INSERT OR REPLACE INTO hashes(device, inode, size, "
-                                       "modified, changed, signature, edges, whole, seen) "
-                                       "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        for (const HashCacheEntry *dirtyEntry : dirty) {
-            const HashCacheEntry &entry = *dirtyEntry;
-            insert.bind(1, qint64(entry.key.device))
-                .bind(2, qint64(entry.key.inode))
-                .bind(3, entry.key.size)
-                .bind(4, entry.key.modified)
-                .bind(5, entry.key.changed)
-                .bind(6, qint64(entry.signature))
-                .bindBlob(7, hashBytes(entry.edges))
-                .bind(9, qint64(entry.seenDay));
-            if (entry.hasWhole)
-                insert.bindBlob(8, hashBytes(entry.whole));
-            else
-                insert.bindNull(8);
-            if (!insert.run()) {
-                ok = false;
-                break;
+        RegistryStatement put(m_db, "INSERT OR REPLACE INTO chunks(chunk, entries, checksum) "
+                                    "VALUES(?, ?, ?)");
+        RegistryStatement drop(m_db, "DELETE FROM chunks WHERE chunk = ?");
+        for (size_t chunk = 0; ok && chunk < chunks.size(); ++chunk) {
+            if (!rewrite[chunk]) continue;
+            if (chunks[chunk].empty()) {
+                ok = drop.bind(1, qint64(chunk)).run();
+                continue;
             }
+            const QByteArray bytes = hash_cache_chunks::pack(chunks[chunk]);
+            ok = put.bind(1, qint64(chunk))
+                     .bindBlob(2, bytes)
+                     .bind(3, hash_cache_chunks::checksum(bytes.constData(), size_t(bytes.size())))
+                     .run();
         }
-        RegistryStatement prune(m_db, "DELETE FROM hashes WHERE seen < ?");
-        ok = ok && prune.bind(1, qint64(today - kKeepDays)).run();
+    }
+    if (ok && m_rows) {
+        const QByteArray version =
+            "DROP TABLE IF EXISTS hashes; PRAGMA user_version=" + QByteArray::number(kSchemaVersion);
+        ok = sqlite3_exec(m_db, version.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     }
     if (ok && sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
         for (HashCacheEntry &entry : m_entries.entries())
             entry.dirty = false;
+        // The rows' pages are free now: given back once, not kept for good.
+        if (m_rows) (void)sqlite3_exec(m_db, "VACUUM", nullptr, nullptr, nullptr);
+        m_rows = false;
         return true;
     }
     const int failure = RegistryStatement::lastStepFailure();

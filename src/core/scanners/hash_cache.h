@@ -18,11 +18,14 @@
 // The cache only groups files: the clean still compares every duplicate
 // with its master byte for byte right before it acts on it.
 //
-// The whole table is read in one query (on a thread of its own while the
-// walk runs) and what changed is written in one transaction at the end;
-// entries unseen for kKeepDays days are removed then. The file is SQLite in
+// The entries are kept packed in chunks (hash_cache_chunks.h), all read at
+// once (on a thread of its own while the walk runs); the chunks that hold
+// what changed are written in one transaction at the end, and entries
+// unseen for kKeepDays days are left out then. Two programs scanning at once
+// lose at most each other's new entries, never make a wrong one: the last to
+// save a chunk writes it as it knew it. The file is SQLite in
 // WAL mode with a busy timeout. A file that is not a sound database, or
-// whose reading fails on a damaged page, is moved aside under a timestamped
+// whose reading fails on a damaged page or chunk, is moved aside under a timestamped
 // name, never read again, and the scan goes on with an empty cache.
 
 #include "core/scanners/duplicate_signing.h"
@@ -112,6 +115,8 @@ public:
 private:
     void open();
     bool readAll();
+    int readChunks();
+    int readRows();
     void moveAside();
     void close();
 
@@ -119,6 +124,8 @@ private:
     QString m_error;
     QString m_movedAside;
     sqlite3 *m_db = nullptr;
+    bool m_rows = false;         // a file of the first layout, a row per entry
+    bool m_damagedChunk = false; // found by the last readAll()
     HashCacheTable<HashCacheEntry> m_entries;
     std::atomic<bool> m_cancel{false};
 };

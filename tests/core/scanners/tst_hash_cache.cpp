@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <sqlite3.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,6 +100,28 @@ void rewriteKeepingTime(const QByteArray &path, const QByteArray &bytes)
     QFAIL("the change time never moved");
 }
 
+bool runSql(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    bool ok = sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK &&
+              sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+qint64 sqlValue(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *row = nullptr;
+    qint64 value = -1;
+    if (sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, sql, -1, &row, nullptr) == SQLITE_OK && sqlite3_step(row) == SQLITE_ROW)
+        value = sqlite3_column_int64(row, 0);
+    sqlite3_finalize(row);
+    sqlite3_close(db);
+    return value;
+}
+
 } // namespace
 
 class TestHashCache : public QObject
@@ -109,6 +133,7 @@ private slots:
     void damagedCacheIsMovedAside_data();
     void damagedCacheIsMovedAside();
     void entriesUnseenForSixtyDaysGo();
+    void rowsOfTheFirstLayoutAreKept();
     void manyEntriesOutgrowTheTable();
     void offLeavesNoCache();
     void byTimeTakesOnlyWholeHashes();
@@ -177,14 +202,15 @@ void TestHashCache::rescanReadsOnlyWhatChanged()
 
 void TestHashCache::damagedCacheIsMovedAside_data()
 {
-    QTest::addColumn<bool>("wholeFile");
-    QTest::newRow("not a database") << true;
-    QTest::newRow("a damaged page among the entries") << false;
+    QTest::addColumn<int>("damage");
+    QTest::newRow("not a database") << 0;
+    QTest::newRow("a damaged page among the entries") << 1;
+    QTest::newRow("a sound page holding changed entries") << 2;
 }
 
 void TestHashCache::damagedCacheIsMovedAside()
 {
-    QFETCH(bool, wholeFile);
+    QFETCH(int, damage);
     FinderTree tree;
     QTemporaryDir cacheDir;
     const QString cachePath = cacheDir.filePath(QStringLiteral("hashes.db"));
@@ -200,8 +226,12 @@ void TestHashCache::damagedCacheIsMovedAside()
     }
     QFile file(cachePath);
     QVERIFY(file.open(QIODevice::ReadWrite));
-    if (wholeFile) {
+    if (damage == 0) {
         QVERIFY(file.write(QByteArray(8192, '\x5a')) == 8192);
+    } else if (damage == 2) {
+        // SQLite finds nothing wrong: only the entries' own checksum can.
+        QVERIFY(runSql(cachePath, "UPDATE chunks SET entries = zeroblob(length(entries)) "
+                                  "WHERE chunk = (SELECT max(chunk) FROM chunks)"));
     } else {
         // Every page after the first two: the entries' leaves.
         QVERIFY(file.size() > 4 * 4096);
@@ -257,6 +287,37 @@ void TestHashCache::entriesUnseenForSixtyDaysGo()
     HashCacheKey changed = used;
     changed.changed += 1;
     QVERIFY(!reread.find(changed));
+}
+
+// A cache written by the first layout, a row per entry, still serves, and
+// its first save converts it.
+void TestHashCache::rowsOfTheFirstLayoutAreKept()
+{
+    QTemporaryDir cacheDir;
+    const QString cachePath = cacheDir.filePath(QStringLiteral("hashes.db"));
+    const HashCacheKey key{1, 10, 100, 5, 6};
+    const qint64 today = HashCache(cachePath).today;
+    const QByteArray rows =
+        "CREATE TABLE hashes(device INTEGER NOT NULL, inode INTEGER NOT NULL, size INTEGER NOT "
+        "NULL, modified INTEGER NOT NULL, changed INTEGER NOT NULL, signature INTEGER NOT NULL, "
+        "edges BLOB NOT NULL, whole BLOB, seen INTEGER NOT NULL, PRIMARY KEY(device, inode)) "
+        "WITHOUT ROWID; PRAGMA user_version=1; "
+        "INSERT INTO hashes VALUES(1, 10, 100, 5, 6, 7, "
+        "x'01000000000000000200000000000000', NULL, " +
+        QByteArray::number(today) + ")";
+    QVERIFY(runSql(cachePath, rows.constData()));
+    for (int pass = 0; pass < 2; ++pass) {
+        HashCache cache(cachePath);
+        cache.load();
+        const HashCacheEntry *entry = cache.find(key);
+        QVERIFY2(entry, pass == 0 ? "as rows" : "as chunks");
+        QCOMPARE(entry->signature, 7);
+        QCOMPARE(entry->edges, (ContentHash{1, 2}));
+        QVERIFY(!entry->hasWhole);
+        QVERIFY(cache.save());
+    }
+    QCOMPARE(sqlValue(cachePath, "PRAGMA user_version"), 2);
+    QCOMPARE(sqlValue(cachePath, "SELECT count(*) FROM sqlite_master WHERE name = 'hashes'"), 0);
 }
 
 // Enough entries to grow the in-memory table many times over, with inodes
