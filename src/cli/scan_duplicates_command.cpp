@@ -13,6 +13,7 @@
 #include "cli/duplicate_clean.h"
 #include "cli/duplicate_link_command.h"
 #include "cli/found_rows_printer.h"
+#include "core/scanners/duplicate_pool.h"
 #include "cli/scan_arguments.h"
 #include "cli/scan_map.h"
 #include "cli/stored_settings.h"
@@ -150,28 +151,38 @@ public:
 
     void print(int row)
     {
-        if (m_model.IsSeparator(row)) {
-            if (!m_json) m_out += '\n';
-            return;
-        }
-        const QByteArray folder = m_model.FolderOf(row);
-        const QByteArray name = m_model.NameOf(row).toByteArray();
-        const qint64 size = m_model.Row(row).size;
-        const QString modified = m_model.CellText(row, colModified);
-        const QString attributes = m_model.CellText(row, colAttributes);
-        const QString role =
-            m_model.IsMaster(row) ? QStringLiteral("master") : QStringLiteral("duplicate");
-        if (m_json) {
-            QJsonObject object = foundRowJson(m_model, row); // with its set and role
-            object.insert("group", QString());
-            m_out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
-        } else {
-            m_out += name + '\t' + folder + '\t' + QByteArray::number(size) + '\t' +
-                     modified.toUtf8() + '\t' + attributes.toUtf8() + '\t' + role.toUtf8() + '\n';
-        }
+        format(row, m_out);
         if (m_out.size() > 256 * 1024) flush();
     }
 
+    // Every row, in order. The text lines are made on the pool a block of
+    // rows at a time (they only read the list) and written in order.
+    void printAll()
+    {
+        constexpr int kBlock = 2048;
+        const int rows = m_model.RowCount();
+        if (m_json || poolSize() < 2 || rows < 2 * kBlock) {
+            for (int row = 0; row < rows; ++row)
+                print(row);
+            return;
+        }
+        const size_t wave = size_t(poolSize()) * 4;
+        std::vector<QByteArray> blocks(wave);
+        for (int first = 0; first < rows; first += int(wave) * kBlock) {
+            PoolWork work;
+            work.item = [&](size_t block, const std::atomic<bool> &) {
+                QByteArray &out = blocks[block];
+                out.clear();
+                const int from = first + int(block) * kBlock;
+                for (int row = from; row < std::min(rows, from + kBlock); ++row)
+                    format(row, out);
+            };
+            (void)runOnPool(wave, work, nullptr);
+            flush();
+            for (const QByteArray &block : blocks)
+                writeOut(block);
+        }
+    }
     void totals(qint64 files, qint64 bytes, int sets)
     {
         if (!m_quiet) m_out += totalsText(m_json, files, bytes, sets);
@@ -185,6 +196,32 @@ public:
     }
 
 private:
+    void format(int row, QByteArray &out) const
+    {
+        if (m_model.IsSeparator(row)) {
+            if (!m_json) out += '\n';
+            return;
+        }
+        if (m_json) {
+            QJsonObject object = foundRowJson(m_model, row); // with its set and role
+            object.insert("group", QString());
+            out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+            return;
+        }
+        const QString modified = m_model.CellText(row, colModified);
+        const QString attributes = m_model.CellText(row, colAttributes);
+        out += m_model.NameOf(row);
+        out += '\t';
+        out += m_model.FolderOf(row);
+        out += '\t';
+        out += QByteArray::number(m_model.Row(row).size);
+        out += '\t';
+        out += modified.toUtf8();
+        out += '\t';
+        out += attributes.toUtf8();
+        out += m_model.IsMaster(row) ? "\tmaster\n" : "\tduplicate\n";
+    }
+
     const FoundFileModel &m_model;
     bool m_json;
     bool m_quiet;
@@ -245,8 +282,7 @@ int scanDuplicates(const DuplicateArguments &args)
     if (args.clean)
         return cleanDuplicates(model, settings.options, {args.dryRun, args.json, args.quiet});
     SetPrinter printer(model, args.json, args.quiet);
-    for (int row = 0; row < model.RowCount(); ++row)
-        printer.print(row);
+    printer.printAll();
     printer.totals(compare.FoundFileCount, compare.FoundByteTotal, compare.SetCount);
     if (args.map.isEmpty()) return ExitOk;
     // One colour per set.
