@@ -37,6 +37,7 @@ class TestScanDuplicatesCommand : public QObject
 private slots:
     void listsTheWindowsSets();
     void namesThatAreNotUtf8();
+    void manyRowsKeepTheirOrder();
     void arguments_data();
     void arguments();
 };
@@ -105,6 +106,41 @@ void TestScanDuplicatesCommand::listsTheWindowsSets()
     QVERIFY(plainLines[1].endsWith("\tmaster"));
     QVERIFY(plainLines[2].endsWith("\tduplicate"));
     QCOMPARE(plainLines[7], QByteArray("Files: 3\tBytes: 23\tSets: 2"));
+}
+
+// Enough rows that the text lines are made in blocks on several threads:
+// they come out in the list's order, as the JSON lines (made one by one) do.
+void TestScanDuplicatesCommand::manyRowsKeepTheirOrder()
+{
+    FinderTree tree;
+    constexpr int kSets = 1500; // 4,500 rows with their separators: three blocks
+    for (int i = 0; i < kSets; ++i) {
+        const QByteArray name = QByteArray::number(i) + ".txt";
+        const QByteArray bytes = "set " + QByteArray::number(i) + QByteArray(i % 7, '.');
+        tree.file("m/a/" + name, bytes);
+        tree.file("m/b/" + name, bytes);
+    }
+    const CliResult json =
+        runCli(QList<QByteArray>{"scan", "duplicates", "--json", "--drive", tree.path("m")});
+    const CliResult text = runCli(QList<QByteArray>{"scan", "duplicates", "--drive", tree.path("m")});
+    QCOMPARE(json.exitCode, 0);
+    QCOMPARE(text.exitCode, 0);
+    const QList<QJsonObject> objects = jsonLines(json.out);
+    QList<QByteArray> lines;
+    for (const QByteArray &line : text.out.split('\n')) {
+        if (!line.isEmpty()) lines << line;
+    }
+    QCOMPARE(objects.size(), 2 * kSets + 1);
+    QCOMPARE(lines.size(), objects.size());
+    QCOMPARE(text.out.count("\n\n"), kSets - 1); // a blank line before every set
+    for (int i = 0; i < 2 * kSets; ++i) {
+        const QList<QByteArray> columns = lines[i].split('\t');
+        const QJsonObject &object = objects[i];
+        QCOMPARE(columns.size(), 6);
+        QCOMPARE(columns[1] + columns[0], (object["folder"].toString() + object["name"].toString()).toUtf8());
+        QCOMPARE(columns[2].toLongLong(), object["size"].toInteger());
+        QCOMPARE(QString::fromUtf8(columns[5]), object["role"].toString());
+    }
 }
 
 void TestScanDuplicatesCommand::namesThatAreNotUtf8()
