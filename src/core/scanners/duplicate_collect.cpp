@@ -35,7 +35,8 @@ void DuplicateCollector::clear()
     SkipCurrentFolder = false;
 }
 
-void DuplicateCollector::ChDir(const QByteArray &folder, int folderFd)
+void DuplicateCollector::ChDir(const QByteArray &folder, int folderFd,
+                               std::optional<bool> holdsDesktopIni)
 {
     CurrentFolderIndex = CandidateFolders.size();
     CandidateFolders.append(folder);
@@ -47,7 +48,9 @@ void DuplicateCollector::ChDir(const QByteArray &folder, int folderFd)
         SkipCurrentFolder = std::any_of(SkipFolders.cbegin(), SkipFolders.cend(),
                                         [&](const QByteArray &e) { return lower.contains(e); });
     }
-    if (!SkipCurrentFolder) {
+    if (!SkipCurrentFolder && holdsDesktopIni) {
+        SkipCurrentFolder = *holdsDesktopIni;
+    } else if (!SkipCurrentFolder) {
         SkipCurrentFolder = folderFd >= 0
                                 ? ::faccessat(folderFd, "desktop.ini", F_OK, 0) == 0
                                 : ::access((folder + "desktop.ini").constData(), F_OK) == 0;

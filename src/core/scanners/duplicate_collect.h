@@ -16,6 +16,8 @@
 #include "core/scanners/duplicate_options.h"
 
 #include <QByteArray>
+
+#include <optional>
 #include <QList>
 #include <QString>
 
@@ -53,8 +55,10 @@ public:
     void begin(const DuplicateScanOptions &options);
     void setPhase(Phase phase) { ScanPhase = phase; }
 
-    // `folderFd`: the folder, open (-1: looked up by its path).
-    void ChDir(const QByteArray &folder, int folderFd = -1);
+    // `folderFd`: the folder, open (-1: looked up by its path);
+    // `holdsDesktopIni`: what its listing told, where it was read already.
+    void ChDir(const QByteArray &folder, int folderFd = -1,
+               std::optional<bool> holdsDesktopIni = std::nullopt);
     void AddFile(const TFindData &data);
     // Sorts the candidates by key (by name: then by name as found, letter case
     // ignored). Sorted in slices merged pairwise, `pump` called after each, so

@@ -43,7 +43,7 @@ void DuplicateScan::collect(TKvFindFile &finder, const QList<DuplicateDrive> &dr
         if (status) status(1, text);
     };
     finder.OnChDir = [this, &finder](const QByteArray &name, bool &) {
-        collector.ChDir(name, finder.CurrentFolderFd());
+        collector.ChDir(name, finder.CurrentFolderFd(), finder.CurrentFolderHolds("desktop.ini"));
     };
     finder.OnAddFile = [this](const QByteArray &, const TFindData &data, bool &) {
         collector.AddFile(data);

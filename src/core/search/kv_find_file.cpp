@@ -88,6 +88,10 @@ struct TKvFindFile::Walk
     QByteArray dir;     // the folder being read, with a trailing "/"
     QByteArray lowered; // a name in lower case, for the masks
     std::vector<char> dents = std::vector<char>(64 * 1024);
+    // The current folder's entries read before OnChDir: bytes of dents, and
+    // whether they are all of them.
+    size_t listed = 0;
+    bool listedWhole = false;
     // The names of subfolders still to walk, each ended by a NUL, for every
     // level of the current path one after the other.
     std::string subdirs;
@@ -234,11 +238,16 @@ bool TKvFindFile::ScanDirectory(Walk &walk, bool opened)
     if (!walk.dir.endsWith('/')) walk.dir += '/';
     ++FoldersSeen;
     if (BeforeExecute) BeforeExecute(*this);
+    walk.listed = 0;
+    walk.listedWhole = false;
     if (OnChDir) {
+        if (opened) listAhead(walk, walk.folders.top());
         bool Cancel = false;
         m_currentFolderFd = opened ? walk.folders.top() : -1;
+        m_currentWalk = opened ? &walk : nullptr;
         OnChDir(walk.dir, Cancel);
         m_currentFolderFd = -1;
+        m_currentWalk = nullptr;
         if (Cancel || m_stop) return false;
     }
     // A folder that cannot be opened (access denied, vanished) has no entries.
@@ -313,13 +322,51 @@ bool TKvFindFile::keptAway(Walk &walk, int fd, const char *name)
     return walk.mountRoot;
 }
 
+// Reads the folder's first entries, and the rest when they fit beside them:
+// a second read that finds nothing more tells the listing is whole, which
+// the walk would have asked anyway.
+void TKvFindFile::listAhead(Walk &walk, int fd)
+{
+    const ssize_t got = ::getdents64(fd, walk.dents.data(), walk.dents.size());
+    if (got <= 0) {
+        walk.listedWhole = true; // the end, or the folder cannot be read
+        return;
+    }
+    walk.listed = size_t(got);
+    if (walk.listed > walk.dents.size() / 2) return;
+    const ssize_t more =
+        ::getdents64(fd, walk.dents.data() + walk.listed, walk.dents.size() - walk.listed);
+    if (more > 0)
+        walk.listed += size_t(more);
+    else
+        walk.listedWhole = true;
+}
+
+std::optional<bool> TKvFindFile::CurrentFolderHolds(const char *name) const
+{
+    if (!m_currentWalk || !m_currentWalk->listedWhole) return std::nullopt;
+    const std::vector<char> &dents = m_currentWalk->dents;
+    for (size_t offset = 0; offset < m_currentWalk->listed;) {
+        const auto *dirent = reinterpret_cast<const struct dirent64 *>(dents.data() + offset);
+        offset += dirent->d_reclen;
+        if (std::strcmp(dirent->d_name, name) == 0) return true;
+    }
+    return false;
+}
+
 bool TKvFindFile::readEntries(Walk &walk, int fd)
 {
     walk.mountRootOf = -1;
     bool Cancel = false;
     walk.noAtime = true;
-    for (;;) {
-        const ssize_t got = ::getdents64(fd, walk.dents.data(), walk.dents.size());
+    // What listAhead read comes first; then the rest, unless it was all.
+    for (bool first = true;; first = false) {
+        ssize_t got = 0;
+        if (first && (walk.listed > 0 || walk.listedWhole)) {
+            got = ssize_t(walk.listed);
+        } else if (!walk.listedWhole) {
+            got = ::getdents64(fd, walk.dents.data(), walk.dents.size());
+        }
         if (got <= 0) return true; // the end, or the folder cannot be read (any more)
         for (ssize_t offset = 0; offset < got;) {
             const auto *dirent =

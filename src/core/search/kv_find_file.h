@@ -48,6 +48,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace clarivex {
 
@@ -145,6 +146,10 @@ public:
     // While OnChDir runs: the folder it names, open (-1 when it could not be
     // opened), so a handler can look inside it without its path.
     [[nodiscard]] int CurrentFolderFd() const { return m_currentFolderFd; }
+    // While OnChDir runs: whether the folder holds an entry of exactly this
+    // name, where its listing was read whole before (most folders fit in
+    // one read); nothing where the folder is too large or was not opened.
+    [[nodiscard]] std::optional<bool> CurrentFolderHolds(const char *name) const;
     // Walks on other threads of the same scan: what `other` learnt of the
     // mounts in its last Execute is this finder's too (thread-safe), so a
     // branch reads no table. Otherwise every Execute reads a fresh one.
@@ -171,6 +176,7 @@ private:
     // Walks the folder walk.dir, the deepest of walk.folders when opened.
     [[nodiscard]] bool ScanDirectory(Walk &walk, bool opened);
     // Reads a folder's entries: reports its files, collects its subfolders.
+    void listAhead(Walk &walk, int fd);
     [[nodiscard]] bool readEntries(Walk &walk, int fd);
     void scanSubdirectory(Walk &walk, qsizetype nameOffset, bool &ok);
     [[nodiscard]] static bool keptAway(Walk &walk, int fd, const char *name);
@@ -193,6 +199,7 @@ private:
     TKvSearch m_search;
     bool m_stop = false;
     int m_currentFolderFd = -1;
+    const Walk *m_currentWalk = nullptr; // while OnChDir runs
     std::shared_ptr<MountTable> m_mounts;
     bool m_mountsShared = false;
 };

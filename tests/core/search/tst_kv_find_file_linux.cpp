@@ -84,6 +84,8 @@ private slots:
     void unreadableFolder();
     void namesThatAreNotUtf8();
     void filesVanishDuringTheWalk();
+    void folderListedAhead_data();
+    void folderListedAhead();
     void matchAcrossBlocks_data();
     void matchAcrossBlocks();
     void fileOfMoreThan4GiB();
@@ -211,6 +213,49 @@ void TestKvFindFileLinux::namesThatAreNotUtf8()
     QVERIFY(finder.Execute(tree.root()));
     QCOMPARE(sorted(paths), sorted({tree.path("caf\xE9.TMP"), tree.path("d\xFF/x.tmp")}));
     QVERIFY(folders.contains(tree.path("d\xFF/")));
+}
+
+void TestKvFindFileLinux::folderListedAhead_data()
+{
+    QTest::addColumn<int>("entries");
+    QTest::newRow("a few entries: known from one read") << 12;
+    QTest::newRow("more than one read holds") << 3000;
+}
+
+// While OnChDir runs, the finder tells whether the folder holds a name only
+// where it read the whole listing: never "no" for a name past what it read.
+// The files' entries still all reach OnAddFile afterwards.
+void TestKvFindFileLinux::folderListedAhead()
+{
+    QFETCH(int, entries);
+    FinderTree tree;
+    tree.file("top.txt");
+    QList<QByteArray> names;
+    const QByteArray dir = tree.path("big");
+    QVERIFY(::mkdir(dir.constData(), 0700) == 0);
+    for (int i = 0; i < entries; ++i) {
+        names << QByteArray(60, 'n') + '-' + QByteArray::number(i);
+        QVERIFY(::symlink("nowhere", (dir + '/' + names.last()).constData()) == 0);
+    }
+    TKvFindFile finder;
+    int answered = 0;
+    int wrong = 0;
+    finder.OnChDir = [&](const QByteArray &folder, bool &) {
+        if (folder != dir + '/') return;
+        for (const QByteArray &name : names) {
+            const std::optional<bool> holds = finder.CurrentFolderHolds(name.constData());
+            answered += holds.has_value();
+            wrong += holds == false;
+        }
+        wrong += finder.CurrentFolderHolds("desktop.ini") == true;
+    };
+    qsizetype reported = 0;
+    finder.OnAddFile = [&](const QByteArray &, const TFindData &, bool &) { ++reported; };
+    QVERIFY(finder.Execute(tree.root()));
+    QCOMPARE(wrong, 0);
+    if (entries < 100) QCOMPARE(answered, entries);
+    QCOMPARE(reported, qsizetype(entries + 1));
+    QVERIFY(!finder.CurrentFolderHolds("top.txt").has_value()); // outside OnChDir
 }
 
 void TestKvFindFileLinux::filesVanishDuringTheWalk()
