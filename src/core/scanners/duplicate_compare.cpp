@@ -29,6 +29,16 @@ struct DuplicateCompare::Member
     const Candidate *source = nullptr;
 };
 
+// One run of equal size and the sets found in it, master first in each.
+struct DuplicateCompare::PlannedGroup
+{
+    size_t begin = 0;
+    size_t end = 0;
+    qint64 size = 0;
+    bool planned = false;
+    std::vector<std::vector<Member>> sets;
+};
+
 namespace {
 
 // Masters first (in phases), then by path with letter case ignored, then
@@ -103,30 +113,26 @@ void DuplicateCompare::run(DuplicateCollector &collector, const DuplicateScanOpt
         signAll(collector);
         if (keepGoing()) hashAll(collector);
     }
-    qint64 walked = 0;
-    size_t end = keys.size();
-    while (end > 0 && keepGoing()) {
-        size_t begin = end - 1;
-        while (begin > 0 && collector.sameKey(keys[begin - 1], keys[end - 1]))
-            --begin;
-        const Candidate *first = keys.data() + begin;
-        const Candidate *last = keys.data() + end;
-        if (comparable(first, last)) {
-            if (status) { // the text alone costs more than comparing most runs
-                setStatus(1, collector.byName()
-                                 ? QStringLiteral("Comparing files with the same name ...")
-                                 : QStringLiteral("Comparing %1 byte files ...")
-                                       .arg(formatGrouped(first->size)));
-            }
-            if (collector.byName())
+    if (collector.byName()) {
+        qint64 walked = 0;
+        size_t end = keys.size();
+        while (end > 0 && keepGoing()) {
+            size_t begin = end - 1;
+            while (begin > 0 && collector.sameKey(keys[begin - 1], keys[end - 1]))
+                --begin;
+            const Candidate *first = keys.data() + begin;
+            const Candidate *last = keys.data() + end;
+            if (comparable(first, last)) {
+                setStatus(1, QStringLiteral("Comparing files with the same name ..."));
                 compareByName(collector, first, last);
-            else
-                compareBySize(collector, begin, end);
+            }
+            walked += qint64(end - begin);
+            keys.resize(begin); // the walked keys are consumed
+            if (progress) progress(walked);
+            end = begin;
         }
-        walked += qint64(end - begin);
-        keys.resize(begin); // the walked keys are consumed
-        if (progress) progress(collector.byName() ? walked : (total + walked) / 2);
-        end = begin;
+    } else if (keepGoing()) {
+        compareAllBySize(collector);
     }
     m_signed = {};
     m_collector = nullptr;
@@ -328,13 +334,57 @@ void DuplicateCompare::hashAll(const DuplicateCollector &collector)
     }
 }
 
-void DuplicateCompare::compareBySize(const DuplicateCollector &collector, size_t begin, size_t end)
+void DuplicateCompare::compareAllBySize(const DuplicateCollector &collector)
 {
     const std::vector<Candidate> &keys = collector.CandidateKeys;
-    const qint64 size = keys[begin].size;
+    const qint64 total = qint64(keys.size());
+    // The runs from the largest size down, as they are listed.
+    std::vector<PlannedGroup> groups;
+    for (size_t end = keys.size(); end > 0;) {
+        size_t begin = end - 1;
+        while (begin > 0 && collector.sameKey(keys[begin - 1], keys[end - 1]))
+            --begin;
+        if (comparable(keys.data() + begin, keys.data() + end)) {
+            PlannedGroup &group = groups.emplace_back();
+            group.begin = begin;
+            group.end = end;
+            group.size = keys[begin].size;
+        }
+        end = begin;
+    }
+    PoolWork work;
+    work.batch = 64;
+    work.item = [&](size_t i, const std::atomic<bool> &stop) {
+        groups[i].planned = planBySize(collector, groups[i], stop);
+    };
+    (void)runOnPool(groups.size(), work, [this](qint64) { return keepGoing(); });
+    // Listed up to the first run a Stop left unsplit.
+    for (PlannedGroup &group : groups) {
+        if (!group.planned || !keepGoing()) break;
+        if (status) { // the text alone costs more than comparing most runs
+            setStatus(1, QStringLiteral("Comparing %1 byte files ...").arg(formatGrouped(group.size)));
+        }
+        std::vector<const Member *> set;
+        for (const std::vector<Member> &members : group.sets) {
+            if (!keepGoing()) break;
+            set.clear();
+            for (const Member &member : members)
+                set.push_back(&member);
+            listSet(set, group.size, true);
+        }
+        group.sets = {};
+        if (progress) progress((total + total - qint64(group.begin)) / 2);
+    }
+    if (progress && keepGoing()) progress(total);
+}
+
+bool DuplicateCompare::planBySize(const DuplicateCollector &collector, PlannedGroup &group,
+                                  const std::atomic<bool> &stop) const
+{
+    const std::vector<Candidate> &keys = collector.CandidateKeys;
     std::vector<quint32> bySignature;
-    bySignature.reserve(end - begin);
-    for (size_t i = begin; i < end; ++i) {
+    bySignature.reserve(group.end - group.begin);
+    for (size_t i = group.begin; i < group.end; ++i) {
         if (m_signed[i].ok) bySignature.push_back(quint32(i));
     }
     // In candidate order within a signature, as a stable sort would leave
@@ -352,7 +402,7 @@ void DuplicateCompare::compareBySize(const DuplicateCollector &collector, size_t
         while (to < bySignature.size() && m_signed[bySignature[to]].signature == signature)
             ++to;
         if (to - from >= 2) {
-            if (!keepGoing()) return;
+            if (stop.load(std::memory_order_relaxed)) return false;
             members.clear();
             for (size_t k = from; k < to; ++k) {
                 const Candidate &c = keys[bySignature[k]];
@@ -369,13 +419,14 @@ void DuplicateCompare::compareBySize(const DuplicateCollector &collector, size_t
                 if (m_checkName) member.lowerName = lowerName(collector.nameOf(c).toByteArray());
                 members.push_back(std::move(member));
             }
-            splitByName(members, size);
+            splitByName(members, group);
         }
         from = to;
     }
+    return true;
 }
 
-void DuplicateCompare::splitByName(std::vector<Member> &members, qint64 size)
+void DuplicateCompare::splitByName(std::vector<Member> &members, PlannedGroup &group) const
 {
     std::sort(members.begin(), members.end(), [](const Member &a, const Member &b) {
         if (a.lowerName != b.lowerName) return a.lowerName < b.lowerName;
@@ -388,14 +439,15 @@ void DuplicateCompare::splitByName(std::vector<Member> &members, qint64 size)
         qsizetype end = begin + 1;
         while (end < count && members[end].lowerName == members[begin].lowerName)
             ++end;
-        if (end - begin >= 2) splitIntoSets(members, begin, end, size);
+        if (end - begin >= 2) splitIntoSets(members, begin, end, group);
         begin = end;
     }
 }
 
 void DuplicateCompare::splitIntoSets(std::vector<Member> &members, qsizetype begin, qsizetype end,
-                                     qint64 size)
+                                     PlannedGroup &group) const
 {
+    const qint64 size = group.size;
     // Each file joins the first set (in path order) of its content, or starts
     // one: a set's master is the first of its files in path order.
     std::vector<std::vector<const Member *>> sets;
@@ -410,7 +462,11 @@ void DuplicateCompare::splitIntoSets(std::vector<Member> &members, qsizetype beg
             sets.push_back({&member});
     }
     for (const auto &set : sets) {
-        if (set.size() >= 2 && (!m_phases || set.front()->fromMaster)) listSet(set, size, true);
+        if (set.size() < 2 || (m_phases && !set.front()->fromMaster)) continue;
+        std::vector<Member> &kept = group.sets.emplace_back();
+        kept.reserve(set.size());
+        for (const Member *member : set)
+            kept.push_back(*member);
     }
 }
 

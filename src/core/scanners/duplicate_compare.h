@@ -33,6 +33,7 @@
 #include <QString>
 
 #include <functional>
+#include <atomic>
 #include <vector>
 
 namespace clarivex {
@@ -83,14 +84,21 @@ private:
     void signFromCache(const std::vector<Candidate> &keys, std::vector<quint32> &order);
     // Reads whole the files that may still equal another one.
     void hashAll(const DuplicateCollector &collector);
-    void compareBySize(const DuplicateCollector &collector, size_t begin, size_t end);
+    // By size, the runs are split into sets on the pool (they only read what
+    // the signing left), then listed in order on the calling thread.
+    struct PlannedGroup;
+    void compareAllBySize(const DuplicateCollector &collector);
+    // False when `stop` ended it first.
+    bool planBySize(const DuplicateCollector &collector, PlannedGroup &group,
+                    const std::atomic<bool> &stop) const;
     void compareByName(const DuplicateCollector &collector, const Candidate *first,
                        const Candidate *last);
     // Splits files of one signature by name (with "Require same name"), then
     // each part into sets.
-    void splitByName(std::vector<Member> &members, qint64 size);
-    // Splits one sub-run (equal signature) into sets and lists them.
-    void splitIntoSets(std::vector<Member> &members, qsizetype begin, qsizetype end, qint64 size);
+    void splitByName(std::vector<Member> &members, PlannedGroup &group) const;
+    // Splits one sub-run (equal signature) into sets, kept for listing.
+    void splitIntoSets(std::vector<Member> &members, qsizetype begin, qsizetype end,
+                       PlannedGroup &group) const;
     void listSet(const std::vector<const Member *> &set, qint64 size, bool countBytes);
     [[nodiscard]] bool keepGoing() const;
     void setStatus(int panel, const QString &text) const;
