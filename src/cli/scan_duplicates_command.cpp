@@ -275,7 +275,7 @@ int scanDuplicates(const DuplicateArguments &args)
     if (scan.collector.ProtectedFoldersSkipped > 0)
         std::fprintf(stderr, "clarivex-cli: protected system folders skipped: %lld\n",
                      qlonglong(scan.collector.ProtectedFoldersSkipped));
-    (void)markReferenceFolders(model, references);
+    if (!references.isEmpty()) (void)markReferenceFolders(model, references); // a new list has none
     if (args.keep) (void)keepOnePerSet(model, *args.keep);
     if (args.clean && args.link)
         return linkDuplicates(model, *args.link, {args.dryRun, args.json, args.quiet});
