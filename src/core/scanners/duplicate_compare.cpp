@@ -245,10 +245,13 @@ void DuplicateCompare::hashAll(const DuplicateCollector &collector)
     std::vector<std::pair<QByteArray, quint32>> named;
     qint64 bytes = 0;
     const auto take = [&](const quint32 *first, const quint32 *last) {
-        std::set<std::pair<dev_t, ino_t>> files;
-        for (const quint32 *i = first; i != last; ++i)
-            files.insert({m_signed[*i].identity.device, m_signed[*i].identity.inode});
-        if (files.size() < 2) return;
+        // Two files at least: paths of one file (hard links) are no set.
+        const FileIdentity &one = m_signed[*first].identity;
+        if (std::all_of(first, last, [&](quint32 i) {
+                return m_signed[i].identity.device == one.device &&
+                       m_signed[i].identity.inode == one.inode;
+            }))
+            return;
         for (const quint32 *i = first; i != last; ++i) {
             if (m_signed[*i].whole) continue;
             wanted.push_back(*i);
