@@ -13,7 +13,6 @@
 #include "cli/duplicate_clean.h"
 #include "cli/duplicate_link_command.h"
 #include "cli/found_rows_printer.h"
-#include "core/scanners/duplicate_pool.h"
 #include "cli/scan_arguments.h"
 #include "cli/scan_map.h"
 #include "cli/stored_settings.h"
@@ -21,6 +20,7 @@
 #include "core/base/formats.h"
 #include "core/platform/volumes.h"
 #include "core/scanners/duplicate_keep.h"
+#include "core/scanners/duplicate_pool.h"
 #include "core/scanners/duplicate_scan.h"
 #include "core/search/found_file_model.h"
 #include "core/search/found_row_json.h"
@@ -31,6 +31,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <charconv>
 #include <cstdio>
 #include <optional>
 
@@ -159,6 +160,7 @@ public:
     // rows at a time (they only read the list) and written in order.
     void printAll()
     {
+        m_folders = m_model.FolderPaths();
         constexpr int kBlock = 2048;
         const int rows = m_model.RowCount();
         if (m_json || poolSize() < 2 || rows < 2 * kBlock) {
@@ -208,21 +210,23 @@ private:
             out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
             return;
         }
-        const QString modified = m_model.CellText(row, colModified);
-        const QString attributes = m_model.CellText(row, colAttributes);
+        // The columns as CellText gives them, straight into the line.
+        const FoundFileRow &facts = m_model.Row(row);
         out += m_model.NameOf(row);
         out += '\t';
-        out += m_model.FolderOf(row);
+        out += facts.folder < m_folders.size() ? m_folders[facts.folder] : m_model.FolderOf(row);
         out += '\t';
-        out += QByteArray::number(m_model.Row(row).size);
+        char number[24];
+        out.append(number, std::to_chars(number, number + sizeof number, facts.size).ptr - number);
         out += '\t';
-        out += modified.toUtf8();
+        FoundFileModel::AppendDateTimeText(out, facts.lastWriteTime);
         out += '\t';
-        out += attributes.toUtf8();
+        FoundFileModel::AppendAttributesText(out, facts.attributes);
         out += m_model.IsMaster(row) ? "\tmaster\n" : "\tduplicate\n";
     }
 
     const FoundFileModel &m_model;
+    std::vector<QByteArray> m_folders; // every folder's path, while printAll runs
     bool m_json;
     bool m_quiet;
     QByteArray m_out;

@@ -419,45 +419,52 @@ void FoundFileModel::SetRowColour(RowColour colour)
     m_rowColour = std::move(colour);
 }
 
-QString FoundFileModel::AttributesText(quint32 attributes)
+namespace {
+
+// The letters of the attributes shown, in their order; their count.
+qsizetype attributeLetters(quint32 attributes, char letters[4])
 {
-    QString text;
-    if (attributes & faReadOnly) text += QLatin1Char('R');
-    if (attributes & faHidden) text += QLatin1Char('H');
-    if (attributes & faSysFile) text += QLatin1Char('S');
-    if (attributes & faArchive) text += QLatin1Char('A');
-    return text;
+    qsizetype count = 0;
+    if (attributes & faReadOnly) letters[count++] = 'R';
+    if (attributes & faHidden) letters[count++] = 'H';
+    if (attributes & faSysFile) letters[count++] = 'S';
+    if (attributes & faArchive) letters[count++] = 'A';
+    return count;
 }
 
-QString FoundFileModel::DateTimeText(qint64 nanoseconds)
+} // namespace
+
+QString FoundFileModel::AttributesText(quint32 attributes)
 {
-    // Directory entries keep times at two-second resolution.
-    qint64 seconds = floorDiv(nanoseconds, 1000000000);
+    char letters[4];
+    return QString::fromLatin1(letters, attributeLetters(attributes, letters));
+}
+
+void FoundFileModel::AppendAttributesText(QByteArray &out, quint32 attributes)
+{
+    char letters[4];
+    out.append(letters, attributeLetters(attributes, letters));
+}
+
+namespace {
+
+// "dd-MM-yyyy hh:mm:ss" (only the date at midnight) of a time in the
+// C library's local time, as formatDateTime writes it, a row at a time; its
+// length. 0: there is no local time for it; -1: its year has not four digits
+// (`parts` holds it). Directory entries keep times at two-second
+// resolution. The zone file is not looked at for every cell, and a change of
+// TZ is still seen.
+qsizetype localDateTimeText(qint64 nanoseconds, char text[20], qint64 &seconds, struct tm &parts)
+{
+    seconds = floorDiv(nanoseconds, 1000000000);
     seconds -= seconds - floorDiv(seconds, 2) * 2;
-    // The C library's local time, as QDateTime's, without a look at the zone
-    // file for every cell; a change of TZ is still seen.
     (void)localZoneGeneration();
     const time_t when = time_t(seconds);
-    struct tm parts
-    {
-    };
-    if (qint64(when) != seconds || !::localtime_r(&when, &parts)) {
-        const QDateTime local = QDateTime::fromSecsSinceEpoch(seconds).toLocalTime();
-        if (local.time() == QTime(0, 0)) return formatShortDate(local.date());
-        return formatDateTime(local);
-    }
+    if (qint64(when) != seconds || !::localtime_r(&when, &parts)) return 0;
     const int year = parts.tm_year + 1900;
+    if (year < 1 || year > 9999) return -1;
     const int second = std::min(parts.tm_sec, 59);
-    const bool midnight = parts.tm_hour == 0 && parts.tm_min == 0 && second == 0;
-    if (year < 1 || year > 9999) {
-        const QDate date(year, parts.tm_mon + 1, parts.tm_mday);
-        if (midnight) return formatShortDate(date);
-        return formatShortDate(date) + QLatin1Char(' ') +
-               formatLongTime(QTime(parts.tm_hour, parts.tm_min, second));
-    }
-    // "dd-MM-yyyy hh:mm:ss", as formatDateTime writes it, a row at a time.
-    char text[20];
-    const auto two = [&text](int at, int value) {
+    const auto two = [text](int at, int value) {
         text[at] = char('0' + value / 10);
         text[at + 1] = char('0' + value % 10);
     };
@@ -467,14 +474,50 @@ QString FoundFileModel::DateTimeText(qint64 nanoseconds)
     text[5] = '-';
     two(6, year / 100);
     two(8, year % 100);
-    if (midnight) return QString::fromLatin1(text, 10);
+    if (parts.tm_hour == 0 && parts.tm_min == 0 && second == 0) return 10;
     text[10] = ' ';
     two(11, parts.tm_hour);
     text[13] = ':';
     two(14, parts.tm_min);
     text[16] = ':';
     two(17, second);
-    return QString::fromLatin1(text, 19);
+    return 19;
+}
+
+} // namespace
+
+QString FoundFileModel::DateTimeText(qint64 nanoseconds)
+{
+    char text[20];
+    qint64 seconds = 0;
+    struct tm parts
+    {
+    };
+    const qsizetype length = localDateTimeText(nanoseconds, text, seconds, parts);
+    if (length > 0) return QString::fromLatin1(text, length);
+    if (length == 0) {
+        const QDateTime local = QDateTime::fromSecsSinceEpoch(seconds).toLocalTime();
+        if (local.time() == QTime(0, 0)) return formatShortDate(local.date());
+        return formatDateTime(local);
+    }
+    const QDate date(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday);
+    const int second = std::min(parts.tm_sec, 59);
+    if (parts.tm_hour == 0 && parts.tm_min == 0 && second == 0) return formatShortDate(date);
+    return formatShortDate(date) + QLatin1Char(' ') +
+           formatLongTime(QTime(parts.tm_hour, parts.tm_min, second));
+}
+
+void FoundFileModel::AppendDateTimeText(QByteArray &out, qint64 nanoseconds)
+{
+    char text[20];
+    qint64 seconds = 0;
+    struct tm parts
+    {
+    };
+    if (const qsizetype length = localDateTimeText(nanoseconds, text, seconds, parts); length > 0)
+        out.append(text, length);
+    else
+        out += DateTimeText(nanoseconds).toUtf8();
 }
 
 void FoundFileModel::storeType(FoundFileRow &row, quint32 type) const

@@ -178,6 +178,13 @@ public:
     [[nodiscard]] static QString AttributesText(quint32 attributes);
     // Local time at two-second resolution; the time is left out at midnight.
     [[nodiscard]] static QString DateTimeText(qint64 nanoseconds);
+    // The same two texts added to `out` in UTF-8, for printing many rows
+    // without a text object per cell.
+    static void AppendAttributesText(QByteArray &out, quint32 attributes);
+    static void AppendDateTimeText(QByteArray &out, qint64 nanoseconds);
+    // Every folder's path (FolderOf a row is FolderPaths()[Row(row).folder]),
+    // made at once: the same folders come back in many rows.
+    [[nodiscard]] std::vector<QByteArray> FolderPaths() const { return m_folders.allPaths(); }
 
 private:
     class Arena;

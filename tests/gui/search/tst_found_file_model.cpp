@@ -134,6 +134,11 @@ void TestFoundFileModel::attributes()
     data.attributes = bits;
     QVERIFY(model.AddFile(folder(), data));
     QCOMPARE(model.CellText(0, colAttributes), text);
+    QByteArray line;
+    FoundFileModel::AppendAttributesText(line, bits);
+    QCOMPARE(line, text.toUtf8());
+    // And each row's folder as FolderOf tells it, from the paths made at once.
+    QCOMPARE(model.FolderPaths().at(model.Row(0).folder), model.FolderOf(0));
 }
 
 void TestFoundFileModel::vanishedFileGivesNoRow()
@@ -253,6 +258,9 @@ void TestFoundFileModel::dateTexts()
     QFETCH(QDateTime, time);
     QFETCH(QString, text);
     QCOMPARE(FoundFileModel::DateTimeText(nsOf(time)), text);
+    QByteArray line("name\t"); // as the command line prints it
+    FoundFileModel::AppendDateTimeText(line, nsOf(time));
+    QCOMPARE(line, "name\t" + text.toUtf8());
 }
 
 // The texts are worked out without Qt's time zone look-up: a change of the
