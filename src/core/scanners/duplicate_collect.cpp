@@ -171,8 +171,10 @@ void DuplicateCollector::sortKeys(const std::function<void()> &pump)
         if (byKey != 0) return byKey < 0;
         return compareFoldedAscii(nameOf(a), nameOf(b)) < 0;
     };
-    // The slices, then each round of merges, are shared out over the pool.
-    constexpr size_t kSlice = 32768;
+    // The slices, then each round of merges, are shared out over the pool:
+    // one slice per worker, the fewest rounds.
+    const size_t slice =
+        std::max<size_t>(32768, (CandidateKeys.size() + poolSize() - 1) / poolSize());
     const auto first = CandidateKeys.begin();
     const size_t count = CandidateKeys.size();
     const auto keepAlive = [&pump](qint64) {
@@ -181,12 +183,12 @@ void DuplicateCollector::sortKeys(const std::function<void()> &pump)
     };
     PoolWork slices;
     slices.item = [&](size_t i, const std::atomic<bool> &) {
-        const size_t begin = i * kSlice;
-        std::sort(first + qsizetype(begin), first + qsizetype(std::min(begin + kSlice, count)),
+        const size_t begin = i * slice;
+        std::sort(first + qsizetype(begin), first + qsizetype(std::min(begin + slice, count)),
                   before);
     };
-    (void)runOnPool((count + kSlice - 1) / kSlice, slices, keepAlive);
-    for (size_t width = kSlice; width < count; width *= 2) {
+    (void)runOnPool((count + slice - 1) / slice, slices, keepAlive);
+    for (size_t width = slice; width < count; width *= 2) {
         PoolWork merges;
         merges.item = [&](size_t i, const std::atomic<bool> &) {
             const size_t begin = i * 2 * width;

@@ -61,8 +61,9 @@ public:
                std::optional<bool> holdsDesktopIni = std::nullopt);
     void AddFile(const TFindData &data);
     // Sorts the candidates by key (by name: then by name as found, letter case
-    // ignored). Sorted in slices merged pairwise, `pump` called after each, so
-    // a million keys never hold the window for long.
+    // ignored). Sorted in a slice per worker of the pool (at least 32,768
+    // keys each), merged pairwise; `pump` is called meanwhile, so a million
+    // keys never hold the window for long.
     void sortKeys(const std::function<void()> &pump = {});
     void clear();
     // Takes over what `other` collected (a branch walked on another thread
