@@ -122,7 +122,8 @@ void TestScanDuplicatesCommand::manyRowsKeepTheirOrder()
     }
     const CliResult json =
         runCli(QList<QByteArray>{"scan", "duplicates", "--json", "--drive", tree.path("m")});
-    const CliResult text = runCli(QList<QByteArray>{"scan", "duplicates", "--drive", tree.path("m")});
+    const CliResult text =
+        runCli(QList<QByteArray>{"scan", "duplicates", "--drive", tree.path("m")});
     QCOMPARE(json.exitCode, 0);
     QCOMPARE(text.exitCode, 0);
     const QList<QJsonObject> objects = jsonLines(json.out);
@@ -137,7 +138,8 @@ void TestScanDuplicatesCommand::manyRowsKeepTheirOrder()
         const QList<QByteArray> columns = lines[i].split('\t');
         const QJsonObject &object = objects[i];
         QCOMPARE(columns.size(), 6);
-        QCOMPARE(columns[1] + columns[0], (object["folder"].toString() + object["name"].toString()).toUtf8());
+        QCOMPARE(columns[1] + columns[0],
+                 (object["folder"].toString() + object["name"].toString()).toUtf8());
         QCOMPARE(columns[2].toLongLong(), object["size"].toInteger());
         QCOMPARE(QString::fromUtf8(columns[5]), object["role"].toString());
     }

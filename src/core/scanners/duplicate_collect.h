@@ -16,12 +16,11 @@
 #include "core/scanners/duplicate_options.h"
 
 #include <QByteArray>
-
-#include <optional>
 #include <QList>
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 

@@ -365,7 +365,8 @@ void DuplicateCompare::compareAllBySize(const DuplicateCollector &collector)
     for (PlannedGroup &group : groups) {
         if (!group.planned || !keepGoing()) break;
         if (status) { // the text alone costs more than comparing most runs
-            setStatus(1, QStringLiteral("Comparing %1 byte files ...").arg(formatGrouped(group.size)));
+            setStatus(1,
+                      QStringLiteral("Comparing %1 byte files ...").arg(formatGrouped(group.size)));
         }
         std::vector<const Member *> set;
         for (const std::vector<Member> &members : group.sets) {

@@ -32,8 +32,8 @@
 #include <QByteArray>
 #include <QString>
 
-#include <functional>
 #include <atomic>
+#include <functional>
 #include <vector>
 
 namespace clarivex {

@@ -38,7 +38,8 @@ void walkBranch(const TKvFindFile &finder, const DuplicateScanOptions &options,
         if (stop.load(std::memory_order_relaxed)) walker.Stop();
     };
     walker.OnChDir = [&branch, &walker](const QByteArray &name, bool &) {
-        branch.collector.ChDir(name, walker.CurrentFolderFd(), walker.CurrentFolderHolds("desktop.ini"));
+        branch.collector.ChDir(name, walker.CurrentFolderFd(),
+                               walker.CurrentFolderHolds("desktop.ini"));
     };
     walker.OnAddFile = [&branch](const QByteArray &, const TFindData &data, bool &) {
         branch.collector.AddFile(data);

@@ -142,16 +142,17 @@ bool HashCache::readAll()
     if (rc == SQLITE_DONE && m_rows) rc = readRows();
     if (rc == SQLITE_DONE) return true;
     if (!m_damagedChunk) RegistryStatement::noteFailure(rc);
-    m_error = m_damagedChunk ? QStringLiteral("%1: a damaged chunk").arg(m_path)
-                             : QStringLiteral("%1: %2").arg(m_path, QString::fromUtf8(sqlite3_errstr(rc)));
+    m_error = m_damagedChunk
+                  ? QStringLiteral("%1: a damaged chunk").arg(m_path)
+                  : QStringLiteral("%1: %2").arg(m_path, QString::fromUtf8(sqlite3_errstr(rc)));
     return false;
 }
 
 int HashCache::readChunks()
 {
     sqlite3_stmt *row = nullptr;
-    int rc = sqlite3_prepare_v2(m_db, "SELECT chunk, entries, checksum FROM chunks", -1, &row,
-                                nullptr);
+    int rc =
+        sqlite3_prepare_v2(m_db, "SELECT chunk, entries, checksum FROM chunks", -1, &row, nullptr);
     while (rc == SQLITE_OK || rc == SQLITE_ROW) {
         if (m_cancel.load(std::memory_order_relaxed)) {
             rc = SQLITE_INTERRUPT;
@@ -305,8 +306,8 @@ bool HashCache::save()
         }
     }
     if (ok && m_rows) {
-        const QByteArray version =
-            "DROP TABLE IF EXISTS hashes; PRAGMA user_version=" + QByteArray::number(kSchemaVersion);
+        const QByteArray version = "DROP TABLE IF EXISTS hashes; PRAGMA user_version=" +
+                                   QByteArray::number(kSchemaVersion);
         ok = sqlite3_exec(m_db, version.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     }
     if (ok && sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {

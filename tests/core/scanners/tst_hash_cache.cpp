@@ -115,7 +115,8 @@ qint64 sqlValue(const QString &path, const char *sql)
     sqlite3_stmt *row = nullptr;
     qint64 value = -1;
     if (sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK &&
-        sqlite3_prepare_v2(db, sql, -1, &row, nullptr) == SQLITE_OK && sqlite3_step(row) == SQLITE_ROW)
+        sqlite3_prepare_v2(db, sql, -1, &row, nullptr) == SQLITE_OK &&
+        sqlite3_step(row) == SQLITE_ROW)
         value = sqlite3_column_int64(row, 0);
     sqlite3_finalize(row);
     sqlite3_close(db);
