@@ -1,6 +1,7 @@
 #include "core/scanners/hash_cache_chunks.h"
 
 #include "core/scanners/hash_cache.h"
+#include "core/scanners/hash_cache_table.h"
 
 #include <xxhash.h>
 
@@ -35,8 +36,8 @@ constexpr quint32 kHasWhole = 1;
 
 int chunkOf(quint64 device, quint64 inode)
 {
-    const quint64 mixed = (inode * 0x9E3779B97F4A7C15ULL) ^ (device * 0xC2B2AE3D27D4EB4FULL);
-    return int((mixed ^ (mixed >> 32)) % quint64(kChunkCount));
+    static_assert(kChunkCount == 256); // the hash's top eight bits
+    return int(keyHash(device, inode) >> 56);
 }
 
 qint64 checksum(const char *bytes, size_t size)

@@ -26,8 +26,10 @@ namespace hash_cache_chunks {
 constexpr int kChunkCount = 256;
 constexpr size_t kRecordSize = 88;
 
-// The chunk an entry of this device and inode lives in; the same on every
-// machine and in every version that reads this layout.
+// The chunk an entry of this device and inode lives in: the top bits of its
+// key's hash, which also place it in the table in memory, so a chunk loads
+// into one stretch of the table. The same on every machine and in every
+// version that reads this layout.
 [[nodiscard]] int chunkOf(quint64 device, quint64 inode);
 
 // The entries as one chunk's bytes, and the checksum stored beside them.

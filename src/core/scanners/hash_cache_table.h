@@ -13,6 +13,13 @@
 
 namespace clarivex {
 
+// The hash of a cache key, spread over all 64 bits.
+inline quint64 keyHash(quint64 device, quint64 inode)
+{
+    const quint64 mixed = (inode ^ (device << 40) ^ (device >> 24)) * 0x9E3779B97F4A7C15ULL;
+    return mixed ^ (mixed >> 29);
+}
+
 template <typename Entry> class HashCacheTable
 {
 public:
@@ -42,7 +49,7 @@ public:
     {
         if (m_slots.empty()) return nullptr;
         const size_t mask = m_slots.size() - 1;
-        for (size_t slot = hashOf(device, inode) & mask;; slot = (slot + 1) & mask) {
+        for (size_t slot = slotOf(device, inode);; slot = (slot + 1) & mask) {
             const quint32 index = m_slots[slot];
             if (index == 0) return nullptr;
             Entry &entry = m_entries[index - 1];
@@ -74,17 +81,19 @@ private:
         return wanted;
     }
 
-    static size_t hashOf(quint64 device, quint64 inode)
+    // A slot is chosen by the hash's top bits, the same bits that choose an
+    // entry's chunk on disk (hash_cache_chunks.h): a chunk's entries, loaded
+    // one after the other, fill one stretch of slots.
+    [[nodiscard]] size_t slotOf(quint64 device, quint64 inode) const
     {
-        const quint64 mixed = (inode ^ (device << 40) ^ (device >> 24)) * 0x9E3779B97F4A7C15ULL;
-        return size_t(mixed ^ (mixed >> 29));
+        return size_t(keyHash(device, inode) >> m_shift);
     }
 
     void place(size_t index)
     {
         const size_t mask = m_slots.size() - 1;
         const Entry &entry = m_entries[index];
-        size_t slot = hashOf(entry.key.device, entry.key.inode) & mask;
+        size_t slot = slotOf(entry.key.device, entry.key.inode);
         while (m_slots[slot] != 0)
             slot = (slot + 1) & mask;
         m_slots[slot] = quint32(index + 1);
@@ -93,12 +102,16 @@ private:
     void rebuild(size_t slotCount)
     {
         m_slots.assign(slotCount, 0);
+        m_shift = 64;
+        for (size_t count = slotCount; count > 1; count /= 2)
+            --m_shift;
         for (size_t i = 0; i < m_entries.size(); ++i)
             place(i);
     }
 
     std::vector<Entry> m_entries;
     std::vector<quint32> m_slots; // an entry's index + 1; 0 for a free slot
+    int m_shift = 64;             // 64 less log2 of the slot count
 };
 
 } // namespace clarivex
