@@ -43,6 +43,20 @@ bool hashFrom(sqlite3_stmt *row, int column, ContentHash &hash)
     return true;
 }
 
+// Steps through what `row` selects, handing each result to `take` (false:
+// the entries are damaged); SQLITE_DONE once all were taken.
+template <typename Take>
+int eachRow(sqlite3_stmt *row, int rc, const std::atomic<bool> &cancel, Take &&take)
+{
+    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+        if (cancel.load(std::memory_order_relaxed)) return SQLITE_INTERRUPT;
+        rc = sqlite3_step(row);
+        if (rc != SQLITE_ROW) break;
+        if (!take(row)) return SQLITE_CORRUPT;
+    }
+    return rc;
+}
+
 } // namespace
 
 QString HashCache::defaultPath()
@@ -153,28 +167,22 @@ int HashCache::readChunks()
     sqlite3_stmt *row = nullptr;
     int rc =
         sqlite3_prepare_v2(m_db, "SELECT chunk, entries, checksum FROM chunks", -1, &row, nullptr);
-    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
-        if (m_cancel.load(std::memory_order_relaxed)) {
-            rc = SQLITE_INTERRUPT;
-            break;
-        }
-        rc = sqlite3_step(row);
-        if (rc != SQLITE_ROW) break;
-        const qint64 chunk = sqlite3_column_int64(row, 0);
-        const auto *bytes = static_cast<const char *>(sqlite3_column_blob(row, 1));
-        const auto size = size_t(sqlite3_column_bytes(row, 1));
+    rc = eachRow(row, rc, m_cancel, [this](sqlite3_stmt *found) {
+        const qint64 chunk = sqlite3_column_int64(found, 0);
+        const auto *bytes = static_cast<const char *>(sqlite3_column_blob(found, 1));
+        const auto size = size_t(sqlite3_column_bytes(found, 1));
         if (chunk < 0 || chunk >= hash_cache_chunks::kChunkCount ||
-            sqlite3_column_type(row, 1) != SQLITE_BLOB ||
-            !hash_cache_chunks::isSound(int(chunk), bytes, size, sqlite3_column_int64(row, 2))) {
+            sqlite3_column_type(found, 1) != SQLITE_BLOB ||
+            !hash_cache_chunks::isSound(int(chunk), bytes, size, sqlite3_column_int64(found, 2))) {
             m_damagedChunk = true;
-            rc = SQLITE_CORRUPT;
-            break;
+            return false;
         }
         for (size_t i = 0; i < size / hash_cache_chunks::kRecordSize; ++i) {
             const HashCacheEntry entry = hash_cache_chunks::entryAt(bytes, i);
             m_entries.insert(entry.key.device, entry.key.inode) = entry;
         }
-    }
+        return true;
+    });
     sqlite3_finalize(row);
     return rc;
 }
@@ -188,26 +196,21 @@ int HashCache::readRows()
                                 "whole, seen FROM hashes",
                                 -1, &row, nullptr);
     if (rc == SQLITE_ERROR && !row) return SQLITE_DONE; // no such table: nothing to convert
-    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
-        if (m_cancel.load(std::memory_order_relaxed)) {
-            rc = SQLITE_INTERRUPT;
-            break;
-        }
-        rc = sqlite3_step(row);
-        if (rc != SQLITE_ROW) break;
+    rc = eachRow(row, rc, m_cancel, [this](sqlite3_stmt *found) {
         HashCacheEntry entry;
-        entry.key.device = quint64(sqlite3_column_int64(row, 0));
-        entry.key.inode = quint64(sqlite3_column_int64(row, 1));
-        entry.key.size = sqlite3_column_int64(row, 2);
-        entry.key.modified = sqlite3_column_int64(row, 3);
-        entry.key.changed = sqlite3_column_int64(row, 4);
-        entry.signature = qint32(sqlite3_column_int64(row, 5));
-        entry.seenDay = qint32(sqlite3_column_int64(row, 8));
-        if (!hashFrom(row, 6, entry.edges)) continue; // not one this program wrote
-        entry.hasWhole = hashFrom(row, 7, entry.whole);
+        entry.key.device = quint64(sqlite3_column_int64(found, 0));
+        entry.key.inode = quint64(sqlite3_column_int64(found, 1));
+        entry.key.size = sqlite3_column_int64(found, 2);
+        entry.key.modified = sqlite3_column_int64(found, 3);
+        entry.key.changed = sqlite3_column_int64(found, 4);
+        entry.signature = qint32(sqlite3_column_int64(found, 5));
+        entry.seenDay = qint32(sqlite3_column_int64(found, 8));
+        if (!hashFrom(found, 6, entry.edges)) return true; // not one this program wrote
+        entry.hasWhole = hashFrom(found, 7, entry.whole);
         entry.dirty = true;
         m_entries.insert(entry.key.device, entry.key.inode) = entry;
-    }
+        return true;
+    });
     sqlite3_finalize(row);
     return rc;
 }
