@@ -166,25 +166,28 @@ bool readBackEntry(zip_t *archive, zip_int64_t index, ReadBackBuffers &buffers, 
         got += qsizetype(n);
     zip_fclose(file);
     if (n < 0 || got != qsizetype(st.comp_size)) return false;
-    const char *data = raw.constData();
-    size_t length = size_t(got);
+    return buffers.sum(raw.constData(), size_t(got), deflated, st.size, crc, size) && crc == st.crc;
+}
+
+bool ReadBackBuffers::sum(const char *data, size_t length, bool deflated, quint64 plainSize,
+                          quint32 &crc, qint64 &size)
+{
     if (deflated) {
-        if (!buffers.inflater) buffers.inflater = libdeflate_alloc_decompressor();
-        if (!buffers.inflater) return false;
-        buffers.plain.resize(qsizetype(st.size));
+        if (!inflater) inflater = libdeflate_alloc_decompressor();
+        if (!inflater) return false;
+        plain.resize(qsizetype(plainSize));
         size_t in = 0;
         size_t out = 0;
-        if (libdeflate_deflate_decompress_ex(buffers.inflater, raw.constData(), length,
-                                             buffers.plain.data(), size_t(st.size), &in,
-                                             &out) != LIBDEFLATE_SUCCESS ||
-            in != length || out != size_t(st.size))
+        if (libdeflate_deflate_decompress_ex(inflater, data, length, plain.data(),
+                                             size_t(plainSize), &in, &out) != LIBDEFLATE_SUCCESS ||
+            in != length || out != size_t(plainSize))
             return false;
-        data = buffers.plain.constData();
+        data = plain.constData();
         length = out;
     }
     crc = quint32(libdeflate_crc32(0, data, length));
     size = qint64(length);
-    return crc == st.crc;
+    return true;
 }
 
 ReadBackBuffers::~ReadBackBuffers()

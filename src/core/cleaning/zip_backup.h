@@ -83,6 +83,12 @@ struct ReadBackBuffers
     ~ReadBackBuffers();
     ReadBackBuffers(const ReadBackBuffers &) = delete;
     ReadBackBuffers &operator=(const ReadBackBuffers &) = delete;
+    // The entry's bytes `data` (deflated or stored) as they read back:
+    // inflated into `plain` when deflated, which must give exactly
+    // `plainSize` bytes and use all of `data`; then their CRC-32 and size.
+    // False when they do not inflate so.
+    [[nodiscard]] bool sum(const char *data, size_t length, bool deflated, quint64 plainSize,
+                           quint32 &crc, qint64 &size);
     QByteArray raw;
     QByteArray plain;
     libdeflate_decompressor *inflater = nullptr;

@@ -1,10 +1,11 @@
 #include "core/cleaning/zip_read_back.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
-#include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,20 +25,20 @@ constexpr qint64 kCentralSize = 46;
 constexpr qint64 kLocalSize = 30;
 constexpr quint64 kWindow = 4 << 20;
 
+// The archive's numbers, little-endian at any alignment.
 quint16 le16(const char *p)
 {
-    const auto *u = reinterpret_cast<const uchar *>(p);
-    return quint16(u[0] | u[1] << 8);
+    return qFromLittleEndian<quint16>(p);
 }
 
 quint32 le32(const char *p)
 {
-    return quint32(le16(p)) | quint32(le16(p + 2)) << 16;
+    return qFromLittleEndian<quint32>(p);
 }
 
 quint64 le64(const char *p)
 {
-    return quint64(le32(p)) | quint64(le32(p + 4)) << 32;
+    return qFromLittleEndian<quint64>(p);
 }
 
 } // namespace
@@ -197,27 +198,11 @@ bool ArchiveReadBack::check(zip_int64_t index, const QByteArray &name, quint32 &
         return false;
     const char *record = bytes(entry.localHeader, head + entry.compressedSize);
     if (!record || QByteArrayView(record + kLocalSize, entry.nameLength) != central) return false;
-    const char *data = record + head;
-    size_t length = size_t(entry.compressedSize);
-    if (entry.method == ZIP_CM_DEFLATE) {
-        if (!m_buffers.inflater) m_buffers.inflater = libdeflate_alloc_decompressor();
-        if (!m_buffers.inflater) return false;
-        m_buffers.plain.resize(qsizetype(entry.size));
-        size_t in = 0;
-        size_t out = 0;
-        if (libdeflate_deflate_decompress_ex(m_buffers.inflater, data, length,
-                                             m_buffers.plain.data(), size_t(entry.size), &in,
-                                             &out) != LIBDEFLATE_SUCCESS ||
-            in != length || out != size_t(entry.size))
-            return false;
-        data = m_buffers.plain.constData();
-        length = out;
-    } else if (entry.compressedSize != entry.size) {
-        return false;
-    }
-    crc = quint32(libdeflate_crc32(0, data, length));
-    size = qint64(length);
-    return crc == entry.crc;
+    const bool deflated = entry.method == ZIP_CM_DEFLATE;
+    if (!deflated && entry.compressedSize != entry.size) return false;
+    return m_buffers.sum(record + head, size_t(entry.compressedSize), deflated, entry.size, crc,
+                         size) &&
+           crc == entry.crc;
 }
 
 ReadBackRun::ReadBackRun(const QByteArray &archive, std::vector<Expected> expected, bool thread)
